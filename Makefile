@@ -1,0 +1,38 @@
+# The two commands a newcomer needs: `make run` and `make test`.
+# Both install what is missing (Debian packages, when run as root), build, and go.
+
+BUILD       ?= build
+BUILD_ASAN  ?= build-asan
+JOBS        ?= $(shell nproc)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: run test test-asan bench deps configure build clean format
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+build: $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/app/tesrhost $(ARGS)
+
+test: build
+	scripts/run-tests.sh $(BUILD)
+
+test-asan: deps
+	cmake -S . -B $(BUILD_ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESR_SANITIZE=ON -DTESR_BENCHMARKS=OFF
+	cmake --build $(BUILD_ASAN) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 scripts/run-tests.sh $(BUILD_ASAN)
+
+bench: build
+	scripts/run-benchmarks.sh $(BUILD)
+
+format:
+	find src app tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN)

@@ -1,0 +1,52 @@
+#include "entry/Library.h"
+
+#include "platform/HelperTools.h"
+#include "platform/SqlConnection.h"
+
+namespace tesr {
+
+Library::Library() = default;
+Library::~Library() = default;
+
+void Library::Initialize(std::shared_ptr<tesr::SharedCodeLibrary> oSCL)
+{
+    m_scl = std::move(oSCL);
+}
+
+void Library::PreTerminate()
+{
+    m_scl.reset();
+}
+
+} // namespace tesr
+
+namespace {
+
+tesr::ILibrary* createLibrary()
+{
+    return new tesr::Library();
+}
+
+void destroyLibrary(tesr::ILibrary* library)
+{
+    delete library;
+}
+
+tesr::Connection* openConnection(const char* url, QString* error)
+{
+    return tesr::openCompanyConnection(QString::fromUtf8(url), error).release();
+}
+
+void installHelperFactory(std::shared_ptr<tesr::HelperFactory>* factory)
+{
+    tesr::setHelperFactory(factory ? *factory : nullptr);
+}
+
+} // namespace
+
+extern "C" const tesr::ModuleEntry* tesrpay5_module()
+{
+    static const tesr::ModuleEntry entry{tesr::ModuleAbiVersion, "TESR 5 - Payments", &createLibrary,
+                                         &destroyLibrary,         &openConnection,     &installHelperFactory};
+    return &entry;
+}

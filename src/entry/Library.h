@@ -1,0 +1,73 @@
+#pragma once
+
+// The module's one public class. A host creates one Library, hands it its SharedCodeLibrary
+// with Initialize, opens every payment screen through the Show... methods and calls
+// PreTerminate before it lets the module go. Screens open each other through the same object.
+
+#include "platform/HostServices.h"
+
+#include <memory>
+
+#if defined(TESRPAY5_BUILDING)
+#define TESRPAY5_EXPORT __attribute__((visibility("default")))
+#else
+#define TESRPAY5_EXPORT
+#endif
+
+namespace tesr {
+
+// The interface a host sees when it loads the module at run time (see tesrpay5_module()).
+class ILibrary {
+public:
+    virtual ~ILibrary() = default;
+    virtual SharedCodeLibrary* GetSharedCodeLibrary() const = 0;
+    virtual void Initialize(std::shared_ptr<tesr::SharedCodeLibrary> oSCL) = 0;
+    virtual void PreTerminate() = 0;
+    virtual int ShowNewPayment(int CustomerID, bool ForceCustomer = false) = 0;
+    virtual bool ShowEditPayment(int ID) = 0;
+    virtual bool ShowAllocateCredit(int CustomerID) = 0;
+    virtual void ShowCustomerPayments(int CustomerID) = 0;
+    virtual void ShowOrderPayments(int OrderID) = 0;
+    virtual void ShowPaymentAllocations(int PaymentID) = 0;
+};
+
+class TESRPAY5_EXPORT Library final : public ILibrary {
+public:
+    Library();
+    ~Library() override;
+
+    // Empty before Initialize and after PreTerminate.
+    tesr::SharedCodeLibrary* SharedCodeLibrary() const { return m_scl.get(); }
+    tesr::SharedCodeLibrary* GetSharedCodeLibrary() const override { return m_scl.get(); }
+    void Initialize(std::shared_ptr<tesr::SharedCodeLibrary> oSCL) override;
+    void PreTerminate() override;
+    // The new payment's ID, or 0 when nothing was saved.
+    int ShowNewPayment(int CustomerID, bool ForceCustomer = false) override;
+    // True when the dialog saved.
+    bool ShowEditPayment(int ID) override;
+    bool ShowAllocateCredit(int CustomerID) override;
+    void ShowCustomerPayments(int CustomerID) override;
+    void ShowOrderPayments(int OrderID) override;
+    void ShowPaymentAllocations(int PaymentID) override;
+
+private:
+    std::shared_ptr<tesr::SharedCodeLibrary> m_scl;
+};
+
+class HelperFactory;
+
+// What a host finds in the shared library file when it loads it at run time.
+struct ModuleEntry {
+    int abiVersion;                              // ModuleAbiVersion
+    const char* description;                     // "TESR 5 - Payments"
+    ILibrary* (*createLibrary)();                // delete with destroyLibrary
+    void (*destroyLibrary)(ILibrary*);
+    // Opens a company database: a SQLite file path, a postgresql:// URL or an odbc: string.
+    Connection* (*openConnection)(const char* url, QString* error); // caller deletes
+    void (*setHelperFactory)(std::shared_ptr<HelperFactory>* factory);
+};
+inline constexpr int ModuleAbiVersion = 1;
+
+} // namespace tesr
+
+extern "C" TESRPAY5_EXPORT const tesr::ModuleEntry* tesrpay5_module();

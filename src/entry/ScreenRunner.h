@@ -1,0 +1,34 @@
+#pragma once
+
+// The five steps every Show... method takes: load a fresh form (its load handler runs),
+// Prepare it, show it modally, read its result once it has unloaded, release it.
+
+#include "platform/controls/Form.h"
+
+#include <concepts>
+#include <memory>
+#include <utility>
+
+namespace tesr {
+
+class Library;
+
+template <class F>
+concept Screen = std::derived_from<F, Form>;
+
+template <class F>
+concept Dialog = Screen<F> && requires(const F& f) {
+    { f.Cancelled } -> std::convertible_to<bool>;
+};
+
+template <Screen F, class ReadResult, class... PrepareArgs>
+auto RunScreen(ReadResult&& readResult, PrepareArgs&&... args)
+{
+    auto form = std::make_unique<F>();                    // 1. a fresh instance per call
+    form->Load();                                         //    ... whose load handler runs
+    form->Prepare(std::forward<PrepareArgs>(args)...);    // 2. key, flags, the Library
+    form->ShowModal();                                    // 3. modal, no owner window
+    return readResult(static_cast<const F&>(*form));      // 4. the result
+}                                                         // 5. released here
+
+} // namespace tesr

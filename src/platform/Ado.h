@@ -1,0 +1,57 @@
+#pragma once
+
+// The connection and recordset a host hands to the module, shaped after the ADO objects the
+// screens were written against: a connection with one level of transaction, and a recordset
+// that reads forward only. Header-only interfaces, so that a host loading the module at run
+// time needs nothing but these headers.
+
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+namespace tesr {
+
+class Recordset {
+public:
+    virtual ~Recordset() = default;
+
+    static constexpr int adStateClosed = 0;
+    static constexpr int adStateOpen = 1;
+
+    virtual int State() const = 0;
+    // Before the first row (only ever true for an empty result) / past the last row.
+    virtual bool Bof() const = 0;
+    virtual bool Eof() const = 0;
+    // The current row's value of a column, looked up by name without regard to case.
+    // A NULL comes back as a null QVariant; an unknown column as an invalid QVariant.
+    virtual QVariant Field(const QString& name) const = 0;
+    virtual int FieldCount() const = 0;
+    virtual QString FieldName(int index) const = 0;
+    virtual QVariant FieldValue(int index) const = 0;
+    virtual void MoveNext() = 0;
+    virtual void Close() = 0;
+};
+
+class Connection {
+public:
+    virtual ~Connection() = default;
+
+    // One level of transaction; each answers whether the engine accepted it.
+    virtual bool BeginTrans() = 0;
+    virtual bool CommitTrans() = 0;
+    virtual bool RollbackTrans() = 0;
+    virtual bool InTransaction() const = 0;
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+
+    // Statements arrive as the module writes them (T-SQL). A command holding several
+    // statements separated by ';' runs all-or-nothing. Failures leave their text in LastError.
+    virtual std::unique_ptr<Recordset> OpenRecordset(const QString& statement) = 0;
+    virtual bool Execute(const QString& command, int* rowsAffected = nullptr) = 0;
+    // Runs an INSERT and answers the new row's ID; less than 1 on failure.
+    virtual qint64 ExecuteInsert(const QString& statement) = 0;
+    virtual QString LastError() const = 0;
+};
+
+} // namespace tesr

@@ -1,0 +1,80 @@
+#include "platform/controls/Form.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace tesr {
+
+Form::Form(QWidget* parent) : QDialog(parent)
+{
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setSizeGripEnabled(false);
+}
+
+Form::~Form() = default;
+
+void Form::Load()
+{
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    Form_Load();
+}
+
+void Form::ShowModal()
+{
+    Load();
+    if (m_unloaded)
+        return;
+    setWindowModality(Qt::ApplicationModal);
+    exec();
+}
+
+void Form::Unload()
+{
+    if (!m_unloaded) {
+        m_unloaded = true;
+        Form_Unload();
+    }
+    QDialog::done(QDialog::Rejected);
+}
+
+void Form::DoEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool Form::event(QEvent* e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        activate();
+    return QDialog::event(e);
+}
+
+void Form::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    // Some platforms (offscreen among them) do not always report the activation of a
+    // window shown modally; the first show counts as an activation then.
+    if (!m_activationPending) {
+        m_activationPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_activationPending = false;
+            if (isVisible())
+                activate();
+        });
+    }
+}
+
+void Form::activate()
+{
+    if (!m_unloaded)
+        Form_Activate();
+}
+
+void Form::reject()
+{
+    Unload();
+}
+
+} // namespace tesr

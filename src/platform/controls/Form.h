@@ -1,0 +1,44 @@
+#pragma once
+
+// A screen's window: the life the screens were written for. Load runs the load handler once;
+// the first and every later activation reach Form_Activate; Unload (from OK, Cancel, Close or
+// the window's close box) runs Form_Unload exactly once and ends the modal show.
+
+#include <QDialog>
+
+namespace tesr {
+
+class Form : public QDialog {
+    Q_OBJECT
+public:
+    explicit Form(QWidget* parent = nullptr);
+    ~Form() override;
+
+    void Load();
+    // Shows the form modally with no owner window; returns when it has been unloaded.
+    void ShowModal();
+    void Unload();
+    bool IsLoaded() const { return m_loaded; }
+    bool IsUnloaded() const { return m_unloaded; }
+
+    // Let pending window messages through (the screens do this before their first load).
+    static void DoEvents();
+
+protected:
+    virtual void Form_Load() {}
+    virtual void Form_Activate() {}
+    virtual void Form_Unload() {}
+
+    bool event(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void reject() override; // Escape and the close box unload like the window's close box
+
+private:
+    void activate();
+
+    bool m_loaded = false;
+    bool m_unloaded = false;
+    bool m_activationPending = false;
+};
+
+} // namespace tesr

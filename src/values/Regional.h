@@ -1,0 +1,48 @@
+#pragma once
+
+// The user's regional settings: how money, dates and numbers are shown and read back.
+// Everything goes through QLocale() (the default locale), which the host sets from its
+// configuration at start-up. Short dates always carry a four-digit year.
+
+#include "values/Currency.h"
+#include "values/OleDate.h"
+
+#include <QLocale>
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+
+namespace tesr::Regional {
+
+QLocale locale();
+
+// Currency format with every option at the regional default: "$1,234.50", "($5.00)"...
+QString formatCurrency(Currency value);
+
+// The locale's short date pattern with the year widened to four digits ("M/d/yyyy").
+QString shortDatePattern();
+QString formatShortDate(const OleDate& value);
+QString formatLongTime(const OleDate& value);
+// Date and time; the date alone at midnight, the time alone on day 0.
+QString formatGeneralDate(const OleDate& value);
+// "Short Date", "Long Date", "General Date", "Long Time", "Short Time" or a QLocale pattern.
+QString formatDate(const OleDate& value, const QString& displayFormat);
+
+// A date typed by a user: the short date form (two- or four-digit year), ISO yyyy-MM-dd,
+// optionally followed by a time. Nothing when the text is not a date.
+std::optional<OleDate> parseDate(const QString& text);
+
+// Numeric in the user's number format: optional sign, digits with the locale's grouping,
+// the locale's decimal separator, an optional exponent. No currency symbol.
+std::optional<double> parseNumber(const QString& text);
+bool isNumeric(const QString& text);
+// The same reading, exact, as money (more than four decimals round half to even).
+std::optional<Currency> parseCurrency(const QString& text);
+
+// The platform's default text form of a loosely typed value: whole numbers in plain decimal,
+// money as a plain number with the locale's decimal separator (no symbol, no grouping), dates
+// as formatGeneralDate, texts unchanged. A null or invalid value has no text.
+std::optional<QString> defaultText(const QVariant& value);
+
+} // namespace tesr::Regional
