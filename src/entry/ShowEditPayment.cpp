@@ -1,0 +1,11 @@
+// Placeholder until the screen exists; replaced by the screen's own ShowEditPayment.
+#include "entry/Library.h"
+
+namespace tesr {
+
+bool Library::ShowEditPayment(int)
+{
+    return false;
+}
+
+} // namespace tesr
