@@ -13,28 +13,52 @@ namespace tesr::ledger {
 
 enum class Engine { SQLite, PostgreSQL, SqlServer };
 
+// How a connection learns the ID of the row an INSERT just added.
+enum class InsertIdMethod {
+    DriverLastInsertId, // the driver reports it (SQLite's last rowid)
+    TrailingSelect,     // a SELECT appended to the same batch answers it (SQL Server)
+    Returning           // the INSERT itself returns it (PostgreSQL)
+};
+
 class Dialect {
 public:
     virtual ~Dialect() = default;
 
     virtual Engine engine() const = 0;
     virtual QString qtDriver() const = 0; // QSQLITE, QPSQL, QODBC
+    virtual QString displayName() const = 0;
 
     // The command split into its statements (at ';' outside literals and brackets) and each
     // statement translated. Several statements are run all-or-nothing by the caller.
     virtual QStringList translate(const QString& command) const = 0;
+
+    // What a connection runs for a command: the translated statements, and whether the command
+    // held more than one statement (then it runs all-or-nothing even when the engine receives
+    // it as one batch).
+    struct Command {
+        QStringList statements;
+        bool compound = false;
+    };
+    virtual Command prepareCommand(const QString& command) const;
 
     // Statements that begin, commit and roll back the one level of transaction.
     virtual QString beginTransaction() const = 0;
     virtual QString commitTransaction() const = 0;
     virtual QString rollbackTransaction() const = 0;
     // Savepoints around a compound command, so it is all-or-nothing inside a transaction too.
+    // An empty release statement means the engine has none to run.
     virtual QString savepoint(const QString& name) const = 0;
     virtual QString releaseSavepoint(const QString& name) const = 0;
     virtual QString rollbackToSavepoint(const QString& name) const = 0;
 
     // Statements run once when a session opens (pragmas, session settings).
     virtual QStringList sessionSetup() const = 0;
+    // How long a session waits for another session's lock before it gives up.
+    virtual QString lockWaitStatement(int milliseconds) const = 0;
+
+    virtual InsertIdMethod insertIdMethod() const = 0;
+    // The (translated) INSERT as it is run so that it yields the new row's ID.
+    virtual QString insertReturningId(const QString& insertStatement) const = 0;
 };
 
 std::unique_ptr<Dialect> makeDialect(Engine engine);

@@ -19,13 +19,15 @@ namespace tesr {
 // (odbc:DRIVER=...;SERVER=...;DATABASE=...).
 struct DatabaseUrl {
     ledger::Engine engine = ledger::Engine::SQLite;
-    QString path;             // SQLite file
-    QString host;             // PostgreSQL
+    QString path; // SQLite file
+    QString host; // PostgreSQL
     int port = 5432;
     QString user;
     QString password;
     QString database;
-    QString odbc;             // SQL Server: the ODBC connection string
+    QString odbc; // SQL Server: the ODBC connection string
+    // How long a session waits for another session's write lock before a statement fails.
+    int busyTimeoutMs = 5000;
 
     static std::optional<DatabaseUrl> parse(const QString& url, QString* error = nullptr);
     QString toString() const; // without the password
@@ -35,9 +37,14 @@ class SqlConnection final : public Connection {
 public:
     ~SqlConnection() override;
 
+    // A company database must already exist; only tools that build one (demo data, tests)
+    // ask for a missing SQLite file to be created.
+    enum class OpenMode { MustExist, CreateIfMissing };
+
     // Opens a new session; nullptr with the reason in *error when the database cannot be
-    // opened (missing or unreadable file, refused login...).
+    // opened (missing, unreadable or foreign file, refused login...).
     static std::unique_ptr<SqlConnection> open(const DatabaseUrl& url, QString* error = nullptr);
+    static std::unique_ptr<SqlConnection> open(const DatabaseUrl& url, OpenMode mode, QString* error = nullptr);
 
     bool BeginTrans() override;
     bool CommitTrans() override;
@@ -46,6 +53,8 @@ public:
     void Close() override;
     bool IsOpen() const override;
     std::unique_ptr<Recordset> OpenRecordset(const QString& statement) override;
+    // A compound command runs all-or-nothing: in a transaction of its own, or inside the
+    // caller's transaction through a savepoint. rowsAffected is its last statement's count.
     bool Execute(const QString& command, int* rowsAffected = nullptr) override;
     qint64 ExecuteInsert(const QString& statement) override;
     QString LastError() const override;

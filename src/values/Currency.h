@@ -70,13 +70,26 @@ public:
 private:
     constexpr explicit Currency(std::int64_t raw) : m_raw(raw) {}
     static std::int64_t divRoundHalfEven(detail::Int128 num, detail::Int128 den);
+    static detail::Int128 divRoundHalfEvenWide(detail::Int128 num, detail::Int128 den);
 
     std::int64_t m_raw = 0;
 };
 
+} // namespace tesr
+
+// Declared before any inline code asks for the metatype (a late declaration is an error).
+Q_DECLARE_METATYPE(tesr::Currency)
+
+namespace tesr {
+
 // ---- inline definitions -------------------------------------------------------------------
 
 inline std::int64_t Currency::divRoundHalfEven(detail::Int128 num, detail::Int128 den)
+{
+    return std::int64_t(divRoundHalfEvenWide(num, den));
+}
+
+inline detail::Int128 Currency::divRoundHalfEvenWide(detail::Int128 num, detail::Int128 den)
 {
     if (den < 0) {
         num = -num;
@@ -90,7 +103,7 @@ inline std::int64_t Currency::divRoundHalfEven(detail::Int128 num, detail::Int12
         if (away)
             q += (num < 0) ? -1 : 1;
     }
-    return std::int64_t(q);
+    return q;
 }
 
 inline std::optional<Currency> Currency::fromDouble(double value)
@@ -124,19 +137,24 @@ inline std::optional<Currency> Currency::parsePlain(const QString& text)
     int digits = 0;
     while (i < t.size() && t[i].isDigit() && t[i].unicode() < 128) {
         whole = whole * 10 + (t[i].unicode() - '0');
-        if (whole > detail::Int128(std::numeric_limits<std::int64_t>::max()))
+        // Beyond this the amount cannot be held; stopping here also keeps the scaled
+        // product below inside 128 bits.
+        if (whole > detail::Int128(std::numeric_limits<std::int64_t>::max() / Scale) + 1)
             return std::nullopt;
         ++i;
         ++digits;
     }
     detail::Int128 frac = 0;
     detail::Int128 fracScale = 1;
+    bool droppedNonZero = false;
     if (i < t.size() && t[i] == u'.') {
         ++i;
         while (i < t.size() && t[i].isDigit() && t[i].unicode() < 128) {
             if (fracScale < detail::Int128(1000000000000000000LL)) {
                 frac = frac * 10 + (t[i].unicode() - '0');
                 fracScale *= 10;
+            } else if (t[i] != u'0') {
+                droppedNonZero = true;
             }
             ++i;
             ++digits;
@@ -144,8 +162,15 @@ inline std::optional<Currency> Currency::parsePlain(const QString& text)
     }
     if (digits == 0 || i != t.size())
         return std::nullopt;
+    if (droppedNonZero) {
+        // A digit past the kept ones only matters when the kept ones end exactly on a half:
+        // one more (sticky) digit makes that value lean the right way.
+        frac = frac * 10 + 1;
+        fracScale *= 10;
+    }
     const detail::Int128 num = whole * fracScale + frac;
-    detail::Int128 raw = detail::Int128(divRoundHalfEven(num * Scale, fracScale));
+    // Checked before narrowing: the rounded value may be one step past the largest amount.
+    const detail::Int128 raw = divRoundHalfEvenWide(num * Scale, fracScale);
     if (raw > detail::Int128(std::numeric_limits<std::int64_t>::max()))
         return std::nullopt;
     return Currency(std::int64_t(negative ? -raw : raw));
@@ -238,5 +263,3 @@ inline Currency Currency::mulDiv(std::int64_t numerator, std::int64_t denominato
 }
 
 } // namespace tesr
-
-Q_DECLARE_METATYPE(tesr::Currency)

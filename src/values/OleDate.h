@@ -49,46 +49,7 @@ public:
     // A database or loosely typed value: QDateTime/QDate (wall-clock fields), an OleDate, a
     // serial number, or text as engines return it ("2018-01-23 16:07:36", "2018-01-23T16:07:36",
     // "20180123 16:07:36", "2018-01-23"). Nothing for NULL or anything else.
-    static std::optional<OleDate> fromVariant(const QVariant& value)
-    {
-        if (!value.isValid() || value.isNull())
-            return std::nullopt;
-        switch (value.metaType().id()) {
-        case QMetaType::QDateTime:
-            return fromWallClock(value.toDateTime());
-        case QMetaType::QDate:
-            return fromParts(value.toDate());
-        case QMetaType::Double:
-        case QMetaType::Float:
-            return fromSerial(value.toDouble());
-        default:
-            break;
-        }
-        if (value.metaType() == QMetaType::fromType<OleDate>())
-            return value.value<OleDate>();
-        // Date and time parsed apart: a zone-aware parse would refuse wall-clock times that
-        // fall into a daylight-saving gap.
-        const QString text = value.toString().trimmed();
-        qsizetype cut = -1;
-        for (qsizetype i = 0; i < text.size() && cut < 0; ++i)
-            if (text[i] == u' ' || text[i] == u'T')
-                cut = i;
-        const QString datePart = cut < 0 ? text : text.left(cut);
-        const QString timePart = cut < 0 ? QString() : text.mid(cut + 1).trimmed();
-        QDate date = QDate::fromString(datePart, u"yyyy-MM-dd");
-        if (!date.isValid())
-            date = QDate::fromString(datePart, u"yyyyMMdd");
-        if (!date.isValid())
-            return std::nullopt;
-        if (timePart.isEmpty())
-            return fromParts(date);
-        for (const auto* f : {u"HH:mm:ss", u"HH:mm:ss.z", u"HH:mm:ss.zzz", u"HH:mm"}) {
-            const QTime time = QTime::fromString(timePart, QString::fromUtf16(f));
-            if (time.isValid())
-                return fromParts(date, QTime(time.hour(), time.minute(), time.second()));
-        }
-        return std::nullopt;
-    }
+    static std::optional<OleDate> fromVariant(const QVariant& value);
 
     // The absent date: 1900-01-01 00:00:00, serial 2.
     static constexpr OleDate absent() { return OleDate(2 * SecondsPerDay); }
@@ -125,4 +86,50 @@ private:
 
 } // namespace tesr
 
+// Declared before any inline code asks for the metatype (a late declaration is an error).
 Q_DECLARE_METATYPE(tesr::OleDate)
+
+namespace tesr {
+
+inline std::optional<OleDate> OleDate::fromVariant(const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return std::nullopt;
+    switch (value.metaType().id()) {
+    case QMetaType::QDateTime:
+        return fromWallClock(value.toDateTime());
+    case QMetaType::QDate:
+        return fromParts(value.toDate());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return fromSerial(value.toDouble());
+    default:
+        break;
+    }
+    if (value.metaType() == QMetaType::fromType<OleDate>())
+        return value.value<OleDate>();
+    // Date and time parsed apart: a zone-aware parse would refuse wall-clock times that
+    // fall into a daylight-saving gap.
+    const QString text = value.toString().trimmed();
+    qsizetype cut = -1;
+    for (qsizetype i = 0; i < text.size() && cut < 0; ++i)
+        if (text[i] == u' ' || text[i] == u'T')
+            cut = i;
+    const QString datePart = cut < 0 ? text : text.left(cut);
+    const QString timePart = cut < 0 ? QString() : text.mid(cut + 1).trimmed();
+    QDate date = QDate::fromString(datePart, u"yyyy-MM-dd");
+    if (!date.isValid())
+        date = QDate::fromString(datePart, u"yyyyMMdd");
+    if (!date.isValid())
+        return std::nullopt;
+    if (timePart.isEmpty())
+        return fromParts(date);
+    for (const auto* f : {u"HH:mm:ss", u"HH:mm:ss.z", u"HH:mm:ss.zzz", u"HH:mm"}) {
+        const QTime time = QTime::fromString(timePart, QString::fromUtf16(f));
+        if (time.isValid())
+            return fromParts(date, QTime(time.hour(), time.minute(), time.second()));
+    }
+    return std::nullopt;
+}
+
+} // namespace tesr

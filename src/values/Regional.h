@@ -39,6 +39,24 @@ std::optional<double> parseNumber(const QString& text);
 bool isNumeric(const QString& text);
 // The same reading, exact, as money (more than four decimals round half to even).
 std::optional<Currency> parseCurrency(const QString& text);
+// The same reading, rounded to a whole number exactly (halves to even: "2.5" gives 2).
+// Nothing when the text is not numeric or the number does not fit 64 bits.
+std::optional<qint64> parseWholeNumber(const QString& text);
+
+// Numbers as machines write them (record documents, stored values), whatever the user's
+// settings: optional blanks, optional leading sign, digits with an optional '.', an optional
+// exponent; never grouped.
+bool isPlainNumeric(const QString& text);
+std::optional<double> parsePlainNumber(const QString& text);
+std::optional<Currency> parsePlainCurrency(const QString& text);
+std::optional<qint64> parsePlainWholeNumber(const QString& text);
+
+// A number as plain decimal text for a statement or a field: no grouping, no exponent, '.'
+// as the decimal point, the shortest digits that read back as the same double ("1234.5").
+QString plainNumberText(double value);
+
+// The number of decimals the locale's currency format shows (2 for en_US, 0 for ja_JP).
+int currencyDigits();
 
 // The platform's default text form of a loosely typed value: whole numbers in plain decimal,
 // money as a plain number with the locale's decimal separator (no symbol, no grouping), dates

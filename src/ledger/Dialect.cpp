@@ -1,0 +1,402 @@
+#include "ledger/Dialect.h"
+#include "ledger/DialectImpl.h"
+
+#include <QVarLengthArray>
+
+#include <algorithm>
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+namespace tesr::ledger {
+
+namespace {
+
+// ---- scanning -------------------------------------------------------------------------------
+// A token is a span of the source; the rewriter copies untouched spans in one piece.
+
+enum class Kind : quint8 {
+    Space,
+    Word,
+    Number,
+    String,
+    QuotedName,
+    BracketName,
+    LineComment,
+    BlockComment,
+    Punct,
+    End
+};
+
+struct Token {
+    Kind kind;
+    qsizetype begin;
+    qsizetype end;
+};
+
+constexpr bool isSpace(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v';
+}
+constexpr bool isDigit(char16_t c)
+{
+    return c >= u'0' && c <= u'9';
+}
+constexpr bool isAsciiLetter(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+constexpr bool isWordStart(char16_t c)
+{
+    return isAsciiLetter(c) || c == u'_' || c == u'@' || c == u'#' || c >= 0x80;
+}
+constexpr bool isWordChar(char16_t c)
+{
+    return isWordStart(c) || isDigit(c) || c == u'$';
+}
+
+// A quoted span opened at i by `open`, closed by `close`, where a doubled closer is an escaped
+// one. An unterminated span runs to the end.
+qsizetype quotedEnd(const char16_t* s, qsizetype n, qsizetype i, char16_t close)
+{
+    qsizetype j = i + 1;
+    while (j < n) {
+        if (s[j] == close) {
+            if (j + 1 < n && s[j + 1] == close) {
+                j += 2;
+                continue;
+            }
+            return j + 1;
+        }
+        ++j;
+    }
+    return n;
+}
+
+Token scan(const char16_t* s, qsizetype n, qsizetype i)
+{
+    if (i >= n)
+        return {Kind::End, n, n};
+    const char16_t c = s[i];
+    qsizetype j = i + 1;
+    if (isSpace(c)) {
+        while (j < n && isSpace(s[j]))
+            ++j;
+        return {Kind::Space, i, j};
+    }
+    switch (c) {
+    case u'\'':
+        return {Kind::String, i, quotedEnd(s, n, i, u'\'')};
+    case u'"':
+        return {Kind::QuotedName, i, quotedEnd(s, n, i, u'"')};
+    case u'[':
+        return {Kind::BracketName, i, quotedEnd(s, n, i, u']')};
+    case u'-':
+        if (j < n && s[j] == u'-') {
+            while (j < n && s[j] != u'\n')
+                ++j;
+            return {Kind::LineComment, i, j};
+        }
+        break;
+    case u'/':
+        if (j < n && s[j] == u'*') {
+            j = i + 2;
+            while (j + 1 < n && !(s[j] == u'*' && s[j + 1] == u'/'))
+                ++j;
+            return {Kind::BlockComment, i, std::min(n, j + 2)};
+        }
+        break;
+    default:
+        break;
+    }
+    if (isDigit(c) || (c == u'.' && j < n && isDigit(s[j]))) {
+        while (j < n && (isDigit(s[j]) || s[j] == u'.'))
+            ++j;
+        if (j < n && (s[j] == u'e' || s[j] == u'E')) {
+            qsizetype k = j + 1;
+            if (k < n && (s[k] == u'+' || s[k] == u'-'))
+                ++k;
+            if (k < n && isDigit(s[k])) {
+                while (k < n && isDigit(s[k]))
+                    ++k;
+                j = k;
+            }
+        }
+        return {Kind::Number, i, j};
+    }
+    if (isWordStart(c)) {
+        while (j < n && isWordChar(s[j]))
+            ++j;
+        return {Kind::Word, i, j};
+    }
+    return {Kind::Punct, i, j};
+}
+
+// Case-insensitive comparison of a span with a lower-case ASCII keyword.
+bool is(const char16_t* s, const Token& t, const char* keyword)
+{
+    const qsizetype len = t.end - t.begin;
+    if (qsizetype(std::strlen(keyword)) != len)
+        return false;
+    for (qsizetype k = 0; k < len; ++k) {
+        char16_t c = s[t.begin + k];
+        if (c >= u'A' && c <= u'Z')
+            c = char16_t(c + 32);
+        if (c != char16_t(keyword[k]))
+            return false;
+    }
+    return true;
+}
+
+bool isPunct(const char16_t* s, const Token& t, char16_t c)
+{
+    return t.kind == Kind::Punct && s[t.begin] == c;
+}
+
+// The next token that is not blank space.
+Token scanSignificant(const char16_t* s, qsizetype n, qsizetype i)
+{
+    Token t = scan(s, n, i);
+    while (t.kind == Kind::Space)
+        t = scan(s, n, t.end);
+    return t;
+}
+
+// SQLite's reserved words: a bracketed name spelled like one keeps quotes.
+bool isReservedWord(QStringView name)
+{
+    static const QString words = QStringLiteral(
+        " ABORT ACTION ADD AFTER ALL ALTER ALWAYS ANALYZE AND AS ASC ATTACH AUTOINCREMENT BEFORE BEGIN BETWEEN BY "
+        "CASCADE CASE CAST CHECK COLLATE COLUMN COMMIT CONFLICT CONSTRAINT CREATE CROSS CURRENT CURRENT_DATE "
+        "CURRENT_TIME CURRENT_TIMESTAMP DATABASE DEFAULT DEFERRABLE DEFERRED DELETE DESC DETACH DISTINCT DO DROP EACH "
+        "ELSE END ESCAPE EXCEPT EXCLUDE EXCLUSIVE EXISTS EXPLAIN FAIL FILTER FIRST FOLLOWING FOR FOREIGN FROM FULL "
+        "GENERATED GLOB GROUP GROUPS HAVING IF IGNORE IMMEDIATE IN INDEX INDEXED INITIALLY INNER INSERT INSTEAD "
+        "INTERSECT INTO IS ISNULL JOIN KEY LAST LEFT LIKE LIMIT MATCH MATERIALIZED NATURAL NO NOT NOTHING NOTNULL NULL "
+        "NULLS OF OFFSET ON OR ORDER OTHERS OUTER OVER PARTITION PLAN PRAGMA PRECEDING PRIMARY QUERY RAISE RANGE "
+        "RECURSIVE REFERENCES REGEXP REINDEX RELEASE RENAME REPLACE RESTRICT RETURNING RIGHT ROLLBACK ROW ROWS "
+        "SAVEPOINT SELECT SET TABLE TEMP TEMPORARY THEN TIES TO TRANSACTION TRIGGER UNBOUNDED UNION UNIQUE UPDATE "
+        "USER USING VACUUM VALUES VIEW VIRTUAL WHEN WHERE WINDOW WITH WITHOUT ");
+    return words.contains(u' ' + name.toString().toUpper() + u' ');
+}
+
+bool isPlainName(QStringView name)
+{
+    if (name.isEmpty() || !(isAsciiLetter(name[0].unicode()) || name[0] == u'_'))
+        return false;
+    for (QChar c : name)
+        if (!(isAsciiLetter(c.unicode()) || isDigit(c.unicode()) || c == u'_'))
+            return false;
+    return !isReservedWord(name);
+}
+
+// [Na]]me] -> Na]me, then either bare (plain names) or in double quotes.
+void appendUnbracketed(QString& out, QStringView bracketed)
+{
+    if (bracketed.size() < 2 || bracketed.back() != u']') {
+        out += bracketed; // unterminated: the engine reports it
+        return;
+    }
+    QString name = bracketed.mid(1, bracketed.size() - 2).toString();
+    name.replace(u"]]"_s, u"]"_s);
+    if (isPlainName(name)) {
+        out += name;
+        return;
+    }
+    name.replace(u'"', u"\"\""_s);
+    out += u'"';
+    out += name;
+    out += u'"';
+}
+
+} // namespace
+
+namespace detail {
+
+QStringList rewrite(const QString& command, const RewriteRules& rules)
+{
+    const char16_t* s = reinterpret_cast<const char16_t*>(command.utf16());
+    const qsizetype n = command.size();
+    const bool rewritesDetails = !rules.paymentDetailsOpen.isEmpty();
+
+    // One entry per open parenthesis: a SELECT's TOP belongs to the level it stands on.
+    struct Level {
+        bool expectTop = false;    // just after SELECT [DISTINCT|ALL]
+        bool closesCall = false;   // the '(' of a rewritten dbo.PaymentDetails call
+        qsizetype limitBegin = -1; // the TOP count, moved to a LIMIT at the level's end
+        qsizetype limitEnd = -1;
+    };
+    QVarLengthArray<Level, 8> levels(1);
+
+    QStringList statements;
+    QString current;
+    qsizetype copied = 0; // source text before this is already in `current` (or dropped)
+    bool afterLineComment = false;
+
+    auto flush = [&](qsizetype upTo) {
+        if (upTo > copied)
+            current.append(QStringView(s + copied, upTo - copied));
+        copied = std::max(copied, upTo);
+    };
+    auto appendLimit = [&](const Level& level) {
+        while (!current.isEmpty() && isSpace(current.back().unicode()))
+            current.chop(1);
+        // A line comment swallows the rest of its line.
+        current += afterLineComment ? u"\nLIMIT "_s : u" LIMIT "_s;
+        current.append(QStringView(s + level.limitBegin, level.limitEnd - level.limitBegin));
+    };
+    auto finishStatement = [&](qsizetype end) {
+        flush(end);
+        if (levels.front().limitBegin >= 0)
+            appendLimit(levels.front());
+        QString text = current.trimmed();
+        if (!text.isEmpty())
+            statements.append(std::move(text));
+        current = QString();
+        levels.clear();
+        levels.append(Level{});
+        afterLineComment = false;
+    };
+
+    qsizetype i = 0;
+    while (i < n) {
+        const Token t = scan(s, n, i);
+        Level& level = levels.back();
+        switch (t.kind) {
+        case Kind::Space:
+        case Kind::BlockComment:
+            i = t.end;
+            continue;
+        case Kind::LineComment:
+            afterLineComment = true;
+            i = t.end;
+            continue;
+        case Kind::Punct: {
+            const char16_t c = s[t.begin];
+            if (c == u';' && levels.size() == 1 && rules.split) {
+                finishStatement(t.begin);
+                copied = t.end;
+                i = t.end;
+                continue;
+            }
+            if (c == u'(') {
+                level.expectTop = false;
+                levels.append(Level{});
+            } else if (c == u')' && levels.size() > 1) {
+                const Level closed = levels.back();
+                levels.removeLast();
+                if (closed.limitBegin >= 0) {
+                    flush(t.begin);
+                    appendLimit(closed);
+                }
+                if (closed.closesCall) {
+                    flush(t.end);
+                    current += rules.paymentDetailsClose;
+                }
+            } else {
+                level.expectTop = false;
+            }
+            break;
+        }
+        case Kind::Word:
+            if (level.expectTop && rules.topToLimit && is(s, t, "top")) {
+                // TOP n or TOP (n); TOP ... PERCENT and WITH TIES have no LIMIT form: left alone.
+                Token count = scanSignificant(s, n, t.end);
+                qsizetype after = count.end;
+                const bool parenthesised = isPunct(s, count, u'(');
+                if (parenthesised) {
+                    count = scanSignificant(s, n, count.end);
+                    const Token close = scanSignificant(s, n, count.end);
+                    after = isPunct(s, close, u')') ? close.end : -1;
+                }
+                bool whole = count.kind == Kind::Number && after > 0;
+                for (qsizetype k = count.begin; whole && k < count.end; ++k)
+                    whole = isDigit(s[k]);
+                const Token next = scanSignificant(s, n, std::max<qsizetype>(after, 0));
+                if (whole && !is(s, next, "percent") && !is(s, next, "with")) {
+                    flush(t.begin);
+                    level.limitBegin = count.begin;
+                    level.limitEnd = count.end;
+                    level.expectTop = false;
+                    const Token blank = scan(s, n, after);
+                    copied = blank.kind == Kind::Space ? blank.end : after;
+                    i = copied;
+                    afterLineComment = false;
+                    continue;
+                }
+            }
+            if (is(s, t, "select"))
+                level.expectTop = true;
+            else if (!(level.expectTop && (is(s, t, "distinct") || is(s, t, "all"))))
+                level.expectTop = false;
+            [[fallthrough]];
+        case Kind::BracketName: {
+            if (t.kind == Kind::BracketName)
+                level.expectTop = false;
+            if (rewritesDetails && (is(s, t, "dbo") || (t.kind == Kind::BracketName && is(s, t, "[dbo]")))) {
+                const Token dot = scanSignificant(s, n, t.end);
+                const Token name = isPunct(s, dot, u'.') ? scanSignificant(s, n, dot.end) : Token{Kind::End, n, n};
+                const bool named = is(s, name, "paymentdetails") ||
+                                   (name.kind == Kind::BracketName && is(s, name, "[paymentdetails]"));
+                const Token open = named ? scanSignificant(s, n, name.end) : Token{Kind::End, n, n};
+                if (isPunct(s, open, u'(')) {
+                    flush(t.begin);
+                    current += rules.paymentDetailsOpen;
+                    copied = open.end;
+                    i = open.end;
+                    Level call;
+                    call.closesCall = true;
+                    levels.append(call);
+                    afterLineComment = false;
+                    continue;
+                }
+            }
+            if (t.kind == Kind::BracketName && rules.unbracketNames) {
+                flush(t.begin);
+                appendUnbracketed(current, QStringView(s + t.begin, t.end - t.begin));
+                copied = t.end;
+            }
+            break;
+        }
+        case Kind::Number:
+        case Kind::String:
+        case Kind::QuotedName:
+        case Kind::End:
+            level.expectTop = false;
+            break;
+        }
+        afterLineComment = false;
+        i = t.end;
+    }
+    finishStatement(n);
+    return statements;
+}
+
+} // namespace detail
+
+Dialect::Command Dialect::prepareCommand(const QString& command) const
+{
+    Command prepared;
+    prepared.statements = translate(command);
+    prepared.compound = prepared.statements.size() > 1;
+    return prepared;
+}
+
+QStringList splitStatements(const QString& command)
+{
+    return detail::rewrite(command, detail::RewriteRules{});
+}
+
+std::unique_ptr<Dialect> makeDialect(Engine engine)
+{
+    switch (engine) {
+    case Engine::SQLite:
+        return detail::makeSqliteDialect();
+    case Engine::SqlServer:
+        return detail::makeSqlServerDialect();
+    case Engine::PostgreSQL:
+        return detail::makePostgresDialect();
+    }
+    return nullptr;
+}
+
+} // namespace tesr::ledger

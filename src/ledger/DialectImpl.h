@@ -1,0 +1,34 @@
+#pragma once
+
+// Inside the engine adaptation: the one-pass T-SQL rewriter the dialects share, and the
+// per-engine factories makeDialect picks from.
+
+#include "ledger/Dialect.h"
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <memory>
+
+namespace tesr::ledger::detail {
+
+// What a dialect changes in T-SQL text. Text inside '...' literals, "..." names and comments is
+// never touched.
+struct RewriteRules {
+    bool split = true;           // one statement per ';' at the top level
+    bool topToLimit = false;     // SELECT TOP n ... -> SELECT ... LIMIT n (per SELECT level)
+    bool unbracketNames = false; // [Name] -> Name, or "Na me" when it is not a plain name
+    // When not empty, "dbo.PaymentDetails(" becomes this text and the call's closing ')' gets
+    // paymentDetailsClose after it.
+    QStringView paymentDetailsOpen;
+    QStringView paymentDetailsClose;
+};
+
+QStringList rewrite(const QString& command, const RewriteRules& rules);
+
+std::unique_ptr<Dialect> makeSqliteDialect();
+std::unique_ptr<Dialect> makeSqlServerDialect();
+std::unique_ptr<Dialect> makePostgresDialect();
+
+} // namespace tesr::ledger::detail

@@ -1,0 +1,58 @@
+#include "ledger/DialectImpl.h"
+
+#include <algorithm>
+
+// SQLite reads most of the module's T-SQL as it is. What differs: one statement per call,
+// LIMIT instead of TOP, no bracketed names, and the payment details come from a view rather
+// than a scalar function. Sessions run in WAL mode so that readers never wait for a writer.
+
+namespace tesr::ledger::detail {
+namespace {
+
+class SqliteDialect final : public Dialect {
+public:
+    Engine engine() const override { return Engine::SQLite; }
+    QString qtDriver() const override { return QStringLiteral("QSQLITE"); }
+    QString displayName() const override { return QStringLiteral("SQLite"); }
+
+    QStringList translate(const QString& command) const override
+    {
+        RewriteRules rules;
+        rules.split = true;
+        rules.topToLimit = true;
+        rules.unbracketNames = true;
+        rules.paymentDetailsOpen = u"(SELECT Details FROM vwPaymentDetails WHERE PaymentID = (";
+        rules.paymentDetailsClose = u")";
+        return rewrite(command, rules);
+    }
+
+    // IMMEDIATE takes the write lock at once: a second writer waits (busy timeout) here rather
+    // than failing later when its first write would need to upgrade a read lock.
+    QString beginTransaction() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
+    QString commitTransaction() const override { return QStringLiteral("COMMIT"); }
+    QString rollbackTransaction() const override { return QStringLiteral("ROLLBACK"); }
+    QString savepoint(const QString& name) const override { return QStringLiteral("SAVEPOINT ") + name; }
+    QString releaseSavepoint(const QString& name) const override { return QStringLiteral("RELEASE SAVEPOINT ") + name; }
+    QString rollbackToSavepoint(const QString& name) const override
+    {
+        return QStringLiteral("ROLLBACK TO SAVEPOINT ") + name;
+    }
+
+    QStringList sessionSetup() const override { return {QStringLiteral("PRAGMA journal_mode = WAL")}; }
+    QString lockWaitStatement(int milliseconds) const override
+    {
+        return QStringLiteral("PRAGMA busy_timeout = ") + QString::number(std::max(0, milliseconds));
+    }
+
+    InsertIdMethod insertIdMethod() const override { return InsertIdMethod::DriverLastInsertId; }
+    QString insertReturningId(const QString& insertStatement) const override { return insertStatement; }
+};
+
+} // namespace
+
+std::unique_ptr<Dialect> makeSqliteDialect()
+{
+    return std::make_unique<SqliteDialect>();
+}
+
+} // namespace tesr::ledger::detail

@@ -1,0 +1,435 @@
+#include "ledger/Schema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <initializer_list>
+#include <vector>
+
+// The tables are described once, as data, and written out per engine. SQLite has no decimal,
+// date or case-insensitive text type of its own, so its schema adds what the module relies on
+// at the data level: money rounded to four places after every write, dates in one sortable
+// text form, names compared without regard to case (as SQL Server's default collation does).
+
+namespace tesr::ledger {
+
+namespace {
+
+enum class Type { Key, Int, Text, Money, Date };
+
+enum Flag : unsigned {
+    NotNull = 1,
+    Unique = 2,
+    NoCase = 4,     // compared and sorted without regard to case
+    DefaultNow = 8, // filled with the local time when the row is added
+    DefaultOne = 16,
+    DefaultZero = 32,
+    Long = 64 // free text rather than a name or code
+};
+
+struct Column {
+    const char* name;
+    Type type;
+    unsigned flags = 0;
+};
+
+struct Table {
+    const char* name;
+    std::vector<Column> columns;
+};
+
+const std::vector<Table>& tables()
+{
+    static const std::vector<Table> all = {
+        {"Customers",
+         {{"ID", Type::Key},
+          {"CustomerName", Type::Text, NoCase},
+          {"Active", Type::Int, NotNull | DefaultOne},
+          {"SalesRepID", Type::Int},
+          {"LastUsed", Type::Date}}},
+        {"PaymentMethods",
+         {{"ID", Type::Key},
+          {"PaymentMethod", Type::Text, NoCase},
+          // Not 0: a card method.
+          {"MethodType", Type::Int, NotNull | DefaultZero}}},
+        {"Orders",
+         {{"ID", Type::Key},
+          {"UniqueID", Type::Text, NotNull | Unique | NoCase},
+          {"CustomerID", Type::Int},
+          {"OrderNumber", Type::Text},
+          {"Sidemark", Type::Text},
+          {"State", Type::Int},
+          {"StatusCode", Type::Int},
+          {"Total", Type::Money, DefaultZero},
+          {"DepositAmount", Type::Money, DefaultZero},
+          {"Payments", Type::Money, DefaultZero},
+          {"Balance", Type::Money, DefaultZero}}},
+        {"Payments",
+         {{"ID", Type::Key},
+          {"PaymentMethodID", Type::Int},
+          {"CustomerID", Type::Int},
+          {"PaymentDate", Type::Date},
+          {"Description", Type::Text, Long},
+          {"CardNumber", Type::Text},
+          {"NameOnCard", Type::Text},
+          {"ExpireMonth", Type::Int},
+          {"ExpireYear", Type::Int},
+          {"Amount", Type::Money, NotNull | DefaultZero},
+          {"Allocated", Type::Money, NotNull | DefaultZero},
+          {"AddedOn", Type::Date, DefaultNow}}},
+        {"PaymentAllocations",
+         {{"ID", Type::Key},
+          {"PaymentID", Type::Int},
+          {"OrderUniqueID", Type::Text, NoCase},
+          {"Amount", Type::Money},
+          {"AddedOn", Type::Date, DefaultNow}}},
+        {"ActivityHistory",
+         {{"ID", Type::Key},
+          {"CustomerID", Type::Int},
+          {"OrderID", Type::Int},
+          {"Description", Type::Text, Long},
+          {"UserID", Type::Int},
+          {"AddedOn", Type::Date, DefaultNow}}},
+    };
+    return all;
+}
+
+// Every lookup the screens make, by table and column.
+constexpr std::pair<const char*, const char*> indexedColumns[] = {
+    {"Orders", "CustomerID"},
+    {"Payments", "CustomerID"},
+    {"PaymentAllocations", "PaymentID"},
+    {"PaymentAllocations", "OrderUniqueID"},
+    {"Customers", "CustomerName"},
+    {"Customers", "LastUsed"},
+    {"ActivityHistory", "CustomerID"},
+    {"ActivityHistory", "OrderID"},
+};
+
+const char* const screenViews[] = {"vwScreen_NewPayment", "vwScreen_EditPayment"};
+
+QString name(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+QStringList columnNames(const Table& table, Type type)
+{
+    QStringList names;
+    for (const Column& c : table.columns)
+        if (c.type == type)
+            names << name(c.name);
+    return names;
+}
+
+QString joined(const QStringList& parts, const QString& separator)
+{
+    return parts.join(separator);
+}
+
+// ---- views shared by both engines (plain SQL) ----------------------------------------------
+
+QString newPaymentView()
+{
+    return QStringLiteral("CREATE VIEW vwScreen_NewPayment AS SELECT ID, OrderNumber, Sidemark, Balance, "
+                          "DepositAmount, UniqueID, CustomerID, State, StatusCode FROM Orders");
+}
+
+QString editPaymentView()
+{
+    return QStringLiteral(
+        "CREATE VIEW vwScreen_EditPayment AS SELECT Payments.ID AS ID, Customers.CustomerName AS CustomerName, "
+        "Payments.PaymentMethodID AS PaymentMethodID, Payments.Description AS Description, "
+        "Payments.CardNumber AS CardNumber, Payments.NameOnCard AS NameOnCard, Payments.ExpireMonth AS ExpireMonth, "
+        "Payments.ExpireYear AS ExpireYear, Payments.PaymentDate AS PaymentDate, Payments.Amount AS Amount "
+        "FROM Payments LEFT JOIN Customers ON Customers.ID = Payments.CustomerID");
+}
+
+// ---- SQLite ---------------------------------------------------------------------------------
+
+QString sqliteColumn(const Column& c)
+{
+    QString def = name(c.name) + u' ';
+    switch (c.type) {
+    case Type::Key:
+        // AUTOINCREMENT: an ID is never handed out twice, even after the newest row is deleted.
+        return def + QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
+    case Type::Int:
+        def += QStringLiteral("INTEGER");
+        break;
+    case Type::Text:
+        def += QStringLiteral("TEXT");
+        break;
+    case Type::Money:
+        def += QStringLiteral("money"); // numeric affinity
+        break;
+    case Type::Date:
+        def += QStringLiteral("datetime");
+        break;
+    }
+    if (c.flags & NotNull)
+        def += QStringLiteral(" NOT NULL");
+    if (c.flags & Unique)
+        def += QStringLiteral(" UNIQUE");
+    if (c.flags & NoCase)
+        def += QStringLiteral(" COLLATE NOCASE");
+    if (c.flags & DefaultOne)
+        def += QStringLiteral(" DEFAULT 1");
+    if (c.flags & DefaultZero)
+        def += QStringLiteral(" DEFAULT 0");
+    if (c.flags & DefaultNow)
+        def += QStringLiteral(" DEFAULT (datetime('now', 'localtime'))");
+    return def;
+}
+
+// After every write each money value is put back to four decimals, so sums of amounts
+// compare equal exactly when their decimal values do (0.1 + 0.2 = 0.3). Text that is not a
+// number is refused rather than read as 0.
+QStringList sqliteMoneyTriggers(const Table& table)
+{
+    const QStringList money = columnNames(table, Type::Money);
+    if (money.isEmpty())
+        return {};
+    const QString t = name(table.name);
+    QStringList offRound, notNumber, assign;
+    for (const QString& c : money) {
+        offRound << QStringLiteral("NEW.%1 <> round(NEW.%1, 4)").arg(c);
+        notNumber << QStringLiteral("typeof(NEW.%1) IN ('text', 'blob')").arg(c);
+        assign << QStringLiteral("%1 = round(%1, 4)").arg(c);
+    }
+    const QString body =
+        QStringLiteral(" WHEN %1 BEGIN SELECT RAISE(ABORT, 'A money value of %2 is not a number.') WHERE %3; "
+                       "UPDATE %2 SET %4 WHERE ID = NEW.ID; END")
+            .arg(joined(offRound, QStringLiteral(" OR ")), t, joined(notNumber, QStringLiteral(" OR ")),
+                 joined(assign, QStringLiteral(", ")));
+    return {QStringLiteral("CREATE TRIGGER trg%1_MoneyInsert AFTER INSERT ON %1").arg(t) + body,
+            QStringLiteral("CREATE TRIGGER trg%1_MoneyUpdate AFTER UPDATE OF %2 ON %1")
+                    .arg(t, joined(money, QStringLiteral(", "))) +
+                body};
+}
+
+// Statements write dates the way SQL Server reads them unambiguously ('20180301 21:05:07');
+// stored, every date is 'YYYY-MM-DD HH:MM:SS' so that SQL compares and sorts it as text. The
+// values are normalised here, in the data, never by rewriting statement text (where a memo
+// could look like a date).
+QString normalisedDate(const QString& x)
+{
+    const QString d8 = QStringLiteral("[0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9]");
+    const QString hms = QStringLiteral("[0-9][0-9]:[0-9][0-9]:[0-9][0-9]");
+    const QString iso = QStringLiteral("[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]");
+    const QString ymd = QStringLiteral("substr(%1, 1, 4) || '-' || substr(%1, 5, 2) || '-' || substr(%1, 7, 2)").arg(x);
+    return QStringLiteral("CASE WHEN %1 GLOB '%2' THEN %3 || ' 00:00:00' "
+                          "WHEN %1 GLOB '%2 %4*' THEN %3 || ' ' || substr(%1, 10, 8) "
+                          "WHEN %1 GLOB '%5[T ]%4*' THEN substr(%1, 1, 10) || ' ' || substr(%1, 12, 8) "
+                          "WHEN %1 GLOB '%5' THEN %1 || ' 00:00:00' ELSE %1 END")
+        .arg(x, d8, ymd, hms, iso);
+}
+
+QStringList sqliteDateTriggers(const Table& table)
+{
+    QStringList statements;
+    const QString t = name(table.name);
+    for (const QString& c : columnNames(table, Type::Date)) {
+        const QString body = QStringLiteral(" WHEN NEW.%1 IS NOT %2 BEGIN UPDATE %3 SET %1 = %4 WHERE ID = NEW.ID; END")
+                                 .arg(c, normalisedDate(QStringLiteral("NEW.") + c), t, normalisedDate(c));
+        statements << QStringLiteral("CREATE TRIGGER trg%1_%2Insert AFTER INSERT ON %1").arg(t, c) + body;
+        statements << QStringLiteral("CREATE TRIGGER trg%1_%2Update AFTER UPDATE OF %2 ON %1").arg(t, c) + body;
+    }
+    return statements;
+}
+
+// The text the lists show under "Details": "Visa ending 1234 (John Smith) - memo",
+// "Cash - memo"; parts that are empty are left out.
+QString sqlitePaymentDetailsView()
+{
+    return QStringLiteral(
+        "CREATE VIEW vwPaymentDetails AS SELECT PaymentID, CASE WHEN Head = '' THEN Memo WHEN Memo = '' THEN Head "
+        "ELSE Head || ' - ' || Memo END AS Details FROM (SELECT Payments.ID AS PaymentID, "
+        "trim(COALESCE(PaymentMethods.PaymentMethod, '') "
+        "|| CASE WHEN COALESCE(Payments.CardNumber, '') <> '' THEN ' ending ' || Payments.CardNumber ELSE '' END "
+        "|| CASE WHEN COALESCE(Payments.NameOnCard, '') <> '' THEN ' (' || Payments.NameOnCard || ')' ELSE '' END) "
+        "AS Head, COALESCE(Payments.Description, '') AS Memo FROM Payments "
+        "LEFT JOIN PaymentMethods ON PaymentMethods.ID = Payments.PaymentMethodID)");
+}
+
+QStringList sqliteSchema()
+{
+    QStringList statements;
+    for (const Table& table : tables()) {
+        QStringList columns;
+        for (const Column& c : table.columns)
+            columns << sqliteColumn(c);
+        statements << QStringLiteral("CREATE TABLE %1 (%2)").arg(name(table.name), columns.join(QStringLiteral(", ")));
+        statements << sqliteMoneyTriggers(table) << sqliteDateTriggers(table);
+    }
+    for (const auto& [table, column] : indexedColumns)
+        statements << QStringLiteral("CREATE INDEX ix%1_%2 ON %1 (%2)").arg(name(table), name(column));
+    statements << newPaymentView() << editPaymentView() << sqlitePaymentDetailsView();
+    return statements;
+}
+
+// ---- SQL Server -----------------------------------------------------------------------------
+
+QString sqlServerColumn(const Column& c)
+{
+    QString def = name(c.name) + u' ';
+    switch (c.type) {
+    case Type::Key:
+        return def + QStringLiteral("int IDENTITY(1,1) NOT NULL PRIMARY KEY");
+    case Type::Int:
+        def += QStringLiteral("int");
+        break;
+    case Type::Text:
+        def += (c.flags & Long) ? QStringLiteral("nvarchar(max)") : QStringLiteral("nvarchar(255)");
+        break;
+    case Type::Money:
+        def += QStringLiteral("money");
+        break;
+    case Type::Date:
+        def += QStringLiteral("datetime");
+        break;
+    }
+    if (c.flags & NotNull)
+        def += QStringLiteral(" NOT NULL");
+    if (c.flags & Unique)
+        def += QStringLiteral(" UNIQUE");
+    if (c.flags & DefaultOne)
+        def += QStringLiteral(" DEFAULT 1");
+    if (c.flags & DefaultZero)
+        def += QStringLiteral(" DEFAULT 0");
+    if (c.flags & DefaultNow)
+        def += QStringLiteral(" DEFAULT (GETDATE())");
+    return def;
+}
+
+QStringList sqlServerSchema()
+{
+    QStringList statements;
+    for (const Table& table : tables()) {
+        QStringList columns;
+        for (const Column& c : table.columns)
+            columns << sqlServerColumn(c);
+        statements
+            << QStringLiteral("CREATE TABLE dbo.%1 (%2)").arg(name(table.name), columns.join(QStringLiteral(", ")));
+    }
+    for (const auto& [table, column] : indexedColumns)
+        statements << QStringLiteral("CREATE INDEX ix%1_%2 ON dbo.%1 (%2)").arg(name(table), name(column));
+    statements << newPaymentView() << editPaymentView();
+    statements << QStringLiteral(
+        "CREATE FUNCTION dbo.PaymentDetails(@PaymentID int) RETURNS nvarchar(max) AS BEGIN "
+        "DECLARE @head nvarchar(max), @memo nvarchar(max); "
+        "SELECT @head = LTRIM(RTRIM(ISNULL(m.PaymentMethod, N'') "
+        "+ CASE WHEN ISNULL(p.CardNumber, N'') <> N'' THEN N' ending ' + p.CardNumber ELSE N'' END "
+        "+ CASE WHEN ISNULL(p.NameOnCard, N'') <> N'' THEN N' (' + p.NameOnCard + N')' ELSE N'' END)), "
+        "@memo = ISNULL(p.Description, N'') "
+        "FROM dbo.Payments p LEFT JOIN dbo.PaymentMethods m ON m.ID = p.PaymentMethodID WHERE p.ID = @PaymentID; "
+        "RETURN CASE WHEN @head = N'' THEN @memo WHEN @memo = N'' THEN @head ELSE @head + N' - ' + @memo END; END");
+    return statements;
+}
+
+bool runAll(QSqlDatabase& db, const QStringList& statements, const QString& begin, const QString& commit,
+            const QString& rollback, QString* error)
+{
+    QSqlQuery query(db);
+    if (!query.exec(begin)) {
+        if (error)
+            *error = QStringLiteral("The schema could not be created: %1").arg(query.lastError().text());
+        return false;
+    }
+    for (const QString& statement : statements) {
+        if (!query.exec(statement)) {
+            const QString why = query.lastError().text();
+            query.finish();
+            QSqlQuery(db).exec(rollback);
+            if (error)
+                *error = QStringLiteral("The schema could not be created: %1\nStatement: %2").arg(why, statement);
+            return false;
+        }
+    }
+    if (!query.exec(commit)) {
+        const QString why = query.lastError().text();
+        QSqlQuery(db).exec(rollback);
+        if (error)
+            *error = QStringLiteral("The schema could not be created: %1").arg(why);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QStringList schemaStatements(Engine engine)
+{
+    switch (engine) {
+    case Engine::SQLite:
+        return sqliteSchema();
+    case Engine::SqlServer:
+        return sqlServerSchema();
+    case Engine::PostgreSQL:
+        break;
+    }
+    return {};
+}
+
+bool createSchema(QSqlDatabase& db, Engine engine, QString* error)
+{
+    if (!db.isOpen()) {
+        if (error)
+            *error = QStringLiteral("The schema could not be created: the database is not open.");
+        return false;
+    }
+    const QStringList statements = schemaStatements(engine);
+    if (statements.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("Creating the company schema is not available for this database engine.");
+        return false;
+    }
+    // DDL is transactional on both engines, so a failure part-way leaves nothing behind.
+    if (engine == Engine::SQLite)
+        return runAll(db, statements, QStringLiteral("BEGIN IMMEDIATE"), QStringLiteral("COMMIT"),
+                      QStringLiteral("ROLLBACK"), error);
+    return runAll(db, statements, QStringLiteral("BEGIN TRANSACTION"), QStringLiteral("COMMIT TRANSACTION"),
+                  QStringLiteral("ROLLBACK TRANSACTION"), error);
+}
+
+bool hasSchema(const QSqlDatabase& db, Engine engine)
+{
+    if (!db.isOpen())
+        return false;
+    auto contains = [](const QStringList& names, const QString& wanted) {
+        return names.contains(wanted, Qt::CaseInsensitive);
+    };
+    const QStringList presentTables = db.tables(QSql::Tables);
+    for (const Table& table : tables()) {
+        const QString t = name(table.name);
+        if (!contains(presentTables, t))
+            return false;
+        const QSqlRecord record = db.record(t);
+        for (const Column& c : table.columns) {
+            bool found = false;
+            for (int i = 0; i < record.count() && !found; ++i)
+                found = record.fieldName(i).compare(name(c.name), Qt::CaseInsensitive) == 0;
+            if (!found)
+                return false;
+        }
+    }
+    QStringList views;
+    for (const char* v : screenViews)
+        views << name(v);
+    if (engine == Engine::SQLite)
+        views << QStringLiteral("vwPaymentDetails");
+    const QStringList presentViews = db.tables(QSql::Views);
+    for (const QString& v : views)
+        if (!contains(presentViews, v))
+            return false;
+    if (engine == Engine::SqlServer) {
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("SELECT OBJECT_ID(N'dbo.PaymentDetails')")) || !query.next() ||
+            query.value(0).isNull())
+            return false;
+    }
+    return true;
+}
+
+} // namespace tesr::ledger

@@ -1,0 +1,35 @@
+#pragma once
+
+// The module's own field input rules (what HelperFactory::CreateInputTools gives unless a host
+// installed another factory). Every rule reads the field in the user's regional settings and
+// leaves it holding text the screens can put into a statement unchanged.
+
+#include "platform/HelperTools.h"
+
+#include <memory>
+
+namespace tesr {
+
+class DefaultInputTools final : public InputTools {
+public:
+    // A date the user's settings read is rewritten as the short date (four-digit year, no time
+    // of day); any other text is cleared; an empty field stays empty.
+    void DateTextRule(TextField& field) override;
+    // The number in the user's format (grouping allowed, no currency symbol); outside
+    // [low, high] or not a number gives the fallback. The field is left holding plain decimal
+    // text ("1234.5": no grouping, '.' as the decimal point), because the screens put it into
+    // statements as it stands.
+    void NumberRangeRule(double low, double high, double fallback, TextField& field) override;
+    // The same for whole numbers: a fraction rounds to the nearest whole number, halves to
+    // even ("2.5" -> 2, "3.5" -> 4), and the rounded number is checked against the range.
+    void WholeNumberRangeRule(double low, double high, double fallback, TextField& field) override;
+    // The first entry whose text equals the text exactly (case counts); none selected (-1)
+    // when no entry matches.
+    void SelectEntryByText(const QString& text, ComboList& combo) override;
+    // The first entry whose item data equals the value; none selected when no entry matches.
+    void SelectEntryByItemData(int value, ComboList& combo) override;
+};
+
+std::unique_ptr<InputTools> makeDefaultInputTools();
+
+} // namespace tesr

@@ -1,0 +1,94 @@
+#pragma once
+
+// A company database in a temporary folder for the ledger tests: a real SQLite file with the
+// schema, one SqlConnection on it, and small readers for assertions.
+
+#include "ledger/Schema.h"
+#include "platform/SqlConnection.h"
+#include "values/Currency.h"
+
+#include <QString>
+#include <QTemporaryDir>
+#include <QVariant>
+
+#include <memory>
+
+namespace ledgertest {
+
+inline tesr::DatabaseUrl sqliteUrl(const QString& path, int busyTimeoutMs = 5000)
+{
+    tesr::DatabaseUrl url;
+    url.engine = tesr::ledger::Engine::SQLite;
+    url.path = path;
+    url.busyTimeoutMs = busyTimeoutMs;
+    return url;
+}
+
+// Single quotes doubled: how every typed value reaches a quoted marker.
+inline QString quoted(const QString& text)
+{
+    QString copy = text;
+    return copy.replace(u'\'', QStringLiteral("''"));
+}
+
+class LedgerFile {
+public:
+    LedgerFile()
+    {
+        path = dir.filePath(QStringLiteral("company.db"));
+        connection = tesr::SqlConnection::open(sqliteUrl(path), tesr::SqlConnection::OpenMode::CreateIfMissing, &error);
+        if (!connection)
+            return;
+        QSqlDatabase db = connection->database();
+        if (!tesr::ledger::createSchema(db, tesr::ledger::Engine::SQLite, &error))
+            connection.reset();
+    }
+
+    bool ok() const { return connection != nullptr; }
+
+    std::unique_ptr<tesr::SqlConnection> openAnother(int busyTimeoutMs = 5000) const
+    {
+        QString why;
+        return tesr::SqlConnection::open(sqliteUrl(path, busyTimeoutMs), &why);
+    }
+
+    // Runs a command through the connection; false (with the reason in `error`) on failure.
+    bool exec(const QString& command)
+    {
+        if (connection->Execute(command))
+            return true;
+        error = connection->LastError();
+        return false;
+    }
+
+    qint64 insert(const QString& statement)
+    {
+        const qint64 id = connection->ExecuteInsert(statement);
+        if (id < 1)
+            error = connection->LastError();
+        return id;
+    }
+
+    // The first value of the first row; an invalid QVariant when there is none.
+    QVariant scalar(const QString& statement)
+    {
+        auto rs = connection->OpenRecordset(statement);
+        if (!rs) {
+            error = connection->LastError();
+            return QVariant();
+        }
+        return rs->Eof() ? QVariant() : rs->FieldValue(0);
+    }
+    int count(const QString& statement) { return scalar(statement).toInt(); }
+    tesr::Currency money(const QString& statement)
+    {
+        return tesr::Currency::fromVariant(scalar(statement)).value_or(tesr::Currency::fromRaw(-999999999));
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    QString error;
+    std::unique_ptr<tesr::SqlConnection> connection;
+};
+
+} // namespace ledgertest
