@@ -50,6 +50,8 @@ public:
     // serial number, or text as engines return it ("2018-01-23 16:07:36", "2018-01-23T16:07:36",
     // "20180123 16:07:36", "2018-01-23"). Nothing for NULL or anything else.
     static std::optional<OleDate> fromVariant(const QVariant& value);
+    // Exactly "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss" or "yyyyMMdd HH:mm:ss"; nothing else.
+    static std::optional<OleDate> fromEngineText(const QString& text);
 
     // The absent date: 1900-01-01 00:00:00, serial 2.
     static constexpr OleDate absent() { return OleDate(2 * SecondsPerDay); }
@@ -91,6 +93,30 @@ Q_DECLARE_METATYPE(tesr::OleDate)
 
 namespace tesr {
 
+inline std::optional<OleDate> OleDate::fromEngineText(const QString& text)
+{
+    const bool dashed = text.size() == 19 && text[4] == u'-' && text[7] == u'-' && (text[10] == u' ' || text[10] == u'T');
+    const bool compact = text.size() == 17 && text[8] == u' ';
+    if (!dashed && !compact)
+        return std::nullopt;
+    auto number = [&text](qsizetype at, int width, int& out) {
+        out = 0;
+        for (int i = 0; i < width; ++i) {
+            const char16_t c = text[at + i].unicode();
+            if (c < u'0' || c > u'9')
+                return false;
+            out = out * 10 + int(c - u'0');
+        }
+        return true;
+    };
+    const qsizetype t = dashed ? 11 : 9; // where the time starts
+    int y, mo, d, h, mi, sec;
+    if (!number(0, 4, y) || !number(dashed ? 5 : 4, 2, mo) || !number(dashed ? 8 : 6, 2, d) || !number(t, 2, h) ||
+        text[t + 2] != u':' || !number(t + 3, 2, mi) || text[t + 5] != u':' || !number(t + 6, 2, sec))
+        return std::nullopt;
+    return fromYmdHms(y, mo, d, h, mi, sec);
+}
+
 inline std::optional<OleDate> OleDate::fromVariant(const QVariant& value)
 {
     if (!value.isValid() || value.isNull())
@@ -108,6 +134,12 @@ inline std::optional<OleDate> OleDate::fromVariant(const QVariant& value)
     }
     if (value.metaType() == QMetaType::fromType<OleDate>())
         return value.value<OleDate>();
+    // The engines' own form, read for every date cell of a list: parsed by hand.
+    if (value.metaType().id() == QMetaType::QString) {
+        const QString text = value.toString();
+        if (auto quick = fromEngineText(text))
+            return quick;
+    }
     // Date and time parsed apart: a zone-aware parse would refuse wall-clock times that
     // fall into a daylight-saving gap.
     const QString text = value.toString().trimmed();

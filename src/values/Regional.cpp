@@ -1,5 +1,8 @@
 #include "values/Regional.h"
 
+#include <array>
+#include <optional>
+
 #include <QDate>
 #include <QTime>
 
@@ -619,9 +622,24 @@ QLocale locale()
     return QLocale();
 }
 
-int currencyDigits()
+namespace {
+
+// What formatting money in one locale needs, worked out once per locale rather than on every
+// amount: long lists format thousands of them.
+struct CurrencyLayout {
+    QLocale locale;
+    int digits = 2;
+    QString point;
+    std::array<QString, 10> digitText;
+    struct Side {
+        QString before; // text before the digits, symbol in place
+        QString after;  // text after them
+        bool usable = false;
+    } positive, negative;
+};
+
+int computeCurrencyDigits(const QLocale& loc)
 {
-    const QLocale loc = locale();
     // The locale's default number of currency decimals is only reachable through its format.
     const QString sample = loc.toCurrencyString(0.0, QStringLiteral("\u0001"));
     const QString point = loc.decimalPoint();
@@ -635,41 +653,82 @@ int currencyDigits()
     return digits;
 }
 
-QString formatCurrency(Currency value)
+const CurrencyLayout& currencyLayout()
 {
+    thread_local std::optional<CurrencyLayout> cached;
     const QLocale loc = locale();
-    const int digits = currencyDigits();
-    const Currency rounded = value.rounded(std::min(digits, 4));
-    const bool negative = rounded.raw() < 0;
-    const quint64 magnitude = negative ? 0 - quint64(rounded.raw()) : quint64(rounded.raw());
-
-    QString number = loc.toString(qulonglong(magnitude / Currency::Scale));
-    if (digits > 0) {
-        const QString frac = QString::number(magnitude % Currency::Scale).rightJustified(4, u'0');
-        number += loc.decimalPoint();
-        for (int k = 0; k < digits; ++k)
-            number += loc.toString(k < 4 ? frac[k].unicode() - '0' : 0);
-    }
-    // The locale's own layout (symbol place, blanks, negative form) around a one, with a
-    // marker for the symbol; the exact digits then take the one's place.
-    const QChar marker(0x0001);
-    QString layout = loc.toCurrencyString(negative ? -1.0 : 1.0, QString(marker), 0);
-    const QString one = loc.toString(1);
-    const qsizetype at = layout.indexOf(one);
-    if (at < 0)
-        return loc.toCurrencyString(rounded.toDouble());
-    layout.replace(at, one.size(), number);
+    if (cached && cached->locale == loc)
+        return *cached;
+    CurrencyLayout c;
+    c.locale = loc;
+    c.digits = computeCurrencyDigits(loc);
+    c.point = loc.decimalPoint();
+    for (int k = 0; k < 10; ++k)
+        c.digitText[std::size_t(k)] = loc.toString(k);
     QString symbol = loc.currencySymbol();
     if (symbol.isEmpty())
         symbol = loc.currencySymbol(QLocale::CurrencyIsoCode);
-    layout.replace(marker, symbol);
-    return layout;
+    // The locale's own layout (symbol place, blanks, negative form) around a one, with a marker
+    // for the symbol; the exact digits then take the one's place.
+    const QChar marker(0x0001);
+    const QString one = loc.toString(1);
+    for (auto* side : {&c.positive, &c.negative}) {
+        const QString text = loc.toCurrencyString(side == &c.negative ? -1.0 : 1.0, QString(marker), 0);
+        const qsizetype at = text.indexOf(one);
+        if (at < 0)
+            continue;
+        side->before = text.left(at).replace(marker, symbol);
+        side->after = text.mid(at + one.size()).replace(marker, symbol);
+        side->usable = true;
+    }
+    cached = std::move(c);
+    return *cached;
+}
+
+} // namespace
+
+int currencyDigits()
+{
+    return currencyLayout().digits;
+}
+
+QString formatCurrency(Currency value)
+{
+    const CurrencyLayout& c = currencyLayout();
+    const Currency rounded = value.rounded(std::min(c.digits, 4));
+    const bool negative = rounded.raw() < 0;
+    const CurrencyLayout::Side& side = negative ? c.negative : c.positive;
+    if (!side.usable)
+        return c.locale.toCurrencyString(rounded.toDouble());
+    const quint64 magnitude = negative ? 0 - quint64(rounded.raw()) : quint64(rounded.raw());
+    QString text = side.before;
+    text += c.locale.toString(qulonglong(magnitude / Currency::Scale));
+    if (c.digits > 0) {
+        text += c.point;
+        quint64 fraction = magnitude % Currency::Scale; // four decimals
+        for (int k = 0; k < c.digits; ++k) {
+            const int digit = k < 4 ? int(fraction / 1000) : 0;
+            fraction = (fraction % 1000) * 10;
+            text += c.digitText[std::size_t(digit)];
+        }
+    }
+    text += side.after;
+    return text;
 }
 
 QString shortDatePattern()
 {
-    return rewriteFields(locale().dateFormat(QLocale::ShortFormat),
-                         [](const QString& run) { return run.startsWith(u'y') ? QStringLiteral("yyyy") : run; });
+    // Asked for every date cell of a list: worked out once per locale.
+    thread_local QLocale cachedLocale(QLocale::C);
+    thread_local QString cachedPattern;
+    const QLocale loc = locale();
+    if (cachedPattern.isEmpty() || !(cachedLocale == loc)) {
+        cachedPattern = rewriteFields(loc.dateFormat(QLocale::ShortFormat), [](const QString& run) {
+            return run.startsWith(u'y') ? QStringLiteral("yyyy") : run;
+        });
+        cachedLocale = loc;
+    }
+    return cachedPattern;
 }
 
 QString formatShortDate(const OleDate& value)
