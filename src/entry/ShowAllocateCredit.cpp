@@ -1,11 +1,13 @@
-// Placeholder until the screen exists; replaced by the screen's own ShowAllocateCredit.
 #include "entry/Library.h"
+#include "entry/ScreenRunner.h"
+#include "forms/frmAllocateCredit/frmAllocateCredit.h"
 
 namespace tesr {
 
-bool Library::ShowAllocateCredit(int)
+bool Library::ShowAllocateCredit(int CustomerID)
 {
-    return false;
+    return RunScreen<frmAllocateCredit>([](const frmAllocateCredit& form) { return !form.Cancelled; }, CustomerID,
+                                        *this);
 }
 
 } // namespace tesr

@@ -1,11 +1,12 @@
-// Placeholder until the screen exists; replaced by the screen's own ShowEditPayment.
 #include "entry/Library.h"
+#include "entry/ScreenRunner.h"
+#include "forms/frmEditPayment/frmEditPayment.h"
 
 namespace tesr {
 
-bool Library::ShowEditPayment(int)
+bool Library::ShowEditPayment(int ID)
 {
-    return false;
+    return RunScreen<frmEditPayment>([](const frmEditPayment& form) { return !form.Cancelled; }, ID, *this);
 }
 
 } // namespace tesr

@@ -1,0 +1,304 @@
+// Allocate Credit for a customer with 2,000 open orders and 500 unallocated payments, measured
+// against QtSql doing the same database work raw, in the same run and taking turns:
+//   - opening: the real form loaded, prepared, shown and activated until both lists are filled
+//     and painted, against the two list SELECTs (translated once beforehand) each run through a
+//     forward-only QSqlQuery on a fresh session, every column read; target at most 1.5x;
+//   - saving 200 allocations: OK pressed on the real form (checks, the re-read of the payment,
+//     200 apply commands and activity lines in one transaction), against the same statements
+//     run raw in one transaction; target at most 1.3x.
+
+#include "entry/Library.h"
+#include "forms/frmAllocateCredit/frmAllocateCredit.h"
+#include "host/DemoData.h"
+#include "host/ReferenceHost.h"
+#include "ledger/Statements.h"
+#include "platform/SqlConnection.h"
+#include "platform/controls/PushButton.h"
+#include "platform/controls/ReportControl.h"
+#include "shared/modSharedSQL.h"
+#include "shared/modSharedStrings.h"
+#include "values/Regional.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <memory>
+
+namespace {
+
+using namespace tesr;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kOrders = 2000;
+constexpr int kPayments = 500;
+constexpr int kAllocations = 200;
+constexpr double kOpenTarget = 1.5;
+constexpr double kSaveTarget = 1.3;
+
+const QString PaymentsList = QStringLiteral(
+    "SELECT Payments.ID, Payments.PaymentMethodID, Payments.CustomerID, Payments.PaymentDate, "
+    "dbo.PaymentDetails(Payments.ID) AS theDetails, Payments.Amount, Payments.Allocated, Payments.AddedOn, "
+    "PaymentMethods.PaymentMethod FROM Payments INNER JOIN PaymentMethods ON Payments.PaymentMethodID = "
+    "PaymentMethods.ID WHERE (Payments.CustomerID = %1) AND (Payments.Allocated <> Payments.Amount)");
+const QString OrdersList = QStringLiteral("SELECT ID, OrderNumber, Sidemark, Balance, UniqueID FROM Orders WHERE "
+                                          "CustomerID = %1 AND Balance <> 0 AND (State = 2 OR State = 3)");
+
+double since(Clock::time_point t0)
+{
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+struct Fixture {
+    QTemporaryDir dir;
+    QString path;
+    QString error;
+    int customer = 0;
+    std::shared_ptr<host::ReferenceHost> host;
+    Library library;
+    std::unique_ptr<SqlConnection> translator; // only its dialect is used
+    QString paymentsRaw;
+    QString ordersRaw;
+
+    Fixture()
+    {
+        path = dir.filePath(QStringLiteral("bench.db"));
+        if (!host::createDemoDatabase(path, &error))
+            return;
+        customer = host::addCustomerWithOpenOrders(path, kOrders, kPayments, &error);
+        if (customer < 1)
+            return;
+        host::HostConfig config;
+        config.setDatabaseUrl(path);
+        config.setLogFolder(dir.filePath(QStringLiteral("logs")));
+        host =
+            std::make_shared<host::ReferenceHost>(config, nullptr, std::make_shared<host::Logger>(config.logFolder()));
+        library.Initialize(host);
+        DatabaseUrl url;
+        url.path = path;
+        translator = SqlConnection::open(url, &error);
+        if (!translator)
+            return;
+        paymentsRaw = translator->dialect().translate(PaymentsList.arg(customer)).value(0);
+        ordersRaw = translator->dialect().translate(OrdersList.arg(customer)).value(0);
+    }
+    ~Fixture() { library.PreTerminate(); }
+
+    bool ready() const { return translator && !paymentsRaw.isEmpty() && !ordersRaw.isEmpty(); }
+};
+
+Fixture& fixture()
+{
+    static Fixture f;
+    return f;
+}
+
+// The form as the Library opens it, shown without blocking, until its first activation has
+// filled both lists and it has painted itself.
+std::unique_ptr<frmAllocateCredit> openForm(Fixture& f)
+{
+    auto form = std::make_unique<frmAllocateCredit>();
+    form->Load();
+    form->Prepare(f.customer, f.library);
+    form->show();
+    while (!form->DataLoaded())
+        QCoreApplication::processEvents();
+    form->repaint();
+    return form;
+}
+
+ReportControl* grid(QWidget* form, const char* name)
+{
+    return form->findChild<ReportControl*>(QString::fromLatin1(name));
+}
+
+// The raw floor of opening: each list read on a session of its own (as each of the screen's list
+// loads takes its own connection), every column read.
+int readListsRaw(const Fixture& f)
+{
+    int rows = 0;
+    for (const QString& statement : {f.paymentsRaw, f.ordersRaw}) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+            db.setDatabaseName(f.path);
+            db.open();
+            QSqlQuery q(db);
+            q.setForwardOnly(true);
+            q.exec(statement);
+            const int columns = q.record().count();
+            while (q.next()) {
+                for (int i = 0; i < columns; ++i) {
+                    QVariant v = q.value(i);
+                    benchmark::DoNotOptimize(v);
+                }
+                ++rows;
+            }
+            q.finish();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    }
+    return rows;
+}
+
+void report(benchmark::State& state, double raw, double ours, double target, const char* what)
+{
+    const double n = double(state.iterations());
+    const double ratio = raw > 0 ? ours / raw : 0;
+    state.counters["raw_ms"] = raw / n * 1e3;
+    state.counters["ours_ms"] = ours / n * 1e3;
+    state.counters["ratio"] = ratio;
+    state.counters["target"] = target;
+    state.SetLabel(QStringLiteral("%1: %2x (target <= %3x) %4")
+                       .arg(QLatin1StringView(what))
+                       .arg(ratio, 0, 'f', 2)
+                       .arg(target, 0, 'f', 1)
+                       .arg(ratio <= target ? QStringLiteral("MET") : QStringLiteral("MISSED"))
+                       .toStdString());
+}
+
+void BM_OpenToFirstPaint(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    if (!f.ready()) {
+        state.SkipWithError(qPrintable(QStringLiteral("no database: ") + f.error));
+        return;
+    }
+    // Warm both sides once (page cache, fonts, first widgets).
+    openForm(f).reset();
+    readListsRaw(f);
+    double raw = 0, ours = 0;
+    bool rawFirst = true;
+    int shown = 0;
+    for (auto _ : state) {
+        auto timeRaw = [&] {
+            const auto t0 = Clock::now();
+            benchmark::DoNotOptimize(readListsRaw(f));
+            raw += since(t0);
+        };
+        auto timeOurs = [&] {
+            const auto t0 = Clock::now();
+            auto form = openForm(f);
+            ours += since(t0);
+            shown =
+                grid(form.get(), "rptPayments")->Records().Count() + grid(form.get(), "rptOrders")->Records().Count();
+            form->Unload();
+        };
+        if (rawFirst) {
+            timeRaw();
+            timeOurs();
+        } else {
+            timeOurs();
+            timeRaw();
+        }
+        rawFirst = !rawFirst;
+    }
+    report(state, raw, ours, kOpenTarget, "open to first paint vs the two SELECTs raw");
+    if (shown != kOrders + kPayments)
+        state.SkipWithError(
+            qPrintable(QStringLiteral("the lists hold %1 rows, not %2").arg(shown).arg(kOrders + kPayments)));
+}
+
+// The statements one save runs, raw: per order the three statements of the apply command and the
+// activity line the host writes, all in one transaction.
+bool saveRaw(const Fixture& f, QSqlDatabase& db, int paymentID, const std::vector<std::pair<int, QString>>& orders,
+             Currency amount)
+{
+    const ledger::Dialect& dialect = f.translator->dialect();
+    QSqlQuery q(db);
+    bool ok = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    const QString text = modSharedStrings::FillTemplate(QStringLiteral("A credit of {0} was applied."),
+                                                        {Regional::formatCurrency(amount)});
+    for (const auto& [orderID, uniqueID] : orders) {
+        const QString apply =
+            ledger::FillMarkers(ledger::ApplyAllocationByID, {{u"<pid>", QString::number(paymentID)},
+                                                              {u"<oid>", QString::number(orderID)},
+                                                              {u"<ouid>", modSharedSQL::FixSQLQuotes(uniqueID)},
+                                                              {u"<a>", amount.toPlainString()}});
+        QStringList statements = dialect.prepareCommand(apply).statements;
+        statements << dialect.translate(QStringLiteral("INSERT INTO ActivityHistory (CustomerID, OrderID, Description, "
+                                                       "UserID) VALUES((SELECT CustomerID FROM Orders WHERE ID = %1), "
+                                                       "%1, '%2', 1)")
+                                            .arg(orderID)
+                                            .arg(modSharedSQL::FixSQLQuotes(text)));
+        for (const QString& s : statements)
+            ok = q.exec(s) && ok;
+    }
+    ok = q.exec(QStringLiteral("COMMIT")) && ok;
+    return ok;
+}
+
+void BM_Save200Allocations(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    if (!f.ready()) {
+        state.SkipWithError(qPrintable(QStringLiteral("no database: ") + f.error));
+        return;
+    }
+    const Currency amount = Currency::fromRaw(2500); // 0.25 per order: every payment holds 50.00
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("rawsave"));
+    db.setDatabaseName(f.path);
+    db.open();
+    double raw = 0, ours = 0;
+    bool rawFirst = true;
+    int payment = 0; // each save, ours or raw, uses a payment of its own
+    QString failure;
+    for (auto _ : state) {
+        auto timeRaw = [&] {
+            auto form = openForm(f); // only to learn the payment and orders the form would use
+            ReportControl* payments = grid(form.get(), "rptPayments");
+            ReportControl* orders = grid(form.get(), "rptOrders");
+            const int paymentID = payments->Records().Record(payment++)->Tag().toInt();
+            std::vector<std::pair<int, QString>> targets;
+            for (int i = 0; i < kAllocations; ++i) {
+                const ReportRecord* r = orders->Records().Record(i);
+                targets.emplace_back(r->Tag().toInt(), r->Item(frmAllocateCredit::OrdUniqueID)->Value().toString());
+            }
+            form->Unload();
+            const auto t0 = Clock::now();
+            if (!saveRaw(f, db, paymentID, targets, amount))
+                failure = QStringLiteral("the raw save failed");
+            raw += since(t0);
+        };
+        auto timeOurs = [&] {
+            auto form = openForm(f);
+            ReportControl* payments = grid(form.get(), "rptPayments");
+            ReportControl* orders = grid(form.get(), "rptOrders");
+            payments->SetFocusedRow(payments->Rows().FindRow(payments->Records().Record(payment++)));
+            for (int i = 0; i < kAllocations; ++i) {
+                ReportRecordItem* item = orders->Records().Record(i)->Item(frmAllocateCredit::OrdAllocate);
+                item->SetValue(QVariant::fromValue(amount));
+            }
+            auto* ok = form->findChild<PushButton*>(QStringLiteral("cmdOK"));
+            const auto t0 = Clock::now();
+            ok->click();
+            ours += since(t0);
+            if (form->Cancelled)
+                failure = QStringLiteral("the form did not save");
+        };
+        if (rawFirst) {
+            timeRaw();
+            timeOurs();
+        } else {
+            timeOurs();
+            timeRaw();
+        }
+        rawFirst = !rawFirst;
+    }
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("rawsave"));
+    report(state, raw, ours, kSaveTarget, "save of 200 allocations vs the same statements raw");
+    if (!failure.isEmpty())
+        state.SkipWithError(qPrintable(failure));
+}
+
+} // namespace
+
+BENCHMARK(BM_OpenToFirstPaint)->Unit(benchmark::kMillisecond)->Iterations(6);
+BENCHMARK(BM_Save200Allocations)->Unit(benchmark::kMillisecond)->Iterations(6);

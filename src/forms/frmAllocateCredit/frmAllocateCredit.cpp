@@ -1,0 +1,445 @@
+// The Allocate Credit dialog: its controls, its two lists and what it shows while the user works.
+// The OK checks and the save are in frmAllocateCreditSave.cpp.
+
+#include "forms/frmAllocateCredit/frmAllocateCredit.h"
+
+#include "entry/Library.h"
+#include "forms/frmAllocateCredit/CurrencyText.h"
+#include "ledger/Statements.h"
+#include "platform/HelperTools.h"
+#include "platform/controls/GroupBox.h"
+#include "platform/controls/PushButton.h"
+#include "platform/controls/ReportControl.h"
+#include "platform/controls/Resizer.h"
+#include "shared/modSharedReportControl.h"
+#include "shared/modSharedWork.h"
+#include "values/OleDate.h"
+#include "values/Regional.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QStyle>
+
+#include <cmath>
+#include <iterator>
+#include <vector>
+
+namespace tesr {
+
+namespace {
+
+using namespace modSharedReportControl;
+
+constexpr QStringView PaymentsStatement =
+    u"SELECT Payments.ID, Payments.PaymentMethodID, Payments.CustomerID, Payments.PaymentDate, "
+    u"dbo.PaymentDetails(Payments.ID) AS theDetails, Payments.Amount, Payments.Allocated, Payments.AddedOn, "
+    u"PaymentMethods.PaymentMethod FROM Payments INNER JOIN PaymentMethods ON Payments.PaymentMethodID = "
+    u"PaymentMethods.ID WHERE (Payments.CustomerID = <cid>) AND (Payments.Allocated <> Payments.Amount)";
+
+constexpr QStringView OrdersStatement = u"SELECT ID, OrderNumber, Sidemark, Balance, UniqueID FROM Orders WHERE "
+                                        u"CustomerID = <cid> AND Balance <> 0 AND (State = <s> OR State = <o>)";
+
+// The two order states whose records take payments: sale and order.
+const QString StateSale = QStringLiteral("2");
+const QString StateOrder = QStringLiteral("3");
+
+// Column widths as designed, pixels at 96 dpi, by item index.
+constexpr int PaymentWidths[] = {65, 85, 85, 85, 85};
+constexpr int OrderWidths[] = {65, 100, 85, 85, 85, 16};
+
+const QString SummaryTemplate = QStringLiteral("Allocated: {0}, Unallocated: {1}");
+
+Currency money(const QVariant& value)
+{
+    return Currency::fromVariant(value).value_or(Currency());
+}
+
+// A money cell: the amount as its value, the amount in currency format as its caption.
+ReportRecordItem* addMoney(ReportRecord* record, Currency amount, const QString& caption)
+{
+    ReportRecordItem* item = record->AddItem(QVariant::fromValue(amount));
+    item->SetCaption(caption);
+    return item;
+}
+
+ReportColumn* addColumn(ReportControl* grid, int index, const QString& caption, int width, bool resizable,
+                        bool rightAligned)
+{
+    ReportColumn* column = grid->Columns().Add(index, caption, width, resizable);
+    if (rightAligned) {
+        column->SetAlignment(Qt::AlignRight);
+        column->SetHeaderAlignment(Qt::AlignRight);
+    }
+    return column;
+}
+
+QLabel* makeLabel(QWidget* form, const char* name, const QString& caption)
+{
+    auto* label = new QLabel(caption, form);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+} // namespace
+
+frmAllocateCredit::frmAllocateCredit(QWidget* parent) : Form(parent)
+{
+    setObjectName(QStringLiteral("frmAllocateCredit"));
+    setWindowTitle(QString::fromLatin1(Caption));
+    QFont f(QStringLiteral("Verdana"));
+    f.setPointSizeF(9.75);
+    setFont(f);
+    resize(DesignWidth, DesignHeight);
+
+    Label4 = makeLabel(this, "Label4", tr("&Customer:"));
+    lblCustomer = makeLabel(this, "lblCustomer", QStringLiteral("Label3"));
+    QFont bold = font();
+    bold.setBold(true);
+    lblCustomer->setFont(bold);
+    lblCredit = makeLabel(this, "lblCredit", QStringLiteral("{credit}"));
+    lblCredit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblCredit->setFont(bold);
+    Label2 = makeLabel(this, "Label2", tr("Payments not fully allocated"));
+    rptPayments = new ReportControl(this);
+    rptPayments->setObjectName(QStringLiteral("rptPayments"));
+    // Only one payment's credit is applied at a time.
+    rptPayments->setSelectionMode(QAbstractItemView::SingleSelection);
+    Label1 = makeLabel(this, "Label1", tr("Apply the selected payment to:"));
+    rptOrders = new ReportControl(this);
+    rptOrders->setObjectName(QStringLiteral("rptOrders"));
+    lblSummary = makeLabel(this, "lblSummary", QStringLiteral("{summary}"));
+    GroupBox1 = new GroupBox(this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->SetAppearance(GroupBox::Divider);
+    cmdOK = new PushButton(tr("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setAutoDefault(false);
+    cmdCancel = new PushButton(tr("Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setAutoDefault(false);
+    cmdCancel->SetCausesValidation(false);
+
+    Label4->setBuddy(rptPayments);
+    Label2->setBuddy(rptPayments);
+    Label1->setBuddy(rptOrders);
+    setTabOrder(rptPayments, rptOrders);
+    setTabOrder(rptOrders, cmdOK);
+    setTabOrder(cmdOK, cmdCancel);
+
+    // The orders list takes the height the window gains; every list and line takes its width.
+    using A = Resizer::Anchor;
+    const Resizer::Anchors topLeft = Resizer::TopLeft();
+    const Resizer::Anchors topWide(A::AnchorLeft | A::AnchorTop | A::AnchorRight);
+    const Resizer::Anchors bottomWide(A::AnchorLeft | A::AnchorBottom | A::AnchorRight);
+    const Resizer::Anchors bottomRight(A::AnchorRight | A::AnchorBottom);
+    Resizer1 = new Resizer(this, QSize(DesignWidth, DesignHeight));
+    Resizer1->Add(Label4, 12, 12, 84, 20, topLeft);
+    Resizer1->Add(lblCustomer, 98, 12, 260, 20, topWide);
+    Resizer1->Add(lblCredit, 362, 12, 186, 20, Resizer::Anchors(A::AnchorRight | A::AnchorTop));
+    Resizer1->Add(Label2, 12, 42, 300, 20, topLeft);
+    Resizer1->Add(rptPayments, 12, 64, 536, 136, topWide);
+    Resizer1->Add(Label1, 12, 210, 300, 20, topLeft);
+    Resizer1->Add(rptOrders, 12, 232, 536, 160, Resizer::All());
+    Resizer1->Add(lblSummary, 12, 398, 536, 20, bottomWide);
+    Resizer1->Add(GroupBox1, 12, 424, 536, 2, bottomWide);
+    Resizer1->Add(cmdOK, 372, 434, 84, 26, bottomRight);
+    Resizer1->Add(cmdCancel, 464, 434, 84, 26, bottomRight);
+
+    // The design widths are proportions: the columns share whatever width the lists have.
+    rptPayments->viewport()->installEventFilter(this);
+    rptOrders->viewport()->installEventFilter(this);
+
+    connect(rptOrders, &ReportControl::ValueChanging, this, &frmAllocateCredit::rptOrders_ValueChanging);
+    connect(rptOrders, &ReportControl::ValueChanged, this, &frmAllocateCredit::rptOrders_ValueChanged);
+    connect(cmdOK, &PushButton::Click, this, &frmAllocateCredit::cmdOK_Click);
+    connect(cmdCancel, &PushButton::Click, this, &frmAllocateCredit::cmdCancel_Click);
+}
+
+frmAllocateCredit::~frmAllocateCredit() = default;
+
+void frmAllocateCredit::Prepare(int CustomerID, Library& library)
+{
+    m_customerID = CustomerID;
+    m_library = &library;
+}
+
+SharedCodeLibrary* frmAllocateCredit::host() const
+{
+    return m_library ? m_library->SharedCodeLibrary() : nullptr;
+}
+
+bool frmAllocateCredit::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize) {
+        if (watched == rptPayments->viewport())
+            FitColumns(*rptPayments, PaymentWidths, int(std::size(PaymentWidths)), PayDate);
+        else if (watched == rptOrders->viewport())
+            FitColumns(*rptOrders, OrderWidths, int(std::size(OrderWidths)), -1);
+    }
+    return Form::eventFilter(watched, event);
+}
+
+void frmAllocateCredit::FitColumns(ReportControl& grid, const int* designWidths, int count, int dateItem)
+{
+    QHeaderView* header = grid.header();
+    const int available = grid.viewport()->width();
+    if (available <= 0)
+        return;
+    const int padding = 2 * grid.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 8;
+    const QFontMetrics heading(grid.PaintManager().CaptionFont());
+    // A date column is as wide as the widest short date.
+    const int dateWidth = QFontMetrics(grid.PaintManager().TextFont())
+                              .horizontalAdvance(Regional::formatShortDate(*OleDate::fromYmdHms(2028, 12, 28))) +
+                          padding;
+    struct Share {
+        int position;
+        int design;
+        int least;
+    };
+    std::vector<Share> shares;
+    int designTotal = 0;
+    int leastTotal = 0;
+    for (int i = 0; i < grid.Columns().Count(); ++i) {
+        const ReportColumn* column = grid.Columns().Column(i);
+        if (!column->Visible() || column->ItemIndex() >= count)
+            continue;
+        const int design = int(std::lround(designWidths[column->ItemIndex()] * grid.logicalDpiX() / 96.0));
+        int least = std::max(design, heading.horizontalAdvance(column->Caption()) + padding);
+        if (column->ItemIndex() == dateItem)
+            least = std::max(least, dateWidth);
+        shares.push_back({column->Index(), design, least});
+        designTotal += design;
+        leastTotal += least;
+    }
+    if (shares.empty() || designTotal <= 0)
+        return;
+    int extra = std::max(0, available - leastTotal);
+    int given = 0;
+    for (std::size_t k = 0; k < shares.size(); ++k) {
+        int width = shares[k].least;
+        if (k + 1 == shares.size())
+            width += extra - given; // the rounding remainder goes to the last column
+        else {
+            const int part = int(qint64(extra) * shares[k].design / designTotal);
+            width += part;
+            given += part;
+        }
+        header->resizeSection(shares[k].position, width);
+    }
+}
+
+void frmAllocateCredit::Form_Load()
+{
+    modSharedWork::RestoreWindowPlacement(windowTitle(), *this, true);
+    SetupPaymentsGrid();
+    SetupOrdersGrid();
+    Cancelled = true;
+}
+
+void frmAllocateCredit::Form_Activate()
+{
+    if (m_activated)
+        return;
+    m_activated = true;
+    DoEvents(); // the dialog is drawn before the lists are read
+    InitialLoad();
+    m_dataLoaded = true;
+}
+
+void frmAllocateCredit::Form_Unload()
+{
+    modSharedWork::SaveWindowPlacement(windowTitle(), *this);
+    m_library = nullptr;
+}
+
+void frmAllocateCredit::SetupPaymentsGrid()
+{
+    FormatReportGrid(*rptPayments);
+    rptPayments->SetCustomDraw(ReportControl::AlternateRowShading);
+    addColumn(rptPayments, PayDate, tr("Date"), PaymentWidths[PayDate], true, false);
+    addColumn(rptPayments, PayDetails, tr("Details"), PaymentWidths[PayDetails], true, false);
+    addColumn(rptPayments, PayAmount, tr("Amount"), PaymentWidths[PayAmount], true, true);
+    addColumn(rptPayments, PayAllocated, tr("Allocated"), PaymentWidths[PayAllocated], true, true);
+    addColumn(rptPayments, PayUnallocated, tr("Unallocated"), PaymentWidths[PayUnallocated], true, true);
+    // Rows are selected here, never edited.
+    rptPayments->SetAllowEdit(false);
+}
+
+void frmAllocateCredit::SetupOrdersGrid()
+{
+    FormatReportGrid(*rptOrders);
+    rptOrders->SetCustomDraw(ReportControl::AlternateRowShading);
+    addColumn(rptOrders, OrdNumber, tr("Order Number"), OrderWidths[OrdNumber], true, false)->SetEditable(false);
+    addColumn(rptOrders, OrdSidemark, tr("Sidemark"), OrderWidths[OrdSidemark], true, false)->SetEditable(false);
+    addColumn(rptOrders, OrdBalance, tr("Balance"), OrderWidths[OrdBalance], true, true)->SetEditable(false);
+    addColumn(rptOrders, OrdAllocate, tr("Allocate"), OrderWidths[OrdAllocate], true, true)->SetEditable(true);
+    addColumn(rptOrders, OrdNewBalance, tr("New Balance"), OrderWidths[OrdNewBalance], true, true)->SetEditable(false);
+    addColumn(rptOrders, OrdUniqueID, tr("UniqueID"), OrderWidths[OrdUniqueID], false, false)->SetVisible(false);
+    // Only the Allocate cells take edits.
+    rptOrders->SetAllowEdit(true);
+}
+
+void frmAllocateCredit::InitialLoad()
+{
+    LoadPayments();
+    LoadOrders();
+    if (SharedCodeLibrary* scl = host())
+        lblCustomer->setText(scl->Common().GetCustomerName(m_customerID));
+    if (SharedCodeLibrary* scl = host())
+        lblCredit->setText(tr("Credit: ") + Regional::formatCurrency(scl->Common().GetCustomerCredit(m_customerID)));
+    if (SharedCodeLibrary* scl = host())
+        m_customerCredit = scl->Common().GetCustomerCredit(m_customerID);
+    UpdateSummary();
+}
+
+void frmAllocateCredit::LoadPayments()
+{
+    rptPayments->Records().RemoveAll();
+    SharedCodeLibrary* scl = host();
+    if (std::unique_ptr<Connection> conn = scl ? scl->CurrentCompanyConn() : nullptr) {
+        const CurrencyText currencyText;
+        const QString statement = ledger::FillMarkers(PaymentsStatement, {{u"<cid>", QString::number(m_customerID)}});
+        std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
+        std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
+        if (rs && rs->State() == Recordset::adStateOpen) {
+            while (!rs->Eof()) {
+                ReportRecord* record = rptPayments->Records().Add();
+                record->SetTag(QString::number(rs->Field(QStringLiteral("ID")).toLongLong()));
+                ReportRecordItem* date = record->AddItem(0);
+                SetDateGroupItem(*date,
+                                 OleDate::fromVariant(rs->Field(QStringLiteral("PaymentDate"))).value_or(OleDate()),
+                                 QStringLiteral("Short Date"), QString());
+                record->AddItem(rs->Field(QStringLiteral("theDetails")).toString().trimmed());
+                const Currency amount = money(rs->Field(QStringLiteral("Amount")));
+                const Currency allocated = money(rs->Field(QStringLiteral("Allocated")));
+                addMoney(record, amount, currencyText(amount));
+                addMoney(record, allocated, currencyText(allocated));
+                addMoney(record, amount - allocated, currencyText(amount - allocated));
+                rs->MoveNext();
+            }
+            rs->Close();
+        }
+        conn->Close();
+    }
+    rptPayments->Populate();
+}
+
+void frmAllocateCredit::LoadOrders()
+{
+    rptOrders->Records().RemoveAll();
+    SharedCodeLibrary* scl = host();
+    if (std::unique_ptr<Connection> conn = scl ? scl->CurrentCompanyConn() : nullptr) {
+        const QString statement = ledger::FillMarkers(
+            OrdersStatement, {{u"<cid>", QString::number(m_customerID)}, {u"<s>", StateSale}, {u"<o>", StateOrder}});
+        const CurrencyText currencyText;
+        const QString zeroText = currencyText(Currency());
+        std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
+        std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
+        if (rs && rs->State() == Recordset::adStateOpen) {
+            while (!rs->Eof()) {
+                ReportRecord* record = rptOrders->Records().Add();
+                record->SetTag(QString::number(rs->Field(QStringLiteral("ID")).toLongLong()));
+                record->AddItem(rs->Field(QStringLiteral("OrderNumber")).toString().trimmed());
+                record->AddItem(rs->Field(QStringLiteral("Sidemark")).toString().trimmed());
+                const Currency balance = money(rs->Field(QStringLiteral("Balance")));
+                const QString balanceText = currencyText(balance);
+                addMoney(record, balance, balanceText);
+                addMoney(record, Currency(), zeroText);
+                addMoney(record, balance, balanceText); // nothing allocated yet
+                record->AddItem(rs->Field(QStringLiteral("UniqueID")).toString().trimmed());
+                rs->MoveNext();
+            }
+            rs->Close();
+        }
+        conn->Close();
+    }
+    rptOrders->Populate();
+}
+
+void frmAllocateCredit::UpdateSummary()
+{
+    const Currency allocated = AllocatedTotal();
+    const Currency unallocated = m_customerCredit - allocated;
+    if (SharedCodeLibrary* scl = host())
+        lblSummary->setText(scl->Common().BuildString(
+            SummaryTemplate, {Regional::formatCurrency(allocated), Regional::formatCurrency(unallocated)}));
+}
+
+void frmAllocateCredit::RecalcNewBalances()
+{
+    const CurrencyText currencyText;
+    ReportRecords& records = rptOrders->Records();
+    for (int i = 0; i < records.Count(); ++i) {
+        ReportRecord* record = records.Record(i);
+        ReportRecordItem* newBalance = record->Item(OrdNewBalance);
+        if (!newBalance)
+            continue;
+        const Currency value = money(record->Item(OrdBalance)->Value()) - money(record->Item(OrdAllocate)->Value());
+        newBalance->SetValue(QVariant::fromValue(value));
+        newBalance->SetCaption(currencyText(value));
+    }
+    rptOrders->Populate();
+}
+
+void frmAllocateCredit::rptOrders_ValueChanging(ReportValueChange& change)
+{
+    // Users type amounts the way they see them: "$" is dropped, the user's own number format
+    // (grouping included) is read. The accepted amount is kept as money, so a statement never
+    // sees the typed text.
+    QString text = change.NewValue.toString();
+    text.remove(QLatin1Char('$'));
+    change.NewValue = text;
+    const std::optional<Currency> amount = Regional::parseCurrency(text);
+    if (!amount) {
+        change.Cancel = true;
+        return;
+    }
+    change.NewValue = QVariant::fromValue(*amount);
+}
+
+void frmAllocateCredit::rptOrders_ValueChanged(ReportRow*, ReportColumn*, ReportRecordItem* item)
+{
+    if (item)
+        item->SetCaption(Regional::formatCurrency(money(item->Value())));
+    RecalcNewBalances();
+    UpdateSummary();
+}
+
+void frmAllocateCredit::cmdCancel_Click()
+{
+    Cancelled = true;
+    Unload();
+}
+
+Currency frmAllocateCredit::AllocatedTotal() const
+{
+    Currency total;
+    ReportRecords& records = rptOrders->Records();
+    for (int i = 0; i < records.Count(); ++i)
+        if (ReportRecordItem* item = records.Record(i)->Item(OrdAllocate))
+            total += money(item->Value());
+    return total;
+}
+
+Currency frmAllocateCredit::TotalToApply() const
+{
+    Currency total;
+    ReportRecords& records = rptOrders->Records();
+    for (int i = 0; i < records.Count(); ++i)
+        if (ReportRecordItem* item = records.Record(i)->Item(OrdAllocate))
+            if (const Currency amount = money(item->Value()); amount > Currency())
+                total += amount;
+    return total;
+}
+
+ReportRecord* frmAllocateCredit::SelectedPayment() const
+{
+    const int id = GetSelectedRecordID(*rptPayments);
+    if (id == 0)
+        return nullptr;
+    const ReportSelectedRows selected = rptPayments->SelectedRows();
+    return selected.Count() == 1 ? selected.Row(0)->Record() : nullptr;
+}
+
+} // namespace tesr

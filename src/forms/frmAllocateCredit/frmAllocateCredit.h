@@ -1,0 +1,127 @@
+#pragma once
+
+// Applies the unused part (credit) of one earlier payment of a customer to that customer's open
+// sales and orders. The upper list holds the payments not fully allocated, the lower one the
+// open orders with an editable "Allocate" column; the user selects one payment, types what each
+// order gets and presses OK, which writes one allocation per order in a single transaction.
+// Nothing is proposed or distributed by the dialog itself.
+
+#include "platform/controls/Form.h"
+#include "values/Currency.h"
+
+#include <optional>
+
+class QLabel;
+
+namespace tesr {
+
+class Connection;
+class GroupBox;
+class Library;
+class PushButton;
+class ReportControl;
+class ReportColumn;
+class ReportRecord;
+class ReportRecordItem;
+class ReportRow;
+class Resizer;
+class SharedCodeLibrary;
+struct ReportValueChange;
+
+class frmAllocateCredit : public Form {
+    Q_OBJECT
+public:
+    static constexpr const char* Caption = "Allocate Credit";
+    // The design client area, pixels at 96 dpi.
+    static constexpr int DesignWidth = 560;
+    static constexpr int DesignHeight = 470;
+
+    // The columns of both lists (item indexes).
+    enum PaymentColumn { PayDate = 0, PayDetails = 1, PayAmount = 2, PayAllocated = 3, PayUnallocated = 4 };
+    enum OrderColumn {
+        OrdNumber = 0,
+        OrdSidemark = 1,
+        OrdBalance = 2,
+        OrdAllocate = 3,
+        OrdNewBalance = 4,
+        OrdUniqueID = 5
+    };
+
+    // The one place that reads a payment's figures again inside the save's transaction, on the
+    // save's connection, so that credit another workstation applied meanwhile is seen. Marker
+    // <pid>: the payment's ID. The update lock holds the row until the save ends, so a second
+    // workstation's save reads it only after this one has committed or rolled back.
+    static constexpr QStringView RecheckPaymentStatement =
+        u"SELECT Amount, Allocated FROM Payments WITH (UPDLOCK, ROWLOCK) WHERE ID = <pid>";
+
+    explicit frmAllocateCredit(QWidget* parent = nullptr);
+    ~frmAllocateCredit() override;
+
+    // Stores the customer and the Library; the lists load on the first activation.
+    void Prepare(int CustomerID, Library& library);
+
+    // True from loading until OK has saved.
+    bool Cancelled = true;
+
+    // True once the first activation has loaded the lists.
+    bool DataLoaded() const { return m_dataLoaded; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void Form_Load() override;
+    void Form_Activate() override;
+    void Form_Unload() override;
+
+private:
+    SharedCodeLibrary* host() const;
+
+    // Spreads the grid's width over its visible columns in proportion to their design widths,
+    // never narrower than the design width or the column's heading (nor, for the date column,
+    // than a date). dateItem: the item index of the date column, -1 for none.
+    static void FitColumns(ReportControl& grid, const int* designWidths, int count, int dateItem);
+    void SetupPaymentsGrid();
+    void SetupOrdersGrid();
+    void InitialLoad();
+    void LoadPayments();
+    void LoadOrders();
+    void UpdateSummary();
+    void RecalcNewBalances();
+    bool ValidateAllocations();
+    bool SaveAllocations();
+    bool ApplyAllocations(int paymentID, Connection* connection);
+
+    // The one selected payment record, or nullptr (none, several, or a group heading).
+    ReportRecord* SelectedPayment() const;
+    // The sum of every Allocate value / of those above 0 (the amounts a save writes).
+    Currency AllocatedTotal() const;
+    Currency TotalToApply() const;
+    // The payment's unallocated amount as the database has it now, read inside the save's
+    // transaction; nothing when the row is gone or cannot be read.
+    std::optional<Currency> UnallocatedNow(int paymentID, Connection& connection) const;
+
+    void rptOrders_ValueChanging(ReportValueChange& change);
+    void rptOrders_ValueChanged(ReportRow* row, ReportColumn* column, ReportRecordItem* item);
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+    int m_customerID = 0;
+    Library* m_library = nullptr;
+    Currency m_customerCredit;
+    bool m_activated = false;
+    bool m_dataLoaded = false;
+
+    QLabel* Label4;
+    QLabel* lblCustomer;
+    QLabel* lblCredit;
+    QLabel* Label2;
+    ReportControl* rptPayments;
+    QLabel* Label1;
+    ReportControl* rptOrders;
+    QLabel* lblSummary;
+    GroupBox* GroupBox1;
+    PushButton* cmdOK;
+    PushButton* cmdCancel;
+    Resizer* Resizer1;
+};
+
+} // namespace tesr

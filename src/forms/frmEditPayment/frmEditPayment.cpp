@@ -1,0 +1,434 @@
+#include "forms/frmEditPayment/frmEditPayment.h"
+
+#include "entry/Library.h"
+#include "platform/HelperTools.h"
+#include "platform/controls/ComboBox.h"
+#include "platform/controls/DatePicker.h"
+#include "platform/controls/FlatEdit.h"
+#include "platform/controls/GroupBox.h"
+#include "platform/controls/MessageBox.h"
+#include "platform/controls/PushButton.h"
+#include "platform/controls/Resizer.h"
+#include "shared/modSharedDateTime.h"
+#include "shared/modSharedSQL.h"
+#include "shared/modSharedStrings.h"
+#include "shared/modSharedWork.h"
+#include "shared/modSharedXML.h"
+#include "values/Regional.h"
+
+#include <QDate>
+#include <QLabel>
+#include <QStyle>
+
+#include <cmath>
+#include <initializer_list>
+#include <limits>
+#include <utility>
+
+namespace tesr {
+
+namespace {
+
+const QString LoadTemplate = QStringLiteral("SELECT * FROM vwScreen_EditPayment WHERE ID = {0}");
+
+constexpr QStringView UpdateStatement =
+    u"UPDATE Payments SET PaymentMethodID = <pmid>, PaymentDate = '<pday>', Description = '<desc>', "
+    u"CardNumber = '<card>', NameOnCard = '<noc>', ExpireMonth = <exm>, ExpireYear = <exy> WHERE ID = <id>";
+
+const QString SaveFailed = QStringLiteral("Unable to edit the payment.");
+const QString StandardExplanation = QStringLiteral("{standard explanation}");
+const QString NeedCardNumber = QStringLiteral("You must enter the last 4 digits of the credit card number.");
+const QString NeedNameOnCard = QStringLiteral("You must enter the name printed on the card.");
+const QString NeedExpireDate = QStringLiteral("You must enter a valid expire date of the card.");
+const QString NeedPaymentDate = QStringLiteral("You must enter a valid payment date.");
+
+// Fills the markers of a statement in one pass over the template: a value is never searched for
+// markers itself, so a memo that happens to contain "<id>" is written exactly as typed.
+QString fillOnce(QStringView templateText, std::initializer_list<std::pair<QStringView, QString>> markers)
+{
+    QString out;
+    out.reserve(templateText.size() + 64);
+    qsizetype i = 0;
+    while (i < templateText.size()) {
+        bool replaced = false;
+        if (templateText[i] == u'<') {
+            for (const auto& [marker, value] : markers) {
+                if (templateText.mid(i).startsWith(marker)) {
+                    out += value;
+                    i += marker.size();
+                    replaced = true;
+                    break;
+                }
+            }
+        }
+        if (!replaced)
+            out += templateText[i++];
+    }
+    return out;
+}
+
+// A user option as a 16-bit whole number; anything that is not one counts as 0.
+int optionAsShort(const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return 0;
+    std::optional<qint64> whole;
+    if (value.metaType().id() == QMetaType::Bool) {
+        whole = value.toBool() ? -1 : 0;
+    } else if (value.metaType().id() == QMetaType::Double || value.metaType().id() == QMetaType::Float) {
+        const double d = std::nearbyint(value.toDouble());
+        if (std::isfinite(d) && std::fabs(d) < 1e18)
+            whole = qint64(d);
+    } else {
+        const QString text = value.toString();
+        whole = Regional::parseWholeNumber(text);
+        if (!whole)
+            whole = Regional::parsePlainWholeNumber(text);
+    }
+    if (!whole || *whole < std::numeric_limits<qint16>::min() || *whole > std::numeric_limits<qint16>::max())
+        return 0;
+    return int(*whole);
+}
+
+QLabel* makeLabel(QWidget* form, const char* name, const QString& caption, QWidget* buddy)
+{
+    auto* label = new QLabel(caption, form);
+    label->setObjectName(QString::fromLatin1(name));
+    if (buddy)
+        label->setBuddy(buddy);
+    return label;
+}
+
+FlatEdit* makeEdit(QWidget* form, const char* name)
+{
+    auto* edit = new FlatEdit(form);
+    edit->setObjectName(QString::fromLatin1(name));
+    return edit;
+}
+
+ComboBox* makeCombo(QWidget* form, const char* name, ComboBox::Style style)
+{
+    auto* combo = new ComboBox(form, style);
+    combo->setObjectName(QString::fromLatin1(name));
+    return combo;
+}
+
+} // namespace
+
+frmEditPayment::frmEditPayment(QWidget* parent) : Form(parent)
+{
+    setObjectName(QStringLiteral("frmEditPayment"));
+    setWindowTitle(QString::fromLatin1(Caption));
+    QFont f(QStringLiteral("Verdana"));
+    f.setPointSizeF(9.75);
+    setFont(f);
+    resize(DesignWidth, DesignHeight);
+
+    // The frame first, so that it lies behind the fields it surrounds.
+    GroupBox1 = new GroupBox(this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->SetAppearance(GroupBox::Frame);
+    GroupBox1->setFrameShape(QFrame::Box); // an etched line every style draws
+
+    cboCustomer = makeCombo(this, "cboCustomer", ComboBox::DropDownCombo);
+    cboCustomer->SetEnabled(false); // shown, never changed here
+    Label4 = makeLabel(this, "Label4", tr("&Customer:"), cboCustomer);
+    cboPaymentMethod = makeCombo(this, "cboPaymentMethod", ComboBox::DropDownList);
+    Label1 = makeLabel(this, "Label1", tr("&Payment method:"), cboPaymentMethod);
+    cboAmount = makeCombo(this, "cboAmount", ComboBox::DropDownCombo);
+    cboAmount->SetEnabled(false);
+    cboAmount->setAlignment(Qt::AlignRight);
+    lblAmount = makeLabel(this, "lblAmount", tr("&Amount:"), cboAmount);
+    txtPaymentDate = makeEdit(this, "txtPaymentDate");
+    lblPaymentDate = makeLabel(this, "lblPaymentDate", tr("&Received on:"), txtPaymentDate);
+    cmdPaymentDate = new PushButton(QString(QChar(0x25BE)), this); // a drop-down glyph
+    cmdPaymentDate->setObjectName(QStringLiteral("cmdPaymentDate"));
+    cmdPaymentDate->setAutoDefault(false);
+    cmdPaymentDate->setFocusPolicy(Qt::NoFocus);
+    cmdPaymentDate->setToolTip(tr("Pick the date from a calendar"));
+    DatePicker1 = new DatePicker(this);
+    DatePicker1->SetShowNoneButton(true);
+    DatePicker1->SetShowTodayButton(true);
+    txtDescription = makeEdit(this, "txtDescription");
+    Label3 = makeLabel(this, "Label3", tr("Memo:"), txtDescription);
+    txtCardNumber = makeEdit(this, "txtCardNumber");
+    lblCardNumber = makeLabel(this, "lblCardNumber", tr("Card number:"), txtCardNumber);
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(16, 16));
+    Image1->setToolTip(tr("4 characters only; enter the last 4 of the CC."));
+    txtNameOnCard = makeEdit(this, "txtNameOnCard");
+    lblNameOnCard = makeLabel(this, "lblNameOnCard", tr("&Name on card:"), txtNameOnCard);
+    txtExpireMonth = makeEdit(this, "txtExpireMonth");
+    lblExpireDate = makeLabel(this, "lblExpireDate", tr("&Expires on:"), txtExpireMonth);
+    lblExpireDate2 = makeLabel(this, "lblExpireDate2", QStringLiteral("/"), nullptr);
+    lblExpireDate2->setAlignment(Qt::AlignCenter);
+    txtExpireYear = makeEdit(this, "txtExpireYear");
+    cmdOK = new PushButton(tr("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    cmdCancel = new PushButton(tr("Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setAutoDefault(false);
+    cmdCancel->SetCausesValidation(false);
+
+    setTabOrder(cboPaymentMethod, txtPaymentDate);
+    setTabOrder(txtPaymentDate, txtDescription);
+    setTabOrder(txtDescription, txtCardNumber);
+    setTabOrder(txtCardNumber, txtNameOnCard);
+    setTabOrder(txtNameOnCard, txtExpireMonth);
+    setTabOrder(txtExpireMonth, txtExpireYear);
+    setTabOrder(txtExpireYear, cmdOK);
+    setTabOrder(cmdOK, cmdCancel);
+
+    // The fields widen with the window; short fields, the glyph button and the picture stay put.
+    using A = Resizer::Anchor;
+    const Resizer::Anchors fixed = Resizer::TopLeft();
+    const Resizer::Anchors wide(A::AnchorLeft | A::AnchorTop | A::AnchorRight);
+    const Resizer::Anchors bottomRight(A::AnchorRight | A::AnchorBottom);
+    constexpr int labelX = 20, labelW = 128, fieldX = 152, fieldW = 268, rowH = 24, step = 30;
+    auto row = [](int n) { return 18 + n * step; };
+    Resizer1 = new Resizer(this, QSize(DesignWidth, DesignHeight));
+    Resizer1->Add(GroupBox1, 8, 6, 424, 256, Resizer::All());
+    Resizer1->Add(Label4, labelX, row(0) + 3, labelW, 18, fixed);
+    Resizer1->Add(cboCustomer, fieldX, row(0), fieldW, rowH, wide);
+    Resizer1->Add(Label1, labelX, row(1) + 3, labelW, 18, fixed);
+    Resizer1->Add(cboPaymentMethod, fieldX, row(1), fieldW, rowH, wide);
+    Resizer1->Add(lblAmount, labelX, row(2) + 3, labelW, 18, fixed);
+    Resizer1->Add(cboAmount, fieldX, row(2), 120, rowH, fixed);
+    Resizer1->Add(lblPaymentDate, labelX, row(3) + 3, labelW, 18, fixed);
+    Resizer1->Add(txtPaymentDate, fieldX, row(3), 96, rowH, fixed);
+    Resizer1->Add(cmdPaymentDate, fieldX + 98, row(3), 24, rowH, fixed);
+    Resizer1->Add(Label3, labelX, row(4) + 3, labelW, 18, fixed);
+    Resizer1->Add(txtDescription, fieldX, row(4), fieldW, rowH, wide);
+    Resizer1->Add(lblCardNumber, labelX, row(5) + 3, labelW, 18, fixed);
+    Resizer1->Add(txtCardNumber, fieldX, row(5), 64, rowH, fixed);
+    Resizer1->Add(Image1, fieldX + 70, row(5) + 4, 16, 16, fixed);
+    Resizer1->Add(lblNameOnCard, labelX, row(6) + 3, labelW, 18, fixed);
+    Resizer1->Add(txtNameOnCard, fieldX, row(6), fieldW, rowH, wide);
+    Resizer1->Add(lblExpireDate, labelX, row(7) + 3, labelW, 18, fixed);
+    Resizer1->Add(txtExpireMonth, fieldX, row(7), 36, rowH, fixed);
+    Resizer1->Add(lblExpireDate2, fieldX + 36, row(7) + 3, 14, 18, fixed);
+    Resizer1->Add(txtExpireYear, fieldX + 50, row(7), 52, rowH, fixed);
+    Resizer1->Add(cmdOK, 256, 272, 84, 26, bottomRight);
+    Resizer1->Add(cmdCancel, 348, 272, 84, 26, bottomRight);
+
+    UpdateCardFields(); // no method chosen yet: no card details
+
+    connect(cboPaymentMethod, &ComboBox::Click, this, &frmEditPayment::cboPaymentMethod_Click);
+    connect(cmdPaymentDate, &PushButton::Click, this, &frmEditPayment::cmdPaymentDate_Click);
+    connect(txtExpireMonth, &FlatEdit::Validate, this, &frmEditPayment::txtExpireMonth_Validate);
+    connect(txtExpireYear, &FlatEdit::Validate, this, &frmEditPayment::txtExpireYear_Validate);
+    connect(txtPaymentDate, &FlatEdit::Validate, this, &frmEditPayment::txtPaymentDate_Validate);
+    connect(cmdOK, &PushButton::Click, this, &frmEditPayment::cmdOK_Click);
+    connect(cmdCancel, &PushButton::Click, this, &frmEditPayment::cmdCancel_Click);
+}
+
+frmEditPayment::~frmEditPayment() = default;
+
+SharedCodeLibrary* frmEditPayment::host() const
+{
+    return m_library ? m_library->SharedCodeLibrary() : nullptr;
+}
+
+void frmEditPayment::Prepare(int ID, Library& library)
+{
+    m_paymentID = ID;
+    m_library = &library;
+    if (SharedCodeLibrary* scl = host())
+        scl->Common().LoadPaymentMethods(*cboPaymentMethod);
+}
+
+void frmEditPayment::Form_Load()
+{
+    modSharedWork::RestoreWindowPlacement(windowTitle(), *this, true);
+    Cancelled = true;
+}
+
+void frmEditPayment::Form_Activate()
+{
+    if (m_activated)
+        return;
+    m_activated = true;
+    DoEvents(); // the dialog is drawn before the payment is read
+    LoadPayment();
+    m_dataLoaded = true;
+}
+
+void frmEditPayment::Form_Unload()
+{
+    modSharedWork::SaveWindowPlacement(windowTitle(), *this);
+    m_library = nullptr;
+}
+
+void frmEditPayment::LoadPayment()
+{
+    using namespace modSharedXML;
+    SharedCodeLibrary* scl = host();
+    if (!scl)
+        return;
+    const QDomDocument doc = scl->Database().ExecuteRead(modSharedStrings::FillTemplate(LoadTemplate, {m_paymentID}));
+    if (doc.isNull())
+        return;
+    const QDomElement record = SelectSingleNode(doc, QStringLiteral("Records/Record"));
+    if (record.isNull())
+        return;
+
+    cboCustomer->SetText(GetNodeText(QStringLiteral("CustomerName"), record));
+    m_loadedMethodID = GetNodeLong(QStringLiteral("PaymentMethodID"), record, 0);
+    if (std::unique_ptr<InputTools> tools = helperFactory().CreateInputTools())
+        tools->SelectEntryByItemData(m_loadedMethodID, *cboPaymentMethod);
+    // The card fields follow the stored method whether or not choosing it raised a click.
+    UpdateCardFields();
+    txtDescription->SetText(GetNodeText(QStringLiteral("Description"), record));
+    txtCardNumber->SetText(GetNodeText(QStringLiteral("CardNumber"), record));
+    txtNameOnCard->SetText(GetNodeText(QStringLiteral("NameOnCard"), record));
+    txtExpireMonth->SetText(GetNodeText(QStringLiteral("ExpireMonth"), record));
+    txtExpireYear->SetText(GetNodeText(QStringLiteral("ExpireYear"), record));
+    // Long texts show from their beginning.
+    for (FlatEdit* edit : {txtDescription, txtCardNumber, txtNameOnCard})
+        edit->setCursorPosition(0);
+    const OleDate stored = GetNodeDate(QStringLiteral("PaymentDate"), record, OleDate::absent());
+    txtPaymentDate->SetText(Regional::formatShortDate(modSharedDateTime::UTCToLocal(stored)));
+    cboAmount->SetText(Regional::formatCurrency(GetNodeCurrency(QStringLiteral("Amount"), record, Currency())));
+}
+
+void frmEditPayment::UpdateCardFields()
+{
+    bool card = false;
+    const int index = cboPaymentMethod->ListIndex();
+    if (index >= 0)
+        if (SharedCodeLibrary* scl = host())
+            card = scl->Common().GetPaymentMethodType2(cboPaymentMethod->ItemData(index)) != 0;
+    // Their texts stay either way, and are saved as they stand.
+    for (QWidget* w : std::initializer_list<QWidget*>{lblCardNumber, txtCardNumber, lblNameOnCard, txtNameOnCard,
+                                                      lblExpireDate, lblExpireDate2, txtExpireMonth, txtExpireYear})
+        w->setEnabled(card);
+}
+
+void frmEditPayment::cboPaymentMethod_Click()
+{
+    UpdateCardFields();
+}
+
+void frmEditPayment::cmdPaymentDate_Click()
+{
+    ShowDatePicker(*txtPaymentDate, false);
+}
+
+void frmEditPayment::ShowDatePicker(FlatEdit& field, bool allowNone)
+{
+    DatePicker1->SetShowNoneButton(allowNone);
+    if (const std::optional<OleDate> shown = Regional::parseDate(field.Text())) {
+        DatePicker1->SelectRange(shown->date(), shown->date());
+        DatePicker1->EnsureVisible(shown->date());
+    } else {
+        const QDate today = QDate::currentDate();
+        DatePicker1->Select(today);
+        DatePicker1->EnsureVisible(today);
+    }
+    const int gap = modSharedWork::twipsToPixels(20, logicalDpiY());
+    DatePicker1->Move(field.Left(), field.Top() + field.Height() + gap);
+    if (!DatePicker1->ShowModal(1, 1))
+        return;
+    const DatePickerSelection& selection = DatePicker1->Selection();
+    if (selection.BlocksCount() > 0)
+        field.SetText(Regional::formatShortDate(OleDate::fromParts(selection.Blocks(0).DateBegin)));
+    else if (allowNone)
+        field.SetText(QStringLiteral("None"));
+    field.SetFocus();
+}
+
+void frmEditPayment::txtExpireMonth_Validate(bool&)
+{
+    if (std::unique_ptr<InputTools> tools = helperFactory().CreateInputTools())
+        tools->WholeNumberRangeRule(1, 12, 1, *txtExpireMonth);
+}
+
+void frmEditPayment::txtExpireYear_Validate(bool&)
+{
+    if (std::unique_ptr<InputTools> tools = helperFactory().CreateInputTools())
+        tools->WholeNumberRangeRule(1900, 2075, QDate::currentDate().year(), *txtExpireYear);
+}
+
+void frmEditPayment::txtPaymentDate_Validate(bool&)
+{
+    if (std::unique_ptr<InputTools> tools = helperFactory().CreateInputTools())
+        tools->DateTextRule(*txtPaymentDate);
+}
+
+bool frmEditPayment::CheckCardDetails()
+{
+    if (!txtCardNumber->isEnabled())
+        return true;
+    SharedCodeLibrary* scl = host();
+    const QVariant required =
+        scl ? scl->Options().GetUserOption(QStringLiteral("Payments"), QStringLiteral("RequireCCDetails"), 0)
+            : QVariant();
+    if (optionAsShort(required) == 0)
+        return true;
+    const QString* message = nullptr;
+    if (txtCardNumber->Text().isEmpty())
+        message = &NeedCardNumber;
+    else if (txtNameOnCard->Text().isEmpty())
+        message = &NeedNameOnCard;
+    else if (txtExpireMonth->Text().isEmpty() || txtExpireYear->Text().isEmpty())
+        message = &NeedExpireDate;
+    if (!message)
+        return true;
+    MessageBox::Show(*message, MessageBox::OkOnly | MessageBox::Exclamation);
+    return false;
+}
+
+bool frmEditPayment::SavePayment()
+{
+    // The date is read, never guessed: a field that holds no date stops the save.
+    const std::optional<OleDate> local = Regional::parseDate(txtPaymentDate->Text());
+    if (!local) {
+        MessageBox::Show(NeedPaymentDate, MessageBox::OkOnly | MessageBox::Exclamation);
+        txtPaymentDate->SetFocus();
+        return false;
+    }
+    const int index = cboPaymentMethod->ListIndex();
+    const int methodID = index >= 0 ? cboPaymentMethod->ItemData(index) : m_loadedMethodID;
+    using modSharedSQL::FixSQLQuotes;
+    const QString statement = fillOnce(
+        UpdateStatement, {{u"<pmid>", QString::number(methodID)},
+                          {u"<card>", FixSQLQuotes(txtCardNumber->Text())},
+                          {u"<noc>", FixSQLQuotes(txtNameOnCard->Text())},
+                          {u"<exm>", txtExpireMonth->Text()},
+                          {u"<exy>", txtExpireYear->Text()},
+                          {u"<pday>", modSharedSQL::FormatSQLDate(modSharedDateTime::LocalToUTC(*local), false)},
+                          {u"<desc>", FixSQLQuotes(txtDescription->Text())},
+                          {u"<id>", QString::number(m_paymentID)}});
+
+    SharedCodeLibrary* scl = host();
+    if (!scl)
+        return false;
+    if (scl->Database().ExecuteNonQuery(statement) == 1)
+        return true;
+    scl = host();
+    if (scl) {
+        const QString detail = scl->Database().LastSQLErrorDescription();
+        scl->ShowAndLogErrorMessage(SaveFailed, StandardExplanation, detail);
+    }
+    return false;
+}
+
+void frmEditPayment::cmdOK_Click()
+{
+    if (!CheckCardDetails())
+        return;
+    if (!SavePayment())
+        return;
+    Cancelled = false;
+    Unload();
+}
+
+void frmEditPayment::cmdCancel_Click()
+{
+    Cancelled = true;
+    Unload();
+}
+
+} // namespace tesr

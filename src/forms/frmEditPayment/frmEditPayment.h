@@ -1,0 +1,100 @@
+#pragma once
+
+// Corrects the descriptive fields of one recorded payment: its method, the date it was received,
+// its memo and the card details. The customer and the amount are shown but not changed here, and
+// the payment's allocations are left alone.
+
+#include "platform/controls/Form.h"
+
+class QLabel;
+
+namespace tesr {
+
+class ComboBox;
+class DatePicker;
+class FlatEdit;
+class GroupBox;
+class Library;
+class PushButton;
+class Resizer;
+class SharedCodeLibrary;
+
+class frmEditPayment : public Form {
+    Q_OBJECT
+public:
+    static constexpr const char* Caption = "Edit Payment";
+    // The design client area, pixels at 96 dpi.
+    static constexpr int DesignWidth = 440;
+    static constexpr int DesignHeight = 306;
+
+    explicit frmEditPayment(QWidget* parent = nullptr);
+    ~frmEditPayment() override;
+
+    // Stores the payment and the Library and fills the payment-method list; the payment loads on
+    // the first activation.
+    void Prepare(int ID, Library& library);
+
+    // True from loading until OK has saved.
+    bool Cancelled = true;
+
+    // True once the first activation has loaded the payment (or found it missing).
+    bool DataLoaded() const { return m_dataLoaded; }
+
+protected:
+    void Form_Load() override;
+    void Form_Activate() override;
+    void Form_Unload() override;
+
+private:
+    SharedCodeLibrary* host() const;
+
+    void LoadPayment();
+    void UpdateCardFields();
+    void ShowDatePicker(FlatEdit& field, bool allowNone);
+    bool CheckCardDetails();
+    bool SavePayment();
+
+    void cboPaymentMethod_Click();
+    void cmdPaymentDate_Click();
+    void txtExpireMonth_Validate(bool& cancel);
+    void txtExpireYear_Validate(bool& cancel);
+    void txtPaymentDate_Validate(bool& cancel);
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+    int m_paymentID = 0;
+    Library* m_library = nullptr;
+    // The method the payment was loaded with: kept when no entry of the list is chosen (a method
+    // the list no longer offers).
+    int m_loadedMethodID = 0;
+    bool m_activated = false;
+    bool m_dataLoaded = false;
+
+    QLabel* Label4;
+    ComboBox* cboCustomer;
+    QLabel* Label1;
+    ComboBox* cboPaymentMethod;
+    QLabel* lblAmount;
+    ComboBox* cboAmount;
+    QLabel* lblPaymentDate;
+    FlatEdit* txtPaymentDate;
+    PushButton* cmdPaymentDate;
+    DatePicker* DatePicker1;
+    QLabel* Label3;
+    FlatEdit* txtDescription;
+    QLabel* lblCardNumber;
+    FlatEdit* txtCardNumber;
+    QLabel* Image1;
+    QLabel* lblNameOnCard;
+    FlatEdit* txtNameOnCard;
+    QLabel* lblExpireDate;
+    FlatEdit* txtExpireMonth;
+    QLabel* lblExpireDate2;
+    FlatEdit* txtExpireYear;
+    GroupBox* GroupBox1;
+    PushButton* cmdOK;
+    PushButton* cmdCancel;
+    Resizer* Resizer1;
+};
+
+} // namespace tesr
