@@ -1,11 +1,14 @@
-// Placeholder until the screen exists; replaced by the screen's own ShowNewPayment.
 #include "entry/Library.h"
+#include "entry/ScreenRunner.h"
+#include "forms/frmNewPayment/frmNewPayment.h"
 
 namespace tesr {
 
-int Library::ShowNewPayment(int, bool)
+int Library::ShowNewPayment(int CustomerID, bool ForceCustomer)
 {
-    return 0;
+    // The new payment's ID is read only after a save; a dialog closed any other way gives 0.
+    return RunScreen<frmNewPayment>([](const frmNewPayment& form) { return form.Cancelled ? 0 : form.NewPaymentID; },
+                                    CustomerID, ForceCustomer, *this);
 }
 
 } // namespace tesr

@@ -1,0 +1,473 @@
+#include "forms/frmNewPayment/frmNewPayment.h"
+
+#include "entry/Library.h"
+#include "platform/HelperTools.h"
+#include "platform/controls/ComboBox.h"
+#include "platform/controls/DatePicker.h"
+#include "platform/controls/FlatEdit.h"
+#include "platform/controls/GroupBox.h"
+#include "platform/controls/PushButton.h"
+#include "platform/controls/ReportControl.h"
+#include "platform/controls/Resizer.h"
+#include "shared/modSharedCustomers.h"
+#include "shared/modSharedReportControl.h"
+#include "shared/modSharedStrings.h"
+#include "shared/modSharedWork.h"
+#include "values/Regional.h"
+
+#include <QLabel>
+#include <QStyle>
+#include <QTimer>
+
+namespace tesr {
+
+namespace {
+
+const QString OrdersTemplate =
+    QStringLiteral("SELECT * FROM vwScreen_NewPayment WHERE CustomerID = {0} AND (State = {1} OR State = {2}) AND "
+                   "StatusCode <> {3} AND StatusCode <> {4}");
+
+// The two order states that take payments, and the two status codes left out.
+constexpr int StateSale = 2;
+constexpr int StateOrder = 3;
+constexpr int StatusExcludedA = 500;
+constexpr int StatusExcludedB = 1600;
+
+const QString CreditHeadline = QStringLiteral("This customer has a credit.");
+const QString CreditExplanation =
+    QStringLiteral("You should allocate the remaining amounts of past payments before recording new payments. Click "
+                   "the Allocate Credit button to assign the un-used portion of past payments.");
+
+} // namespace
+
+// ---- construction ------------------------------------------------------------------------------
+
+frmNewPayment::frmNewPayment(QWidget* parent) : Form(parent)
+{
+    setObjectName(QStringLiteral("frmNewPayment"));
+    setWindowTitle(QString::fromLatin1(Caption));
+    QFont f(QStringLiteral("Verdana"));
+    f.setPointSizeF(9.75);
+    setFont(f);
+    resize(DesignWidth, DesignHeight);
+
+    BuildControls();
+    BuildLayout();
+    ConnectEvents();
+}
+
+frmNewPayment::~frmNewPayment() = default;
+
+void frmNewPayment::BuildControls()
+{
+    auto label = [this](const char* name, const QString& caption) {
+        auto* l = new QLabel(caption, this);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        return l;
+    };
+    auto edit = [this](const char* name) {
+        auto* e = new FlatEdit(this);
+        e->setObjectName(QString::fromLatin1(name));
+        return e;
+    };
+    auto button = [this](const char* name, const QString& caption) {
+        auto* b = new PushButton(caption, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+
+    // Drawn first, so that the fields placed over it stay on top.
+    GroupBox1 = new GroupBox(this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->SetAppearance(GroupBox::Frame);
+
+    Label4 = label("Label4", tr("&Customer:"));
+    cboCustomer = new ComboBox(this);
+    cboCustomer->setObjectName(QStringLiteral("cboCustomer"));
+    cmdCredit = button("cmdCredit", tr("Allocate Credit..."));
+    cmdCredit->SetVisible(false); // shown while the customer has credit
+
+    Label5 = label("Label5", tr("Orders:"));
+    rptOrders = new ReportControl(this);
+    rptOrders->setObjectName(QStringLiteral("rptOrders"));
+    lblSummary = label("lblSummary", QStringLiteral("{summary}"));
+
+    lblAmount = label("lblAmount", tr("&Amount:"));
+    cboAmount = new ComboBox(this);
+    cboAmount->setObjectName(QStringLiteral("cboAmount"));
+    tmrSetAmount = new QTimer(this);
+    tmrSetAmount->setObjectName(QStringLiteral("tmrSetAmount"));
+    tmrSetAmount->setInterval(100);
+    tmrSetAmount->setSingleShot(false);
+
+    Label1 = label("Label1", tr("&Payment method:"));
+    cboPaymentMethod = new ComboBox(this, ComboBox::DropDownList);
+    cboPaymentMethod->setObjectName(QStringLiteral("cboPaymentMethod"));
+
+    lblPaymentDate = label("lblPaymentDate", tr("&Received on:"));
+    txtPaymentDate = edit("txtPaymentDate");
+    // A down arrow in a symbol font, as on the platform's own date drop-downs.
+    cmdPaymentDate = button("cmdPaymentDate", QString(QChar(0x25BC)));
+    QFont symbol(QStringLiteral("DejaVu Sans"));
+    symbol.setPointSizeF(7);
+    cmdPaymentDate->setFont(symbol);
+    cmdPaymentDate->setToolTip(tr("Pick the date from a calendar"));
+    DatePicker1 = new DatePicker(this);
+    DatePicker1->setObjectName(QStringLiteral("DatePicker1"));
+    DatePicker1->SetShowNoneButton(true);
+    DatePicker1->SetShowTodayButton(true);
+
+    lblCardNumber = label("lblCardNumber", tr("Card number:"));
+    txtCardNumber = edit("txtCardNumber");
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(16, 16));
+    Image1->setToolTip(tr("4 characters only; enter the last 4 of the CC."));
+    lblNameOnCard = label("lblNameOnCard", tr("&Name on card:"));
+    txtNameOnCard = edit("txtNameOnCard");
+    lblExpireDate = label("lblExpireDate", tr("&Expires on:"));
+    txtExpireMonth = edit("txtExpireMonth");
+    lblExpireDate2 = label("lblExpireDate2", QStringLiteral("/"));
+    lblExpireDate2->setAlignment(Qt::AlignCenter);
+    txtExpireYear = edit("txtExpireYear");
+    // Until a card method is chosen there is no card to describe.
+    for (QWidget* w : std::initializer_list<QWidget*>{lblCardNumber, txtCardNumber, lblNameOnCard, txtNameOnCard,
+                                                      lblExpireDate, lblExpireDate2, txtExpireMonth, txtExpireYear})
+        w->setEnabled(false);
+
+    Label3 = label("Label3", tr("Memo:"));
+    txtDescription = edit("txtDescription");
+
+    cmdOK = button("cmdOK", tr("OK"));
+    cmdOK->setDefault(true);
+    cmdCancel = button("cmdCancel", tr("Cancel"));
+    cmdCancel->SetCausesValidation(false); // leaving a field for Cancel checks nothing
+
+    Label4->setBuddy(cboCustomer);
+    Label5->setBuddy(rptOrders);
+    lblAmount->setBuddy(cboAmount);
+    Label1->setBuddy(cboPaymentMethod);
+    lblPaymentDate->setBuddy(txtPaymentDate);
+    lblCardNumber->setBuddy(txtCardNumber);
+    lblNameOnCard->setBuddy(txtNameOnCard);
+    lblExpireDate->setBuddy(txtExpireMonth);
+    Label3->setBuddy(txtDescription);
+
+    setTabOrder(cboCustomer, cmdCredit);
+    setTabOrder(cmdCredit, rptOrders);
+    setTabOrder(rptOrders, cboAmount);
+    setTabOrder(cboAmount, cboPaymentMethod);
+    setTabOrder(cboPaymentMethod, txtPaymentDate);
+    setTabOrder(txtPaymentDate, cmdPaymentDate);
+    setTabOrder(cmdPaymentDate, txtCardNumber);
+    setTabOrder(txtCardNumber, txtNameOnCard);
+    setTabOrder(txtNameOnCard, txtExpireMonth);
+    setTabOrder(txtExpireMonth, txtExpireYear);
+    setTabOrder(txtExpireYear, txtDescription);
+    setTabOrder(txtDescription, cmdOK);
+    setTabOrder(cmdOK, cmdCancel);
+}
+
+void frmNewPayment::BuildLayout()
+{
+    // The orders grid takes what the window grows by; the customer row stays on top, the
+    // payment fields and the buttons stay on the bottom edge, the card fields on the right.
+    Resizer1 = new Resizer(this, QSize(DesignWidth, DesignHeight));
+    using A = Resizer;
+    const auto topLeft = A::TopLeft();
+    const auto topWide = A::Anchors(A::AnchorLeft | A::AnchorRight | A::AnchorTop);
+    const auto topRight = A::Anchors(A::AnchorRight | A::AnchorTop);
+    const auto bottomLeft = A::Anchors(A::AnchorLeft | A::AnchorBottom);
+    const auto bottomWide = A::Anchors(A::AnchorLeft | A::AnchorRight | A::AnchorBottom);
+    const auto bottomRight = A::Anchors(A::AnchorRight | A::AnchorBottom);
+
+    Resizer1->Add(Label4, 12, 14, 84, 22, topLeft);
+    Resizer1->Add(cboCustomer, 100, 13, 380, 24, topWide);
+    Resizer1->Add(cmdCredit, 488, 12, 140, 26, topRight);
+
+    Resizer1->Add(Label5, 12, 44, 200, 20, topLeft);
+    Resizer1->Add(rptOrders, 12, 64, 616, 232, A::All());
+    Resizer1->Add(lblSummary, 12, 302, 616, 20, bottomWide);
+
+    Resizer1->Add(GroupBox1, 12, 330, 616, 146, bottomWide);
+    // Payment: left column.
+    Resizer1->Add(lblAmount, 24, 344, 124, 24, bottomLeft);
+    Resizer1->Add(cboAmount, 150, 344, 164, 24, bottomLeft);
+    Resizer1->Add(Label1, 24, 374, 124, 24, bottomLeft);
+    Resizer1->Add(cboPaymentMethod, 150, 374, 164, 24, bottomLeft);
+    Resizer1->Add(lblPaymentDate, 24, 404, 124, 24, bottomLeft);
+    Resizer1->Add(txtPaymentDate, 150, 404, 136, 24, bottomLeft);
+    Resizer1->Add(cmdPaymentDate, 288, 404, 26, 24, bottomLeft);
+    // Card: right column.
+    Resizer1->Add(lblCardNumber, 332, 344, 110, 24, bottomRight);
+    Resizer1->Add(txtCardNumber, 446, 344, 70, 24, bottomRight);
+    Resizer1->Add(Image1, 520, 348, 16, 16, bottomRight);
+    Resizer1->Add(lblNameOnCard, 332, 374, 110, 24, bottomRight);
+    Resizer1->Add(txtNameOnCard, 446, 374, 170, 24, bottomRight);
+    Resizer1->Add(lblExpireDate, 332, 404, 110, 24, bottomRight);
+    Resizer1->Add(txtExpireMonth, 446, 404, 40, 24, bottomRight);
+    Resizer1->Add(lblExpireDate2, 486, 404, 14, 24, bottomRight);
+    Resizer1->Add(txtExpireYear, 500, 404, 60, 24, bottomRight);
+    // Memo: the whole width.
+    Resizer1->Add(Label3, 24, 438, 124, 24, bottomLeft);
+    Resizer1->Add(txtDescription, 150, 438, 466, 24, bottomWide);
+
+    Resizer1->Add(cmdOK, 452, 490, 84, 28, bottomRight);
+    Resizer1->Add(cmdCancel, 544, 490, 84, 28, bottomRight);
+}
+
+void frmNewPayment::ConnectEvents()
+{
+    connect(cboCustomer, &ComboBox::GotFocus, this, &frmNewPayment::cboCustomer_GotFocus);
+    connect(cboCustomer, &ComboBox::LostFocus, this, &frmNewPayment::cboCustomer_LostFocus);
+    connect(cboCustomer, &ComboBox::Change, this, &frmNewPayment::cboCustomer_Change);
+    connect(cboCustomer, &ComboBox::Click, this, &frmNewPayment::cboCustomer_Click);
+    connect(cmdCredit, &PushButton::Click, this, &frmNewPayment::cmdCredit_Click);
+
+    connect(cboAmount, &ComboBox::Click, this, &frmNewPayment::cboAmount_Click);
+    connect(cboAmount, &ComboBox::Validate, this, &frmNewPayment::cboAmount_Validate);
+    connect(tmrSetAmount, &QTimer::timeout, this, &frmNewPayment::tmrSetAmount_Timer);
+    connect(rptOrders, &ReportControl::ValueChanging, this, &frmNewPayment::rptOrders_ValueChanging);
+    connect(rptOrders, &ReportControl::ValueChanged, this, &frmNewPayment::rptOrders_ValueChanged);
+    connect(rptOrders, &ReportControl::FocusChanging, this, &frmNewPayment::rptOrders_FocusChanging);
+
+    connect(cboPaymentMethod, &ComboBox::Click, this, &frmNewPayment::UpdateCardFields);
+    connect(cmdPaymentDate, &PushButton::Click, this, &frmNewPayment::cmdPaymentDate_Click);
+    connect(txtExpireMonth, &FlatEdit::Validate, this, &frmNewPayment::txtExpireMonth_Validate);
+    connect(txtExpireYear, &FlatEdit::Validate, this, &frmNewPayment::txtExpireYear_Validate);
+    connect(txtPaymentDate, &FlatEdit::Validate, this, &frmNewPayment::txtPaymentDate_Validate);
+
+    connect(cmdOK, &PushButton::Click, this, &frmNewPayment::cmdOK_Click);
+    connect(cmdCancel, &PushButton::Click, this, &frmNewPayment::cmdCancel_Click);
+}
+
+// ---- life ----------------------------------------------------------------------------------------
+
+SharedCodeLibrary* frmNewPayment::host() const
+{
+    return m_library ? m_library->SharedCodeLibrary() : nullptr;
+}
+
+void frmNewPayment::Prepare(int CustomerID, bool ForceCustomer, Library& library)
+{
+    m_customerID = CustomerID;
+    m_forceCustomer = ForceCustomer;
+    m_library = &library;
+    if (SharedCodeLibrary* scl = host())
+        scl->Common().LoadPaymentMethods(*cboPaymentMethod);
+}
+
+void frmNewPayment::Form_Load()
+{
+    modSharedWork::RestoreWindowPlacement(windowTitle(), *this, true);
+    BuildOrderColumns();
+    Cancelled = true;
+}
+
+void frmNewPayment::Form_Activate()
+{
+    if (m_activated)
+        return;
+    m_activated = true;
+    DoEvents(); // the window is painted before anything is read
+    if (IsUnloaded())
+        return;
+    InitialLoad();
+    if (m_forceCustomer)
+        cboCustomer->SetEnabled(false);
+}
+
+void frmNewPayment::Form_Unload()
+{
+    tmrSetAmount->stop();
+    modSharedWork::SaveWindowPlacement(windowTitle(), *this);
+    m_library = nullptr;
+}
+
+void frmNewPayment::cmdCancel_Click()
+{
+    Cancelled = true;
+    Unload();
+}
+
+// ---- loading -------------------------------------------------------------------------------------
+
+void frmNewPayment::BuildOrderColumns()
+{
+    modSharedReportControl::FormatReportGrid(*rptOrders);
+    rptOrders->SetCustomDraw(ReportControl::AlternateRowShading);
+    rptOrders->SetAllowEdit(true);
+
+    struct Spec {
+        OrderItem item;
+        QString caption;
+        int width;
+        bool resizable;
+        bool editable;
+        bool right;
+        bool visible;
+    };
+    const Spec columns[] = {
+        {ItemNumber, tr("Number"), 65, true, false, false, true},
+        {ItemSidemark, tr("Sidemark"), 100, true, false, false, true},
+        {ItemBalance, tr("Balance"), 85, true, false, true, true},
+        {ItemDeposit, tr("Req. Deposit."), 85, true, false, true, true},
+        {ItemToAllocate, tr("To Allocate"), 85, true, true, true, true},
+        {ItemNewBalance, tr("New Balance"), 85, true, false, true, true},
+        {ItemUniqueID, QStringLiteral("UniqueID"), 16, false, false, false, false},
+    };
+    for (const Spec& c : columns) {
+        ReportColumn* column = rptOrders->Columns().Add(c.item, c.caption, c.width, c.resizable);
+        if (c.item != ItemUniqueID)
+            column->SetEditable(c.editable);
+        if (c.right) {
+            column->SetAlignment(Qt::AlignRight);
+            column->SetHeaderAlignment(Qt::AlignRight);
+        }
+        if (!c.visible) {
+            column->SetVisible(false);
+            // Hiding keeps the width the header gave the column while it was the last one
+            // (stretched over the grid); it keeps its own.
+            column->SetWidth(c.width);
+        }
+    }
+}
+
+void frmNewPayment::InitialLoad()
+{
+    setWindowTitle(QString::fromLatin1(Caption));
+    if (SharedCodeLibrary* scl = host())
+        cboCustomer->SetText(scl->Common().GetCustomerName(m_customerID));
+
+    m_customerBusy = true;
+    modSharedCustomers::FillCustomerCombo(*cboCustomer, host(), false);
+    if (SharedCodeLibrary* scl = host())
+        cboCustomer->SetText(scl->Common().GetCustomerName(m_customerID));
+    helperFactory().CreateInputTools()->SelectEntryByText(cboCustomer->Text(), *cboCustomer);
+    m_customerBusy = false;
+
+    cboCustomer_Click();
+
+    txtPaymentDate->SetText(Regional::formatShortDate(OleDate::fromParts(QDate::currentDate())));
+
+    // The leave rules turn the empty boxes into their defaults.
+    bool cancel = false;
+    txtExpireMonth_Validate(cancel);
+    txtExpireYear_Validate(cancel);
+    cboAmount_Validate(cancel);
+}
+
+void frmNewPayment::cboCustomer_GotFocus()
+{
+    cboCustomer->SetTag(cboCustomer->Text());
+}
+
+void frmNewPayment::cboCustomer_LostFocus()
+{
+    const QString text = cboCustomer->Text();
+    if (text.isEmpty() || text == cboCustomer->Tag())
+        return;
+    m_customerBusy = true;
+    helperFactory().CreateInputTools()->SelectEntryByText(text, *cboCustomer);
+    m_customerBusy = false;
+    if (cboCustomer->ListIndex() >= 0)
+        ReloadCustomer();
+    UpdateCardFields();
+    DoEvents();
+}
+
+void frmNewPayment::cboCustomer_Change()
+{
+    if (m_customerBusy)
+        return;
+    m_customerBusy = true;
+    modSharedCustomers::FillCustomerCombo(*cboCustomer, host(), true);
+    m_customerBusy = false;
+}
+
+void frmNewPayment::cboCustomer_Click()
+{
+    if (cboCustomer->DroppedState() || m_customerBusy)
+        return;
+    if (cboCustomer->ListIndex() < 0)
+        return;
+    // Remembered before the reload: loading the orders puts the focus on the grid, and the box
+    // losing it then must not take the same customer a second time.
+    cboCustomer->SetTag(cboCustomer->Text());
+    ReloadCustomer();
+    UpdateCardFields();
+    DoEvents();
+}
+
+void frmNewPayment::ReloadCustomer()
+{
+    // The customer is the chosen entry's; with no entry chosen the current one stays.
+    if (cboCustomer->ListIndex() >= 0)
+        m_customerID = cboCustomer->ItemData(cboCustomer->ListIndex());
+    LoadOrders();
+    UpdateSummary();
+
+    std::optional<Currency> credit;
+    if (SharedCodeLibrary* scl = host())
+        credit = modSharedCustomers::QueryCustomerCredit(m_customerID, *scl);
+    if (credit && *credit > Currency()) {
+        cmdCredit->SetVisible(true);
+        if (SharedCodeLibrary* scl = host())
+            scl->ShowMessageStyle1(CreditHeadline, CreditExplanation);
+    } else {
+        cmdCredit->SetVisible(false);
+    }
+}
+
+void frmNewPayment::LoadOrders()
+{
+    rptOrders->Records().RemoveAll();
+    m_currencyTexts.clear(); // the regional settings of this load
+    if (SharedCodeLibrary* scl = host()) {
+        if (std::unique_ptr<Connection> conn = scl->CurrentCompanyConn()) {
+            const QString statement =
+                modSharedStrings::FillTemplate(OrdersTemplate, {QString::number(m_customerID), StateSale, StateOrder,
+                                                                StatusExcludedA, StatusExcludedB});
+            std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
+            std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
+            if (rs && rs->State() == Recordset::adStateOpen) {
+                const QString fID = QStringLiteral("ID"), fNumber = QStringLiteral("OrderNumber"),
+                              fSidemark = QStringLiteral("Sidemark"), fBalance = QStringLiteral("Balance"),
+                              fDeposit = QStringLiteral("DepositAmount"), fUniqueID = QStringLiteral("uniqueID");
+                ReportRecords& records = rptOrders->Records();
+                while (!rs->Eof()) {
+                    ReportRecord* record = records.Add();
+                    record->SetTag(QString::number(rs->Field(fID).toLongLong()));
+                    record->AddItem(rs->Field(fNumber).toString().trimmed());
+                    record->AddItem(rs->Field(fSidemark).toString().trimmed());
+                    const Currency balance = Currency::fromVariant(rs->Field(fBalance)).value_or(Currency());
+                    SetMoneyItem(record->AddItem(QVariant()), balance);
+                    SetMoneyItem(record->AddItem(QVariant()),
+                                 Currency::fromVariant(rs->Field(fDeposit)).value_or(Currency()));
+                    SetMoneyItem(record->AddItem(QVariant()), Currency());
+                    SetMoneyItem(record->AddItem(QVariant()),
+                                 Currency::fromVariant(rs->Field(fBalance)).value_or(Currency()));
+                    record->AddItem(rs->Field(fUniqueID).toString());
+                    rs->MoveNext();
+                }
+                rs->Close();
+            }
+            conn->Close();
+        }
+    }
+    rptOrders->Populate();
+    modSharedReportControl::FocusRowByIndex(0, *rptOrders, true);
+    BuildAmountPresets(rptOrders->FocusedRow());
+}
+
+void frmNewPayment::cmdCredit_Click()
+{
+    if (!m_library)
+        return;
+    if (m_library->ShowAllocateCredit(m_customerID))
+        ReloadCustomer();
+}
+
+} // namespace tesr

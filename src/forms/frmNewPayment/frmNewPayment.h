@@ -1,0 +1,173 @@
+#pragma once
+
+// New Payment: the user records one payment received from a customer and, in the same step,
+// spreads it over the customer's open sales/orders. What is not applied stays with the customer
+// as credit. The payment, its allocations and the order activity lines are saved in one
+// transaction on one connection.
+//
+// The work is split over three files: this class's controls, loading and customer box
+// (frmNewPayment.cpp), the amount presets and the allocation column (frmNewPaymentAmount.cpp),
+// and the checks and the save (frmNewPaymentSave.cpp).
+
+#include "platform/controls/Form.h"
+#include "values/Currency.h"
+
+#include <QHash>
+#include <QString>
+
+class QLabel;
+class QTimer;
+
+namespace tesr {
+
+class ComboBox;
+class Connection;
+class DataTools;
+class DatePicker;
+class FlatEdit;
+class GroupBox;
+class Library;
+class PushButton;
+class ReportColumn;
+class ReportControl;
+class ReportRecord;
+class ReportRecordItem;
+class ReportRow;
+class Resizer;
+class SharedCodeLibrary;
+struct ReportValueChange;
+
+class frmNewPayment : public Form {
+    Q_OBJECT
+public:
+    static constexpr const char* Caption = "New Payment";
+    // The design client area, pixels at 96 dpi.
+    static constexpr int DesignWidth = 640;
+    static constexpr int DesignHeight = 528;
+
+    // The grid's items, one per column, in column order.
+    enum OrderItem {
+        ItemNumber = 0,
+        ItemSidemark = 1,
+        ItemBalance = 2,
+        ItemDeposit = 3,
+        ItemToAllocate = 4,
+        ItemNewBalance = 5,
+        ItemUniqueID = 6
+    };
+
+    explicit frmNewPayment(QWidget* parent = nullptr);
+    ~frmNewPayment() override;
+
+    // Stores the customer, whether it is locked and the Library, and fills the payment methods;
+    // everything else loads on the first activation.
+    void Prepare(int CustomerID, bool ForceCustomer, Library& library);
+
+    // True from loading until a save succeeds.
+    bool Cancelled = true;
+    // The ID of the payment the dialog inserted; 0 until a save succeeds.
+    int NewPaymentID = 0;
+
+protected:
+    void Form_Load() override;
+    void Form_Activate() override;
+    void Form_Unload() override;
+
+private:
+    // The host as the Library holds it now; nullptr once released or before Initialize.
+    SharedCodeLibrary* host() const;
+
+    void BuildControls();
+    void BuildLayout();
+    void ConnectEvents();
+
+    // ---- opening and loading ------------------------------------------------------------
+    void BuildOrderColumns();
+    void InitialLoad();
+    void ReloadCustomer();
+    void LoadOrders();
+    void cboCustomer_GotFocus();
+    void cboCustomer_LostFocus();
+    void cboCustomer_Change();
+    void cboCustomer_Click();
+    void cmdCredit_Click();
+    void cmdCancel_Click();
+
+    // ---- amount and allocation ----------------------------------------------------------
+    void BuildAmountPresets(ReportRow* row);
+    void AddAmountPreset(Currency total, int percent);
+    void RecalcNewBalances();
+    void UpdateSummary();
+    void cboAmount_Click();
+    void tmrSetAmount_Timer();
+    void cboAmount_Validate(bool& cancel);
+    void rptOrders_ValueChanging(ReportValueChange& change);
+    void rptOrders_ValueChanged(ReportRow* row, ReportColumn* column, ReportRecordItem* item);
+    void rptOrders_FocusChanging(ReportRow* newRow, ReportColumn* newColumn, ReportRecordItem* newItem, bool& cancel);
+    // A money item: its value and the value in the user's currency format as its caption.
+    void SetMoneyItem(ReportRecordItem* item, Currency value);
+    // The value in the user's currency format, remembered while one list is shown (thousands
+    // of cells share a few hundred amounts, and formatting is the costly part of a load).
+    QString CurrencyText(Currency value);
+    static Currency MoneyOf(const ReportRecordItem* item);
+    static Currency MoneyOf(const ReportRecord* record, int item);
+
+    // ---- checks and saving --------------------------------------------------------------
+    void cmdOK_Click();
+    bool ValidateInput();
+    bool SavePayment();
+    QString FillInsertStatement(const QString& templateText, SharedCodeLibrary& scl) const;
+    bool ApplyAllocations(int PaymentID, Connection* conn, DataTools& data);
+    void UpdateCardFields();
+    void PickDate(FlatEdit& box, bool allowNone);
+    void cmdPaymentDate_Click();
+    void txtExpireMonth_Validate(bool& cancel);
+    void txtExpireYear_Validate(bool& cancel);
+    void txtPaymentDate_Validate(bool& cancel);
+    // Leaves the amount and expiry boxes holding what their leave rules accept, for a box whose
+    // last visit was never checked (the focus left it for a control that checks nothing).
+    void EnsureCheckedNumbers();
+
+    // ---- state ---------------------------------------------------------------------------
+    int m_customerID = 0;
+    bool m_forceCustomer = false;
+    Library* m_library = nullptr;
+    QString m_pendingAmount;
+    bool m_customerBusy = false;
+    bool m_activated = false;
+    QHash<qint64, QString> m_currencyTexts;
+
+    // ---- controls ------------------------------------------------------------------------
+    QLabel* Label4;
+    ComboBox* cboCustomer;
+    PushButton* cmdCredit;
+    QLabel* Label5;
+    ReportControl* rptOrders;
+    QLabel* lblSummary;
+    QLabel* lblAmount;
+    ComboBox* cboAmount;
+    QTimer* tmrSetAmount;
+    QLabel* Label1;
+    ComboBox* cboPaymentMethod;
+    QLabel* lblPaymentDate;
+    FlatEdit* txtPaymentDate;
+    PushButton* cmdPaymentDate;
+    DatePicker* DatePicker1;
+    QLabel* lblCardNumber;
+    FlatEdit* txtCardNumber;
+    QLabel* Image1;
+    QLabel* lblNameOnCard;
+    FlatEdit* txtNameOnCard;
+    QLabel* lblExpireDate;
+    FlatEdit* txtExpireMonth;
+    QLabel* lblExpireDate2;
+    FlatEdit* txtExpireYear;
+    QLabel* Label3;
+    FlatEdit* txtDescription;
+    GroupBox* GroupBox1;
+    PushButton* cmdOK;
+    PushButton* cmdCancel;
+    Resizer* Resizer1;
+};
+
+} // namespace tesr

@@ -1,0 +1,191 @@
+// New Payment: the amount box with its presets, the "To Allocate" column and the figures that
+// follow from them. Nothing here touches the database.
+
+#include "forms/frmNewPayment/frmNewPayment.h"
+
+#include "entry/Library.h"
+#include "platform/HelperTools.h"
+#include "platform/controls/ComboBox.h"
+#include "platform/controls/ReportControl.h"
+#include "shared/modSharedStrings.h"
+#include "values/Regional.h"
+
+#include <QLabel>
+#include <QTimer>
+
+#include <limits>
+
+namespace tesr {
+
+namespace {
+
+// The presets offered for the focused order, in per cent of its balance.
+constexpr int PresetPercents[] = {10, 15, 20, 25, 30, 50, 65, 75, 80, 90};
+
+// The amount box accepts this range; anything else becomes 0.
+constexpr double AmountLow = -100000000.0;
+constexpr double AmountHigh = 100000000.0;
+constexpr double AmountFallback = 0.0;
+
+const QString SummaryTemplate = QStringLiteral("Allocated: {0}, Unallocated: {1}");
+const QString PresetTemplate = QStringLiteral("{0} ({1}%)");
+
+} // namespace
+
+QString frmNewPayment::CurrencyText(Currency value)
+{
+    auto found = m_currencyTexts.constFind(value.raw());
+    if (found != m_currencyTexts.constEnd())
+        return *found;
+    const QString text = Regional::formatCurrency(value);
+    if (m_currencyTexts.size() < 100000)
+        m_currencyTexts.insert(value.raw(), text);
+    return text;
+}
+
+void frmNewPayment::SetMoneyItem(ReportRecordItem* item, Currency value)
+{
+    if (!item)
+        return;
+    item->SetValue(QVariant::fromValue(value));
+    item->SetCaption(CurrencyText(value));
+}
+
+Currency frmNewPayment::MoneyOf(const ReportRecordItem* item)
+{
+    return item ? Currency::fromVariant(item->Value()).value_or(Currency()) : Currency();
+}
+
+Currency frmNewPayment::MoneyOf(const ReportRecord* record, int item)
+{
+    return record ? MoneyOf(record->Item(item)) : Currency();
+}
+
+// ---- presets -------------------------------------------------------------------------------------
+
+void frmNewPayment::BuildAmountPresets(ReportRow* row)
+{
+    const QString amountText = cboAmount->Text();
+    cboAmount->Clear();
+    if (row && row->Record()) {
+        const Currency total = MoneyOf(row->Record(), ItemBalance);
+        for (int percent : PresetPercents)
+            AddAmountPreset(total, percent);
+    }
+    cboAmount->SetText(amountText);
+}
+
+void frmNewPayment::AddAmountPreset(Currency total, int percent)
+{
+    // total x percent / 100 rounded to whole units (halves to even) in one exact step: the raw
+    // ten-thousandths divided by 100 x 10,000 give the whole units.
+    const std::int64_t units = total.mulDiv(percent, 100 * Currency::Scale).raw();
+    const Currency amount = Currency::fromUnits(units);
+    cboAmount->AddItem(modSharedStrings::FillTemplate(PresetTemplate, {Regional::formatCurrency(amount), percent}));
+    const std::int64_t clamped =
+        std::clamp<std::int64_t>(units, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    cboAmount->SetItemData(cboAmount->NewIndex(), int(clamped));
+}
+
+void frmNewPayment::cboAmount_Click()
+{
+    const int index = cboAmount->ListIndex();
+    if (index < 0 || !rptOrders->FocusedRow())
+        return;
+    // Written by the timer, once the box has finished putting the entry's own text in place.
+    m_pendingAmount = QString::number(cboAmount->ItemData(index));
+    tmrSetAmount->start();
+}
+
+void frmNewPayment::tmrSetAmount_Timer()
+{
+    cboAmount->SetText(m_pendingAmount);
+    tmrSetAmount->stop();
+}
+
+// ---- the amount box ------------------------------------------------------------------------------
+
+void frmNewPayment::cboAmount_Validate(bool&)
+{
+    helperFactory().CreateInputTools()->NumberRangeRule(AmountLow, AmountHigh, AmountFallback, *cboAmount);
+
+    // With a single order the amount goes to it, up to its balance.
+    ReportRecords& records = rptOrders->Records();
+    if (records.Count() == 1) {
+        ReportRecord* record = records.Record(0);
+        const Currency amount = Currency::parsePlain(cboAmount->Text()).value_or(Currency());
+        const Currency balance = MoneyOf(record, ItemBalance);
+        SetMoneyItem(record->Item(ItemToAllocate), amount <= balance ? amount : balance);
+        rptOrders->Populate();
+    }
+    RecalcNewBalances();
+    UpdateSummary();
+}
+
+// ---- the "To Allocate" column --------------------------------------------------------------------
+
+void frmNewPayment::rptOrders_ValueChanging(ReportValueChange& change)
+{
+    if (!change.Column || change.Column->ItemIndex() != ItemToAllocate)
+        return;
+    // A pasted "$150" is taken as 150; other symbols and the grouping are the number's business.
+    QString text = Regional::defaultText(change.NewValue).value_or(QString());
+    text.remove(u'$');
+    const std::optional<Currency> value =
+        Regional::isNumeric(text) ? Regional::parseCurrency(text) : std::optional<Currency>();
+    if (!value) {
+        change.Cancel = true;
+        return;
+    }
+    change.NewValue = QVariant::fromValue(*value);
+}
+
+void frmNewPayment::rptOrders_ValueChanged(ReportRow*, ReportColumn* column, ReportRecordItem* item)
+{
+    if (!column || column->ItemIndex() != ItemToAllocate)
+        return;
+    SetMoneyItem(item, MoneyOf(item));
+    RecalcNewBalances();
+    UpdateSummary();
+}
+
+void frmNewPayment::rptOrders_FocusChanging(ReportRow* newRow, ReportColumn*, ReportRecordItem*, bool&)
+{
+    BuildAmountPresets(newRow);
+}
+
+// ---- figures -------------------------------------------------------------------------------------
+
+void frmNewPayment::RecalcNewBalances()
+{
+    ReportRecords& records = rptOrders->Records();
+    const int count = records.Count();
+    bool changed = false;
+    for (int i = 0; i < count; ++i) {
+        ReportRecord* record = records.Record(i);
+        ReportRecordItem* item = record->Item(ItemNewBalance);
+        const Currency newBalance = MoneyOf(record, ItemBalance) - MoneyOf(record, ItemToAllocate);
+        // A figure that stays what it is needs no new caption, and no new layout.
+        if (!item || (MoneyOf(item) == newBalance && item->HasCaption()))
+            continue;
+        SetMoneyItem(item, newBalance);
+        changed = true;
+    }
+    if (changed)
+        rptOrders->Populate();
+}
+
+void frmNewPayment::UpdateSummary()
+{
+    Currency allocated;
+    ReportRecords& records = rptOrders->Records();
+    const int count = records.Count();
+    for (int i = 0; i < count; ++i)
+        allocated += MoneyOf(records.Record(i), ItemToAllocate);
+    const Currency unallocated = Currency::leadingNumber(cboAmount->Text()) - allocated;
+    if (SharedCodeLibrary* scl = host())
+        lblSummary->setText(scl->Common().BuildString(
+            SummaryTemplate, {Regional::formatCurrency(allocated), Regional::formatCurrency(unallocated)}));
+}
+
+} // namespace tesr
