@@ -1,11 +1,12 @@
-// Placeholder until the screen exists; replaced by the screen's own ShowCustomerPayments.
 #include "entry/Library.h"
+#include "entry/ScreenRunner.h"
+#include "forms/frmCustomerPayments/frmCustomerPayments.h"
 
 namespace tesr {
 
-void Library::ShowCustomerPayments(int)
+void Library::ShowCustomerPayments(int CustomerID)
 {
-    return;
+    RunScreen<frmCustomerPayments>([](const frmCustomerPayments&) {}, CustomerID, *this);
 }
 
 } // namespace tesr

@@ -1,11 +1,12 @@
-// Placeholder until the screen exists; replaced by the screen's own ShowOrderPayments.
 #include "entry/Library.h"
+#include "entry/ScreenRunner.h"
+#include "forms/frmOrderPayments/frmOrderPayments.h"
 
 namespace tesr {
 
-void Library::ShowOrderPayments(int)
+void Library::ShowOrderPayments(int OrderID)
 {
-    return;
+    RunScreen<frmOrderPayments>([](const frmOrderPayments&) {}, OrderID, *this);
 }
 
 } // namespace tesr

@@ -1,11 +1,12 @@
-// Placeholder until the screen exists; replaced by the screen's own ShowPaymentAllocations.
 #include "entry/Library.h"
+#include "entry/ScreenRunner.h"
+#include "forms/frmPaymentAllocations/frmPaymentAllocations.h"
 
 namespace tesr {
 
-void Library::ShowPaymentAllocations(int)
+void Library::ShowPaymentAllocations(int PaymentID)
 {
-    return;
+    RunScreen<frmPaymentAllocations>([](const frmPaymentAllocations&) {}, PaymentID, *this);
 }
 
 } // namespace tesr

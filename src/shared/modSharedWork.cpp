@@ -114,7 +114,10 @@ void RestoreWindowPlacement(const QString& caption, QWidget& form, bool restoreS
             return;
     }
 
-    // The stored numbers are the outer frame; a window's own size excludes its frame.
+    // The stored numbers are the outer frame; a window's own size excludes its frame. A form
+    // restored from its load handler has no native window yet, so its frame would read as
+    // nothing and the window would grow by the frame at every opening.
+    form.winId();
     const QRect frame = form.frameGeometry();
     const QRect inner = form.geometry();
     form.move(int(leftPx), int(topPx));

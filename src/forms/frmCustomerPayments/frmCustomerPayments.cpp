@@ -1,0 +1,252 @@
+#include "forms/frmCustomerPayments/frmCustomerPayments.h"
+
+#include "entry/Library.h"
+#include "forms/frmCustomerPayments/ReviewGrid.h"
+#include "ledger/Statements.h"
+#include "platform/HelperTools.h"
+#include "platform/controls/PushButton.h"
+#include "platform/controls/ReportControl.h"
+#include "platform/controls/Resizer.h"
+#include "shared/modSharedReportControl.h"
+#include "shared/modSharedStrings.h"
+#include "shared/modSharedWork.h"
+#include "values/Regional.h"
+
+namespace tesr {
+
+namespace {
+
+using namespace modSharedReportControl;
+
+enum Column { ColDate = 0, ColDetails = 1, ColAmount = 2, ColAllocated = 3, ColUnallocated = 4 };
+
+constexpr QStringView ListStatement =
+    u"SELECT Payments.ID, Payments.PaymentMethodID, Payments.CustomerID, Payments.PaymentDate, "
+    u"dbo.PaymentDetails(Payments.ID) AS theDetails, Payments.Amount, Payments.Allocated, Payments.AddedOn "
+    u"FROM Payments WHERE (Payments.CustomerID = <cid>)";
+
+const QString CountTemplate =
+    QStringLiteral("SELECT COUNT(*) AS MyCount FROM PaymentAllocations WHERE PaymentID = {0}");
+const QString DeleteTemplate = QStringLiteral("DELETE FROM Payments WHERE ID = {0}");
+const QString DeletedActivity = QStringLiteral("A payment of {0}, recorded on {1}, was deleted from this customer.");
+
+// Delete and remove rights (permission 803).
+constexpr int PermissionPayments = 803;
+constexpr int RightDelete = 32;
+
+} // namespace
+
+frmCustomerPayments::frmCustomerPayments(QWidget* parent) : Form(parent)
+{
+    setObjectName(QStringLiteral("frmCustomerPayments"));
+    setWindowTitle(QString::fromLatin1(Caption));
+    QFont f(QStringLiteral("Verdana"));
+    f.setPointSizeF(9.75);
+    setFont(f);
+    resize(DesignWidth, DesignHeight);
+
+    rptPayments = new ReportControl(this);
+    rptPayments->setObjectName(QStringLiteral("rptPayments"));
+    auto button = [this](const char* name, const QString& caption) {
+        auto* b = new PushButton(caption, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    cmdAllocations = button("cmdAllocations", tr("Show Payment Allocations"));
+    cmdNew = button("cmdNew", tr("New..."));
+    cmdEdit = button("cmdEdit", tr("Edit..."));
+    cmdDelete = button("cmdDelete", tr("Delete"));
+    cmdClose = button("cmdClose", tr("Close"));
+
+    // The list grows with the window; the buttons stay on its bottom edge, Close at the right.
+    Resizer1 = new Resizer(this, QSize(DesignWidth, DesignHeight));
+    const auto bottomLeft = Resizer::Anchors(Resizer::AnchorLeft | Resizer::AnchorBottom);
+    Resizer1->Add(rptPayments, 8, 8, 575, 389, Resizer::All());
+    Resizer1->Add(cmdAllocations, 8, 404, 199, 24, bottomLeft);
+    Resizer1->Add(cmdNew, 213, 404, 80, 24, bottomLeft);
+    Resizer1->Add(cmdEdit, 299, 404, 80, 24, bottomLeft);
+    Resizer1->Add(cmdDelete, 385, 404, 80, 24, bottomLeft);
+    Resizer1->Add(cmdClose, 504, 404, 80, 24, Resizer::Anchors(Resizer::AnchorRight | Resizer::AnchorBottom));
+
+    connect(cmdNew, &PushButton::Click, this, &frmCustomerPayments::cmdNew_Click);
+    connect(cmdEdit, &PushButton::Click, this, &frmCustomerPayments::cmdEdit_Click);
+    connect(cmdAllocations, &PushButton::Click, this, &frmCustomerPayments::cmdAllocations_Click);
+    connect(cmdDelete, &PushButton::Click, this, &frmCustomerPayments::cmdDelete_Click);
+    connect(cmdClose, &PushButton::Click, this, &frmCustomerPayments::cmdClose_Click);
+    connect(rptPayments, &ReportControl::SelectionChanged, this, &frmCustomerPayments::UpdateButtons);
+}
+
+frmCustomerPayments::~frmCustomerPayments() = default;
+
+void frmCustomerPayments::Prepare(int CustomerID, Library& library)
+{
+    m_customerID = CustomerID;
+    m_library = &library;
+}
+
+SharedCodeLibrary* frmCustomerPayments::host() const
+{
+    return m_library ? m_library->SharedCodeLibrary() : nullptr;
+}
+
+void frmCustomerPayments::Form_Load()
+{
+    modSharedWork::RestoreWindowPlacement(windowTitle(), *this, true);
+    SetupGrid();
+}
+
+void frmCustomerPayments::Form_Activate()
+{
+    if (m_activated)
+        return;
+    m_activated = true;
+    DoEvents(); // the window is painted before the list is read
+    if (IsUnloaded())
+        return;
+    LoadPayments(0);
+    UpdateButtons();
+}
+
+void frmCustomerPayments::Form_Unload()
+{
+    modSharedWork::SaveWindowPlacement(windowTitle(), *this);
+    m_library = nullptr;
+}
+
+void frmCustomerPayments::SetupGrid()
+{
+    FormatReportGrid(*rptPayments);
+    rptPayments->SetCustomDraw(ReportControl::AlternateRowShading);
+    ReportColumns& columns = rptPayments->Columns();
+    columns.Add(ColDate, tr("Date"), reviewgrid::DateColumnWidth(*rptPayments, 65), true);
+    columns.Add(ColDetails, tr("Details"), 175, true);
+    for (auto [index, caption] : {std::pair{ColAmount, tr("Amount")}, std::pair{ColAllocated, tr("Allocated")},
+                                  std::pair{ColUnallocated, tr("Unallocated")}}) {
+        ReportColumn* column = columns.Add(index, caption, 80, true);
+        column->SetAlignment(Qt::AlignRight);
+        column->SetHeaderAlignment(Qt::AlignRight);
+    }
+    reviewgrid::FillWithColumn(*rptPayments, ColDetails, 175);
+}
+
+void frmCustomerPayments::LoadPayments(int SelectID)
+{
+    rptPayments->Records().RemoveAll();
+    if (SharedCodeLibrary* scl = host()) {
+        if (std::unique_ptr<Connection> conn = scl->CurrentCompanyConn()) {
+            const QString statement = ledger::FillMarkers(ListStatement, {{u"<cid>", QString::number(m_customerID)}});
+            std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
+            std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
+            if (rs && rs->State() == Recordset::adStateOpen) {
+                enum { fID, fDate, fDetails, fAmount, fAllocated };
+                const reviewgrid::FieldIndex fields(*rs, {QStringLiteral("ID"), QStringLiteral("PaymentDate"),
+                                                          QStringLiteral("theDetails"), QStringLiteral("Amount"),
+                                                          QStringLiteral("Allocated")});
+                reviewgrid::CellFormatter cells;
+                while (!rs->Eof()) {
+                    ReportRecord* record = rptPayments->Records().Add();
+                    record->SetTag(fields.Value(*rs, fID).toString());
+                    const OleDate date = reviewgrid::ReadDate(fields.Value(*rs, fDate));
+                    cells.Date(*record->AddItem(0), date);
+                    record->AddItem(fields.Value(*rs, fDetails).toString().trimmed());
+                    const Currency amount = Currency::fromVariant(fields.Value(*rs, fAmount)).value_or(Currency());
+                    const Currency allocated =
+                        Currency::fromVariant(fields.Value(*rs, fAllocated)).value_or(Currency());
+                    for (const Currency value : {amount, allocated, amount - allocated})
+                        record->AddItem(QVariant::fromValue(value))->SetCaption(cells.Money(value));
+                    rs->MoveNext();
+                }
+                rs->Close();
+            }
+            conn->Close();
+        }
+    }
+    rptPayments->Populate();
+    if (SelectID > 0)
+        FocusRecordByID(SelectID, *rptPayments, true);
+}
+
+void frmCustomerPayments::UpdateButtons()
+{
+    const bool single = IsSingleRowSelected(*rptPayments);
+    cmdAllocations->SetEnabled(single);
+    cmdEdit->SetEnabled(single);
+    cmdDelete->SetEnabled(single);
+    if (cmdDelete->Enabled()) {
+        SharedCodeLibrary* scl = host();
+        cmdDelete->SetEnabled(scl && scl->Security().CanDo(PermissionPayments, RightDelete));
+    }
+}
+
+void frmCustomerPayments::cmdNew_Click()
+{
+    if (!m_library)
+        return;
+    const int newID = m_library->ShowNewPayment(m_customerID);
+    if (newID > 0) {
+        LoadPayments(newID);
+        UpdateButtons();
+    }
+}
+
+void frmCustomerPayments::cmdEdit_Click()
+{
+    if (!m_library)
+        return;
+    if (m_library->ShowEditPayment(GetSelectedRecordID(*rptPayments))) {
+        LoadPayments(GetSelectedRecordID(*rptPayments));
+        UpdateButtons();
+    }
+}
+
+void frmCustomerPayments::cmdAllocations_Click()
+{
+    if (!m_library)
+        return;
+    m_library->ShowPaymentAllocations(GetSelectedRecordID(*rptPayments));
+    LoadPayments(0);
+}
+
+void frmCustomerPayments::cmdDelete_Click()
+{
+    SharedCodeLibrary* scl = host();
+    if (!scl)
+        return;
+    std::unique_ptr<Connection> conn = scl->CurrentCompanyConn();
+    if (!conn)
+        return;
+
+    // The first selected row; a heading or no row means there is nothing to delete.
+    const ReportSelectedRows selected = rptPayments->SelectedRows();
+    const ReportRecord* record = selected.Count() > 0 ? selected.Row(0)->Record() : nullptr;
+    bool ok = false;
+    const int paymentID = record ? record->Tag().toInt(&ok) : 0;
+    if (record && ok) {
+        // What the row shows, taken now: the row goes once the payment is gone.
+        const QString amountShown = record->Item(ColAmount) ? record->Item(ColAmount)->Caption() : QString();
+        const QString dateShown = record->Item(ColDate) ? record->Item(ColDate)->Caption() : QString();
+
+        HostCommon& common = scl->Common();
+        const int count = common.CountRecordsEx(common.BuildString(CountTemplate, {paymentID}), conn.get());
+        if (count > 0) {
+            scl->ShowMessageStyle1(tr("The selected payment cannot be deleted because it is attached to one or more "
+                                      "quotes/sales/orders."),
+                                   tr("In order to delete a payment you must first delete all allocations for it."));
+        } else if (common.ExecuteDeleteEx(common.BuildString(DeleteTemplate, {paymentID}), conn.get())) {
+            const QString text = modSharedStrings::FillTemplate(DeletedActivity, {amountShown, dateShown});
+            scl->Activity().RecordCustomerActivityEx(m_customerID, text, conn.get());
+            RemoveRecordByID(paymentID, *rptPayments);
+        } else {
+            scl->ShowErrorMessage(tr("The payment could not be deleted."), tr("Check the event log for details."));
+        }
+    }
+    conn->Close();
+}
+
+void frmCustomerPayments::cmdClose_Click()
+{
+    Unload();
+}
+
+} // namespace tesr

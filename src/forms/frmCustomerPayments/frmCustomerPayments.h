@@ -1,0 +1,63 @@
+#pragma once
+
+// The payments of one customer: date, details, amount, the part applied to sales/orders and
+// the part left as credit. From here the user records a new payment, edits one, opens its
+// allocations, or deletes one that has no allocations.
+
+#include "platform/controls/Form.h"
+
+namespace tesr {
+
+class Library;
+class PushButton;
+class ReportControl;
+class Resizer;
+class SharedCodeLibrary;
+
+class frmCustomerPayments : public Form {
+    Q_OBJECT
+public:
+    static constexpr const char* Caption = "Customer Payments";
+    // The design client area, pixels at 96 dpi.
+    static constexpr int DesignWidth = 591;
+    static constexpr int DesignHeight = 435;
+
+    explicit frmCustomerPayments(QWidget* parent = nullptr);
+    ~frmCustomerPayments() override;
+
+    // Stores the customer and the Library; the list loads on the first activation.
+    void Prepare(int CustomerID, Library& library);
+
+protected:
+    void Form_Load() override;
+    void Form_Activate() override;
+    void Form_Unload() override;
+
+private:
+    // The host as the Library holds it now; nullptr once released or before Initialize.
+    SharedCodeLibrary* host() const;
+
+    void SetupGrid();
+    void LoadPayments(int SelectID);
+    void UpdateButtons();
+
+    void cmdNew_Click();
+    void cmdEdit_Click();
+    void cmdAllocations_Click();
+    void cmdDelete_Click();
+    void cmdClose_Click();
+
+    int m_customerID = 0;
+    Library* m_library = nullptr;
+    bool m_activated = false;
+
+    ReportControl* rptPayments;
+    PushButton* cmdAllocations;
+    PushButton* cmdNew;
+    PushButton* cmdEdit;
+    PushButton* cmdDelete;
+    PushButton* cmdClose;
+    Resizer* Resizer1;
+};
+
+} // namespace tesr

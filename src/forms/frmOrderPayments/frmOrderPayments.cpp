@@ -1,0 +1,328 @@
+#include "forms/frmOrderPayments/frmOrderPayments.h"
+
+#include "entry/Library.h"
+#include "forms/frmCustomerPayments/ReviewGrid.h"
+#include "ledger/Statements.h"
+#include "platform/HelperTools.h"
+#include "platform/controls/GroupBox.h"
+#include "platform/controls/PushButton.h"
+#include "platform/controls/ReportControl.h"
+#include "platform/controls/Resizer.h"
+#include "platform/controls/TaskDialog.h"
+#include "shared/modSharedDateTime.h"
+#include "shared/modSharedReportControl.h"
+#include "shared/modSharedSQL.h"
+#include "shared/modSharedStrings.h"
+#include "shared/modSharedWork.h"
+#include "shared/modSharedXML.h"
+#include "values/Regional.h"
+
+#include <QLabel>
+
+namespace tesr {
+
+namespace {
+
+using namespace modSharedReportControl;
+using modSharedStrings::FillTemplate;
+
+enum Column { ColDate = 0, ColDetails = 1, ColAmount = 2 };
+
+const QString OrderTemplate = QStringLiteral("SELECT CustomerID, UniqueID FROM Orders WHERE ID = {0}");
+
+constexpr QStringView ListStatement =
+    u"SELECT PaymentAllocations.ID, PaymentAllocations.Amount, Payments.PaymentDate, Payments.Description, "
+    u"Payments.CardNumber, PaymentMethods.PaymentMethod, dbo.PaymentDetails(Payments.ID) AS theDetails "
+    u"FROM PaymentAllocations INNER JOIN Payments ON PaymentAllocations.PaymentID = Payments.ID "
+    u"INNER JOIN PaymentMethods ON Payments.PaymentMethodID = PaymentMethods.ID "
+    u"WHERE (PaymentAllocations.OrderUniqueID = '<ouid>')";
+
+const QString PaymentTemplate = QStringLiteral(
+    "SELECT Payments.ID AS PaymentID, Payments.PaymentDate, Payments.CustomerID, Payments.Amount, "
+    "PaymentAllocations.ID FROM PaymentAllocations INNER JOIN Payments ON PaymentAllocations.PaymentID = Payments.ID "
+    "WHERE (PaymentAllocations.ID = {0})");
+const QString AllocationTemplate =
+    QStringLiteral("SELECT PaymentID, OrderUniqueID, Amount FROM PaymentAllocations WHERE ID = {0}");
+const QString RemainingTemplate =
+    QStringLiteral("SELECT COUNT(*) AS theCount FROM PaymentAllocations WHERE PaymentID = {0}");
+const QString DeleteTemplate = QStringLiteral("DELETE FROM Payments WHERE ID = {0}");
+const QString DeletedActivity = QStringLiteral("A payment of {0}, recorded on {1}, was deleted from this customer.");
+const QString RecordPath = QStringLiteral("Records/Record");
+
+constexpr int PermissionPayments = 803;
+constexpr int RightRecordFromOrder = 8;
+constexpr int RightDelete = 32;
+
+// The first record of a host record document, or a null element.
+QDomElement firstRecord(const QDomDocument& doc)
+{
+    return doc.isNull() ? QDomElement() : modSharedXML::SelectSingleNode(doc, RecordPath);
+}
+
+// A count as the host answers it. Anything that is not a number is no count: the payment is
+// then left alone rather than offered for deletion on a guess.
+bool isZeroCount(const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return false;
+    const std::optional<qint64> n = Regional::parsePlainWholeNumber(value.toString());
+    return n && *n == 0;
+}
+
+} // namespace
+
+frmOrderPayments::frmOrderPayments(QWidget* parent) : Form(parent)
+{
+    setObjectName(QStringLiteral("frmOrderPayments"));
+    setWindowTitle(QString::fromLatin1(Caption));
+    QFont f(QStringLiteral("Verdana"));
+    f.setPointSizeF(9.75);
+    setFont(f);
+    resize(DesignWidth, DesignHeight);
+
+    rptPayments = new ReportControl(this);
+    rptPayments->setObjectName(QStringLiteral("rptPayments"));
+    lblSummary = new QLabel(QStringLiteral("{summary}"), this);
+    lblSummary->setObjectName(QStringLiteral("lblSummary"));
+    lblSummary->setTextFormat(Qt::PlainText);
+    lblSummary->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    GroupBox1 = new GroupBox(this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    auto button = [this](const char* name, const QString& caption) {
+        auto* b = new PushButton(caption, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    cmdNewPayment = button("cmdNewPayment", tr("New Payment..."));
+    cmdDelete = button("cmdDelete", tr("Remove"));
+    cmdClose = button("cmdClose", tr("Close"));
+
+    // The list grows with the window; the total, the divider and the buttons stay below it.
+    Resizer1 = new Resizer(this, QSize(DesignWidth, DesignHeight));
+    const auto bottomLeft = Resizer::Anchors(Resizer::AnchorLeft | Resizer::AnchorBottom);
+    const auto bottomWide = Resizer::Anchors(Resizer::AnchorLeft | Resizer::AnchorRight | Resizer::AnchorBottom);
+    Resizer1->Add(rptPayments, 8, 8, 590, 364, Resizer::All());
+    Resizer1->Add(lblSummary, 8, 379, 590, 19, bottomWide);
+    Resizer1->Add(GroupBox1, 8, 396, 588, 12, bottomWide);
+    Resizer1->Add(cmdNewPayment, 8, 410, 130, 24, bottomLeft);
+    Resizer1->Add(cmdDelete, 143, 410, 80, 24, bottomLeft);
+    Resizer1->Add(cmdClose, 519, 410, 80, 24, Resizer::Anchors(Resizer::AnchorRight | Resizer::AnchorBottom));
+
+    connect(cmdNewPayment, &PushButton::Click, this, &frmOrderPayments::cmdNewPayment_Click);
+    connect(cmdDelete, &PushButton::Click, this, &frmOrderPayments::cmdDelete_Click);
+    connect(cmdClose, &PushButton::Click, this, &frmOrderPayments::cmdClose_Click);
+    connect(rptPayments, &ReportControl::SelectionChanged, this, &frmOrderPayments::UpdateButtons);
+}
+
+frmOrderPayments::~frmOrderPayments() = default;
+
+void frmOrderPayments::Prepare(int OrderID, Library& library)
+{
+    m_orderID = OrderID;
+    m_library = &library;
+    m_orderDoc = QDomDocument();
+    m_orderRecord = QDomElement();
+    if (SharedCodeLibrary* scl = host()) {
+        m_orderDoc = scl->Database().ExecuteRead(FillTemplate(OrderTemplate, {OrderID}));
+        m_orderRecord = firstRecord(m_orderDoc);
+    }
+}
+
+SharedCodeLibrary* frmOrderPayments::host() const
+{
+    return m_library ? m_library->SharedCodeLibrary() : nullptr;
+}
+
+void frmOrderPayments::Form_Load()
+{
+    modSharedWork::RestoreWindowPlacement(windowTitle(), *this, true);
+    SetupGrid();
+}
+
+void frmOrderPayments::Form_Activate()
+{
+    if (m_activated)
+        return;
+    m_activated = true;
+    DoEvents();
+    if (IsUnloaded())
+        return;
+    LoadPayments();
+    UpdateButtons();
+    // Nothing paid yet: go straight to recording a payment, when the user may.
+    if (rptPayments->Records().Count() < 1 && cmdNewPayment->Enabled())
+        cmdNewPayment_Click();
+}
+
+void frmOrderPayments::Form_Unload()
+{
+    modSharedWork::SaveWindowPlacement(windowTitle(), *this);
+    m_orderRecord = QDomElement();
+    m_orderDoc = QDomDocument();
+    m_library = nullptr;
+}
+
+void frmOrderPayments::SetupGrid()
+{
+    FormatReportGrid(*rptPayments);
+    rptPayments->SetCustomDraw(ReportControl::AlternateRowShading);
+    ReportColumns& columns = rptPayments->Columns();
+    columns.Add(ColDate, tr("Date"), reviewgrid::DateColumnWidth(*rptPayments, 65), true);
+    columns.Add(ColDetails, tr("Details"), 85, true);
+    ReportColumn* amount = columns.Add(ColAmount, tr("Amount"), 85, true);
+    amount->SetAlignment(Qt::AlignRight);
+    amount->SetHeaderAlignment(Qt::AlignRight);
+    reviewgrid::FillWithColumn(*rptPayments, ColDetails, 85);
+}
+
+void frmOrderPayments::LoadPayments()
+{
+    rptPayments->Records().RemoveAll();
+    Currency total;
+    if (SharedCodeLibrary* scl = host()) {
+        if (std::unique_ptr<Connection> conn = scl->CurrentCompanyConn()) {
+            // A UniqueID is the database's own text, but it still must not break the statement.
+            const QString uniqueID = modSharedXML::GetNodeText(QStringLiteral("UniqueID"), m_orderRecord);
+            const QString statement =
+                ledger::FillMarkers(ListStatement, {{u"<ouid>", modSharedSQL::FixSQLQuotes(uniqueID)}});
+            std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
+            std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
+            if (rs && rs->State() == Recordset::adStateOpen) {
+                enum { fID, fDate, fDetails, fAmount };
+                const reviewgrid::FieldIndex fields(*rs, {QStringLiteral("ID"), QStringLiteral("PaymentDate"),
+                                                          QStringLiteral("theDetails"), QStringLiteral("Amount")});
+                reviewgrid::CellFormatter cells;
+                while (!rs->Eof()) {
+                    ReportRecord* record = rptPayments->Records().Add();
+                    record->SetTag(fields.Value(*rs, fID).toString());
+                    const OleDate date = reviewgrid::ReadDate(fields.Value(*rs, fDate));
+                    cells.Date(*record->AddItem(0), date);
+                    record->AddItem(fields.Value(*rs, fDetails).toString().trimmed());
+                    const Currency amount = Currency::fromVariant(fields.Value(*rs, fAmount)).value_or(Currency());
+                    record->AddItem(QVariant::fromValue(amount))->SetCaption(cells.Money(amount));
+                    total += amount;
+                    rs->MoveNext();
+                }
+                rs->Close();
+            }
+            conn->Close();
+        }
+    }
+    rptPayments->Populate();
+    lblSummary->setText(Regional::formatCurrency(total));
+}
+
+void frmOrderPayments::UpdateButtons()
+{
+    SharedCodeLibrary* scl = host();
+    if (cmdNewPayment->Enabled())
+        cmdNewPayment->SetEnabled(scl && scl->Security().CanDo(PermissionPayments, RightRecordFromOrder));
+    if (cmdDelete->Enabled())
+        cmdDelete->SetEnabled(scl && scl->Security().CanDo(PermissionPayments, RightDelete));
+}
+
+void frmOrderPayments::cmdNewPayment_Click()
+{
+    if (!m_library)
+        return;
+    const int customerID = modSharedXML::GetNodeLong(QStringLiteral("CustomerID"), m_orderRecord, 0);
+    if (m_library->ShowNewPayment(customerID, true) > 0)
+        LoadPayments();
+}
+
+void frmOrderPayments::cmdDelete_Click()
+{
+    if (!cmdDelete->Enabled())
+        return;
+    const int allocationID = GetSelectedRecordID(*rptPayments);
+    if (allocationID <= 0)
+        return;
+    SharedCodeLibrary* scl = host();
+    if (!scl)
+        return;
+    if (scl->ShowMessageStyle1(tr("Are you sure you want to remove the selected payment? This process cannot be "
+                                  "undone."),
+                               tr("Removing a payment will remove the amount from the sale/order and apply it back "
+                                  "to the original payment as 'unallocated'."),
+                               SharedCodeLibrary::ButtonsYesNo) != SharedCodeLibrary::AnswerYes)
+        return;
+
+    // The payment behind the allocation, read before the allocation goes.
+    QDomDocument paymentDoc = scl->Database().ExecuteRead(FillTemplate(PaymentTemplate, {allocationID}));
+    const QDomElement payment = firstRecord(paymentDoc);
+
+    HostCommon& common = scl->Common();
+    const QString row = common.ExecuteSelect(common.BuildString(AllocationTemplate, {allocationID}));
+    if (row.isEmpty())
+        return; // gone already (another workstation): nothing to remove
+
+    const qint64 paymentID =
+        Regional::parsePlainWholeNumber(common.GetFieldValue(row, QStringLiteral("PaymentID"), QStringLiteral("0")))
+            .value_or(0);
+    const QString orderUniqueID = common.GetFieldValue(row, QStringLiteral("OrderUniqueID"), QString());
+    const Currency amount =
+        Regional::parsePlainCurrency(common.GetFieldValue(row, QStringLiteral("Amount"), QStringLiteral("0")))
+            .value_or(Currency());
+
+    const QString remove =
+        ledger::FillMarkers(ledger::RemoveAllocation, {{u"<aid>", QString::number(allocationID)},
+                                                       {u"<pid>", QString::number(paymentID)},
+                                                       {u"<ouid>", modSharedSQL::FixSQLQuotes(orderUniqueID)},
+                                                       {u"<a>", amount.toPlainString()}});
+    if (!scl->Common().ExecuteUpdate(remove)) {
+        scl->ShowErrorMessage(tr("The payment allocation could not be removed."),
+                              tr("Check the event log for details."));
+        return;
+    }
+    RemoveRecordByID(allocationID, *rptPayments);
+
+    // A payment left without allocations is offered for deletion; otherwise it is credit.
+    const int paidBy = modSharedXML::GetNodeLong(QStringLiteral("PaymentID"), payment, 0);
+    if (!isZeroCount(scl->Database().ExecuteScaler(FillTemplate(RemainingTemplate, {paidBy}))))
+        return;
+    if (!AskDeletePayment())
+        return;
+    scl = host(); // the question ran an event loop: ask for the host again
+    if (!scl)
+        return;
+    if (scl->Database().ExecuteNonQuery(FillTemplate(DeleteTemplate, {paidBy})) == 1) {
+        const Currency whole = modSharedXML::GetNodeCurrency(QStringLiteral("Amount"), payment, Currency());
+        const OleDate recorded = modSharedXML::GetNodeDate(QStringLiteral("PaymentDate"), payment, OleDate::absent());
+        const QString text =
+            FillTemplate(DeletedActivity, {Regional::formatCurrency(whole),
+                                           Regional::formatGeneralDate(modSharedDateTime::UTCToLocal(recorded))});
+        scl->Activity().RecordCustomerActivity(modSharedXML::GetNodeLong(QStringLiteral("CustomerID"), payment, 0),
+                                               text);
+    } else {
+        scl->ShowErrorMessage(tr("The payment could not be deleted."), tr("Check the event log for details."));
+    }
+}
+
+bool frmOrderPayments::AskDeletePayment()
+{
+    TaskDialog TaskDialog1(this);
+    TaskDialog1.SetOption(24, true);
+    TaskDialog1.SetWindowTitle(tr("Delete Payment"));
+    TaskDialog1.SetMainInstructionText(tr("The selected payment has been removed and it has no further allocations. "
+                                          "Do you want to delete this payment also?"));
+    TaskDialog1.SetContent(tr("<TextBlock TextWrapping='Wrap'>If you choose to delete the payment then it will be "
+                              "permanently deleted. If you choose keep the payment then it will remain on the "
+                              "customer's account as a credit and can be applied to future sales.</TextBlock>"));
+    TaskDialog1.SetOption(11, false);
+    TaskDialog1.SetOption(22, 8);
+    TaskDialog1.AddButton(tr("Yes, delete the payment."), ButtonDeletePayment);
+    TaskDialog1.AddButton(tr("No, keep the payment as a credit for this customer."), ButtonKeepPayment);
+    TaskDialog1.SetOption(25, 3);
+    TaskDialog1.SetOption(16, true);
+    TaskDialog1.SetOption(30, true);
+    TaskDialog1.SetOption(50, true);
+    return TaskDialog1.ShowDialog() == ButtonDeletePayment;
+}
+
+void frmOrderPayments::cmdClose_Click()
+{
+    Unload();
+}
+
+} // namespace tesr

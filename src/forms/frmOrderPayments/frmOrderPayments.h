@@ -1,0 +1,73 @@
+#pragma once
+
+// The payments applied to one sale/order: one row per allocation naming the order, and their
+// total. From here the user records a new payment for the order's customer, or removes an
+// applied payment, then decides whether a payment left without allocations is deleted or kept
+// as the customer's credit. An order without payments opens New Payment at once.
+
+#include "platform/controls/Form.h"
+
+#include <QDomDocument>
+#include <QDomElement>
+
+class QLabel;
+
+namespace tesr {
+
+class GroupBox;
+class Library;
+class PushButton;
+class ReportControl;
+class Resizer;
+class SharedCodeLibrary;
+
+class frmOrderPayments : public Form {
+    Q_OBJECT
+public:
+    static constexpr const char* Caption = "Order Payments";
+    // The design client area, pixels at 96 dpi.
+    static constexpr int DesignWidth = 606;
+    static constexpr int DesignHeight = 442;
+    // The answers of the delete question after a removal.
+    static constexpr int ButtonDeletePayment = 128;
+    static constexpr int ButtonKeepPayment = 256;
+
+    explicit frmOrderPayments(QWidget* parent = nullptr);
+    ~frmOrderPayments() override;
+
+    // Stores the order and the Library and reads the order's customer and UniqueID once.
+    void Prepare(int OrderID, Library& library);
+
+protected:
+    void Form_Load() override;
+    void Form_Activate() override;
+    void Form_Unload() override;
+
+private:
+    SharedCodeLibrary* host() const;
+
+    void SetupGrid();
+    void LoadPayments();
+    void UpdateButtons();
+    bool AskDeletePayment();
+
+    void cmdNewPayment_Click();
+    void cmdDelete_Click();
+    void cmdClose_Click();
+
+    int m_orderID = 0;
+    Library* m_library = nullptr;
+    QDomDocument m_orderDoc;
+    QDomElement m_orderRecord; // null when the order does not exist
+    bool m_activated = false;
+
+    ReportControl* rptPayments;
+    QLabel* lblSummary;
+    GroupBox* GroupBox1;
+    PushButton* cmdNewPayment;
+    PushButton* cmdDelete;
+    PushButton* cmdClose;
+    Resizer* Resizer1;
+};
+
+} // namespace tesr

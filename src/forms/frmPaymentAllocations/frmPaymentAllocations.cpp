@@ -1,0 +1,236 @@
+#include "forms/frmPaymentAllocations/frmPaymentAllocations.h"
+
+#include "entry/Library.h"
+#include "forms/frmCustomerPayments/ReviewGrid.h"
+#include "ledger/Statements.h"
+#include "platform/HelperTools.h"
+#include "platform/controls/PushButton.h"
+#include "platform/controls/ReportControl.h"
+#include "platform/controls/Resizer.h"
+#include "shared/modSharedReportControl.h"
+#include "shared/modSharedSQL.h"
+#include "shared/modSharedStrings.h"
+#include "shared/modSharedWork.h"
+#include "values/Regional.h"
+
+namespace tesr {
+
+namespace {
+
+using namespace modSharedReportControl;
+
+enum Column { ColDate = 0, ColOrderNumber = 1, ColSidemark = 2, ColAmount = 3 };
+
+const QString MissingOrdersTemplate =
+    QStringLiteral("SELECT COUNT(*) as theCount FROM PaymentAllocations WHERE PaymentAllocations.PaymentID = {0} AND "
+                   "PaymentAllocations.OrderUniqueID NOT IN (SELECT UniqueID FROM Orders)");
+
+constexpr QStringView ListStatement =
+    u"SELECT PaymentAllocations.ID, PaymentAllocations.AddedOn, Orders.OrderNumber, Orders.Sidemark, "
+    u"PaymentAllocations.Amount FROM PaymentAllocations INNER JOIN Orders ON PaymentAllocations.OrderUniqueID = "
+    u"Orders.UniqueID WHERE (PaymentAllocations.PaymentID = <pid>)";
+
+const QString AllocationTemplate =
+    QStringLiteral("SELECT PaymentID, OrderUniqueID, Amount FROM PaymentAllocations WHERE ID = {0}");
+
+constexpr int PermissionPayments = 803;
+constexpr int RightDelete = 32;
+constexpr int IconWarning = 3;
+
+} // namespace
+
+frmPaymentAllocations::frmPaymentAllocations(QWidget* parent) : Form(parent)
+{
+    setObjectName(QStringLiteral("frmPaymentAllocations"));
+    setWindowTitle(QString::fromLatin1(Caption));
+    QFont f(QStringLiteral("Verdana"));
+    f.setPointSizeF(9.75);
+    setFont(f);
+    resize(DesignWidth, DesignHeight);
+
+    rptAllocations = new ReportControl(this);
+    rptAllocations->setObjectName(QStringLiteral("rptAllocations"));
+    cmdDelete = new PushButton(tr("Delete"), this);
+    cmdDelete->setObjectName(QStringLiteral("cmdDelete"));
+    cmdDelete->setAutoDefault(false);
+    cmdClose = new PushButton(tr("Close"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    cmdClose->setAutoDefault(false);
+
+    // The list grows with the window; Delete stays bottom left, Close bottom right.
+    Resizer1 = new Resizer(this, QSize(DesignWidth, DesignHeight));
+    Resizer1->Add(rptAllocations, 8, 8, 424, 272, Resizer::All());
+    Resizer1->Add(cmdDelete, 8, 288, 80, 24, Resizer::Anchors(Resizer::AnchorLeft | Resizer::AnchorBottom));
+    Resizer1->Add(cmdClose, 352, 288, 80, 24, Resizer::Anchors(Resizer::AnchorRight | Resizer::AnchorBottom));
+
+    connect(cmdDelete, &PushButton::Click, this, &frmPaymentAllocations::cmdDelete_Click);
+    connect(cmdClose, &PushButton::Click, this, &frmPaymentAllocations::cmdClose_Click);
+    connect(rptAllocations, &ReportControl::SelectionChanged, this, &frmPaymentAllocations::UpdateButtons);
+}
+
+frmPaymentAllocations::~frmPaymentAllocations() = default;
+
+void frmPaymentAllocations::Prepare(int PaymentID, Library& library)
+{
+    m_paymentID = PaymentID;
+    m_library = &library;
+}
+
+SharedCodeLibrary* frmPaymentAllocations::host() const
+{
+    return m_library ? m_library->SharedCodeLibrary() : nullptr;
+}
+
+void frmPaymentAllocations::Form_Load()
+{
+    modSharedWork::RestoreWindowPlacement(windowTitle(), *this, true);
+    SetupGrid();
+}
+
+void frmPaymentAllocations::Form_Activate()
+{
+    if (m_activated)
+        return;
+    m_activated = true;
+    DoEvents();
+    if (IsUnloaded())
+        return;
+    if (LoadAllocations())
+        UpdateButtons();
+    else
+        Unload();
+}
+
+void frmPaymentAllocations::Form_Unload()
+{
+    modSharedWork::SaveWindowPlacement(windowTitle(), *this);
+    m_library = nullptr;
+}
+
+void frmPaymentAllocations::SetupGrid()
+{
+    FormatReportGrid(*rptAllocations);
+    rptAllocations->SetCustomDraw(ReportControl::AlternateRowShading);
+    ReportColumns& columns = rptAllocations->Columns();
+    columns.Add(ColDate, tr("Date"), reviewgrid::DateColumnWidth(*rptAllocations, 65), true);
+    columns.Add(ColOrderNumber, tr("Order Number"), 100, true);
+    columns.Add(ColSidemark, tr("Sidemark"), 85, true);
+    ReportColumn* amount = columns.Add(ColAmount, tr("Amount"), 85, true);
+    amount->SetAlignment(Qt::AlignRight);
+    amount->SetHeaderAlignment(Qt::AlignRight);
+    for (int i = 0; i < columns.Count(); ++i)
+        columns.Column(i)->SetEditable(false);
+    reviewgrid::FillWithColumn(*rptAllocations, ColSidemark, 85);
+}
+
+bool frmPaymentAllocations::LoadAllocations()
+{
+    bool result = false;
+    rptAllocations->Records().RemoveAll();
+    SharedCodeLibrary* scl = host();
+    std::unique_ptr<Connection> conn = scl ? scl->CurrentCompanyConn() : nullptr;
+    if (conn) {
+        std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
+        int missing = 0;
+        const QString countStatement = modSharedStrings::FillTemplate(MissingOrdersTemplate, {m_paymentID});
+        if (std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(countStatement, conn.get(), 0, -1) : nullptr) {
+            if (rs->State() == Recordset::adStateOpen) {
+                if (!rs->Bof() && !rs->Eof())
+                    missing = rs->Field(QStringLiteral("theCount")).toInt();
+                rs->Close();
+            }
+        }
+        if (missing > 0) {
+            scl->ShowMessageStyle1(tr("Payment allocations cannot be viewed on this computer becauase of unknown "
+                                      "sale/order references."),
+                                   tr("This payment contains references to one or more sales or orders that do not "
+                                      "exist on this computer. Viewing or deleting of the allocations for this "
+                                      "payment must be done on the main system."),
+                                   SharedCodeLibrary::ButtonsOk, IconWarning);
+        } else {
+            const QString statement = ledger::FillMarkers(ListStatement, {{u"<pid>", QString::number(m_paymentID)}});
+            std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
+            if (rs && rs->State() == Recordset::adStateOpen) {
+                enum { fID, fAddedOn, fNumber, fSidemark, fAmount };
+                const reviewgrid::FieldIndex fields(*rs, {QStringLiteral("ID"), QStringLiteral("AddedOn"),
+                                                          QStringLiteral("OrderNumber"), QStringLiteral("Sidemark"),
+                                                          QStringLiteral("Amount")});
+                reviewgrid::CellFormatter cells;
+                while (!rs->Eof()) {
+                    ReportRecord* record = rptAllocations->Records().Add();
+                    record->SetTag(fields.Value(*rs, fID).toString());
+                    const OleDate date = reviewgrid::ReadDate(fields.Value(*rs, fAddedOn));
+                    cells.Date(*record->AddItem(0), date);
+                    record->AddItem(fields.Value(*rs, fNumber).toString());
+                    record->AddItem(fields.Value(*rs, fSidemark).toString().trimmed());
+                    const Currency amount = Currency::fromVariant(fields.Value(*rs, fAmount)).value_or(Currency());
+                    record->AddItem(QVariant::fromValue(amount))->SetCaption(cells.Money(amount));
+                    rs->MoveNext();
+                }
+                rs->Close();
+            }
+            result = true;
+        }
+        conn->Close();
+        conn.reset();
+    }
+    rptAllocations->Populate();
+    return result;
+}
+
+void frmPaymentAllocations::UpdateButtons()
+{
+    if (cmdDelete->Enabled()) {
+        SharedCodeLibrary* scl = host();
+        cmdDelete->SetEnabled(scl && scl->Security().CanDo(PermissionPayments, RightDelete));
+    }
+}
+
+void frmPaymentAllocations::cmdDelete_Click()
+{
+    if (!cmdDelete->Enabled())
+        return;
+    const int allocationID = GetSelectedRecordID(*rptAllocations);
+    if (allocationID <= 0)
+        return;
+    SharedCodeLibrary* scl = host();
+    if (!scl)
+        return;
+    if (scl->ShowMessageStyle1(tr("Are you sure you want to delete the selected payment allocation? This process "
+                                  "cannot be undone."),
+                               tr("Deleting a payment allocation will remove the amount from the order and apply it "
+                                  "back to the original payment as 'unallocated'."),
+                               SharedCodeLibrary::ButtonsYesNo) != SharedCodeLibrary::AnswerYes)
+        return;
+
+    HostCommon& common = scl->Common();
+    const QString row = common.ExecuteSelect(common.BuildString(AllocationTemplate, {allocationID}));
+    if (row.isEmpty())
+        return; // gone already (another workstation): nothing to remove
+
+    const qint64 paymentID =
+        Regional::parsePlainWholeNumber(common.GetFieldValue(row, QStringLiteral("PaymentID"), QStringLiteral("0")))
+            .value_or(0);
+    const QString orderUniqueID = common.GetFieldValue(row, QStringLiteral("OrderUniqueID"), QString());
+    const Currency amount =
+        Regional::parsePlainCurrency(common.GetFieldValue(row, QStringLiteral("Amount"), QStringLiteral("0")))
+            .value_or(Currency());
+
+    const QString remove =
+        ledger::FillMarkers(ledger::RemoveAllocation, {{u"<aid>", QString::number(allocationID)},
+                                                       {u"<pid>", QString::number(paymentID)},
+                                                       {u"<ouid>", modSharedSQL::FixSQLQuotes(orderUniqueID)},
+                                                       {u"<a>", amount.toPlainString()}});
+    if (common.ExecuteUpdate(remove))
+        RemoveRecordByID(allocationID, *rptAllocations);
+    else
+        scl->ShowErrorMessage(tr("The payment allocation could not be deleted."),
+                              tr("Check the event log for details."));
+}
+
+void frmPaymentAllocations::cmdClose_Click()
+{
+    Unload();
+}
+
+} // namespace tesr

@@ -1,0 +1,59 @@
+#pragma once
+
+// The allocations of one payment: when each part was applied, to which order (number and
+// sidemark) and how much. The user removes one allocation at a time, which moves its amount
+// back to the payment's unallocated part and onto the order's balance. A payment with an
+// allocation naming an order that is not in this database is refused: its allocations could
+// neither be shown nor removed correctly here.
+
+#include "platform/controls/Form.h"
+
+namespace tesr {
+
+class Library;
+class PushButton;
+class ReportControl;
+class Resizer;
+class SharedCodeLibrary;
+
+class frmPaymentAllocations : public Form {
+    Q_OBJECT
+public:
+    static constexpr const char* Caption = "Payment Allocations";
+    // The design client area, pixels at 96 dpi.
+    static constexpr int DesignWidth = 440;
+    static constexpr int DesignHeight = 320;
+
+    explicit frmPaymentAllocations(QWidget* parent = nullptr);
+    ~frmPaymentAllocations() override;
+
+    // Stores the payment and the Library; the list loads on the first activation.
+    void Prepare(int PaymentID, Library& library);
+
+protected:
+    void Form_Load() override;
+    void Form_Activate() override;
+    void Form_Unload() override;
+
+private:
+    SharedCodeLibrary* host() const;
+
+    void SetupGrid();
+    // False when the list may not be shown (no connection, or orders missing here).
+    bool LoadAllocations();
+    void UpdateButtons();
+
+    void cmdDelete_Click();
+    void cmdClose_Click();
+
+    int m_paymentID = 0;
+    Library* m_library = nullptr;
+    bool m_activated = false;
+
+    ReportControl* rptAllocations;
+    PushButton* cmdDelete;
+    PushButton* cmdClose;
+    Resizer* Resizer1;
+};
+
+} // namespace tesr
