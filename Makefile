@@ -6,7 +6,7 @@ BUILD_ASAN  ?= build-asan
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test test-asan bench deps configure build clean format
+.PHONY: run test test-sqlite test-asan bench deps configure build clean format
 
 deps:
 	@scripts/install-deps.sh
@@ -20,8 +20,13 @@ build: $(BUILD)/build.ninja
 run: build
 	$(BUILD)/app/tesrhost $(ARGS)
 
+# Every test, on SQLite and on a throwaway PostgreSQL cluster (started and removed by the script).
 test: build
 	scripts/run-tests.sh $(BUILD)
+
+# The SQLite half only: no PostgreSQL server needed.
+test-sqlite: build
+	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 600 -LE postgresql
 
 test-asan: deps
 	cmake -S . -B $(BUILD_ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESR_SANITIZE=ON -DTESR_BENCHMARKS=OFF

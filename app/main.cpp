@@ -5,9 +5,11 @@
 #include "entry/Library.h"
 #include "host/DatabaseCheck.h"
 #include "host/HostConfig.h"
+#include "host/IntegrityCheck.h"
 #include "host/Logger.h"
 #include "host/Prompter.h"
 #include "host/ReferenceHost.h"
+#include "ledger/Schema.h"
 #include "platform/SqlConnection.h"
 #include "ui/MainWindow.h"
 
@@ -17,6 +19,7 @@
 #include <QPixmap>
 
 #include <cstdio>
+#include <optional>
 
 using namespace tesr;
 
@@ -29,8 +32,48 @@ void complain(const QString& text)
 
 } // namespace
 
+// --check: lists every figure out of step (exit 0 clean, 1 drift found, 2 error); with --repair
+// sets them right in one transaction (exit 0 when the database is in step afterwards, 2 on error).
+int checkIntegrity(const host::HostConfig& config, bool repair)
+{
+    QString error;
+    auto conn = openCompanyConnection(config.databaseUrl(), &error);
+    if (!conn) {
+        complain(error);
+        return 2;
+    }
+    const host::IntegrityReport report = host::checkIntegrity(*conn);
+    if (!report.ran) {
+        complain(report.summary());
+        return 2;
+    }
+    for (const host::Drift& d : report.drifts)
+        std::printf("%s\n", qPrintable(d.describe()));
+    std::printf("%s\n", qPrintable(report.summary()));
+    if (report.drifts.isEmpty())
+        return 0;
+    if (!repair)
+        return 1;
+    const host::RepairResult result = host::repairIntegrity(*conn, config.userId());
+    conn->Close();
+    if (!result.ok) {
+        complain(QStringLiteral("Nothing was repaired: %1").arg(result.error));
+        return 2;
+    }
+    std::printf("Repaired %lld figure(s) in %d row(s); each row has an activity line.\n",
+                static_cast<long long>(result.repaired.size()), result.rowsCorrected);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
+    // The commands that print and exit need no screen.
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if ((arg == "--check" || arg == "--repair" || arg == "--create-demo" || arg.startsWith("--schema-script")) &&
+            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Varnholt"));
     QCoreApplication::setApplicationName(QStringLiteral("tesrhost"));
@@ -49,9 +92,38 @@ int main(int argc, char** argv)
     const QCommandLineOption createDemo(QStringLiteral("create-demo"),
                                         QStringLiteral("Create the demo database at the --database path (replacing "
                                                        "the file) and exit."));
+    const QCommandLineOption check(QStringLiteral("check"),
+                                   QStringLiteral("Check every payment's Allocated and every order's Payments and "
+                                                  "Balance against the allocation rows, list what is out of step "
+                                                  "and exit (0: in step, 1: out of step, 2: error)."));
+    const QCommandLineOption repair(QStringLiteral("repair"),
+                                    QStringLiteral("With --check: set every figure out of step right, in one "
+                                                   "transaction, with an activity line per corrected row."));
+    const QCommandLineOption schemaScript(QStringLiteral("schema-script"),
+                                          QStringLiteral("Print the script that creates the company schema on "
+                                                         "<engine> (sqlserver, postgresql or sqlite) and exit."),
+                                          QStringLiteral("engine"));
     parser.addOption(screenshot);
     parser.addOption(createDemo);
+    parser.addOption(check);
+    parser.addOption(repair);
+    parser.addOption(schemaScript);
     parser.process(app);
+
+    if (parser.isSet(schemaScript)) {
+        const QString engine = parser.value(schemaScript).toLower();
+        const std::optional<ledger::Engine> chosen = engine == u"sqlserver"    ? ledger::Engine::SqlServer
+                                                     : engine == u"postgresql" ? ledger::Engine::PostgreSQL
+                                                     : engine == u"sqlite"     ? ledger::Engine::SQLite
+                                                                               : std::optional<ledger::Engine>();
+        if (!chosen) {
+            complain(QStringLiteral("--schema-script expects sqlserver, postgresql or sqlite, not \"%1\".")
+                         .arg(parser.value(schemaScript)));
+            return 2;
+        }
+        std::fputs(ledger::schemaScript(*chosen).toUtf8().constData(), stdout);
+        return 0;
+    }
 
     QString error;
     auto config = host::HostConfig::fromCommandLine(parser, &error);
@@ -61,6 +133,9 @@ int main(int argc, char** argv)
     }
     if (!config->applyLocale(&error))
         complain(error + QStringLiteral(" The system's regional settings are used."));
+
+    if (parser.isSet(check) || parser.isSet(repair))
+        return checkIntegrity(*config, parser.isSet(repair));
 
     if (parser.isSet(createDemo)) {
         const auto url = DatabaseUrl::parse(config->databaseUrl(), &error);

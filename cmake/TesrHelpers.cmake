@@ -20,16 +20,41 @@ function(tesr_layer name)
 endfunction()
 
 # Every test is run the same way: offscreen, private config and data folders, a time limit.
+# A test that works on a company database (BOTH_ENGINES) is registered twice: NAME on SQLite
+# and NAME_pg on PostgreSQL (label "postgresql"); the PostgreSQL run reads the server's URL
+# from TESR_TEST_PG_URL in the environment ctest runs in, and fails without it.
 function(tesr_add_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "BOTH_ENGINES" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE tesr_testsupport ${T_LIBS})
-  add_test(NAME ${name} COMMAND ${name})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
+  add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${T_TIMEOUT}
-    LABELS "${T_LABELS}"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TESR_TEST_TMP=${CMAKE_BINARY_DIR}/testtmp/${name}")
+    LABELS "${T_LABELS};sqlite"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TESR_TEST_ENGINE=sqlite;TESR_TEST_TMP=${CMAKE_BINARY_DIR}/testtmp/${name}")
+  if(T_BOTH_ENGINES)
+    add_test(NAME ${name}_pg COMMAND ${name})
+    set_tests_properties(${name}_pg PROPERTIES
+      TIMEOUT ${T_TIMEOUT}
+      LABELS "${T_LABELS};postgresql"
+      ENVIRONMENT
+        "QT_QPA_PLATFORM=offscreen;TESR_TEST_ENGINE=postgresql;TESR_TEST_TMP=${CMAKE_BINARY_DIR}/testtmp/${name}_pg")
+  endif()
+endfunction()
+
+# True (in OUT) when a test source works on a company database through the fixtures: it uses
+# TestHost, TestDatabase, ScratchDatabase or the ledger tests' LedgerFile.
+function(tesr_uses_database src out)
+  # Read again when the source changes, so a test that starts using a fixture gets both runs.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${src})
+  file(READ ${src} _text)
+  string(REGEX MATCH "(TestHost|TestDatabase|ScratchDatabase|LedgerFile)[^.a-zA-Z0-9_\"]" _hit "${_text}")
+  if(_hit)
+    set(${out} TRUE PARENT_SCOPE)
+  else()
+    set(${out} FALSE PARENT_SCOPE)
+  endif()
 endfunction()

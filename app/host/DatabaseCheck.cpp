@@ -75,8 +75,11 @@ bool createCompanySchema(const QString& url, QString* error)
     auto conn = SqlConnection::open(*parsed, error);
     if (!conn)
         return false;
-    QSqlDatabase db = conn->database();
-    const bool ok = ledger::createSchema(db, parsed->engine, error);
+    bool ok = false;
+    {
+        QSqlDatabase db = conn->database(); // let go of before the session closes
+        ok = ledger::createSchema(db, parsed->engine, error);
+    }
     conn->Close();
     return ok;
 }

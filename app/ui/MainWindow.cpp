@@ -1,5 +1,7 @@
 #include "ui/MainWindow.h"
 
+#include "ui/IntegrityDialog.h"
+
 #include "entry/Library.h"
 #include "host/DatabaseCheck.h"
 #include "host/ReferenceHost.h"
@@ -299,6 +301,17 @@ void MainWindow::buildMenus()
     QAction* quit = file->addAction(tr("&Quit"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("actionQuit"));
     quit->setShortcut(QKeySequence::Quit);
+
+    QMenu* tools = menuBar()->addMenu(tr("&Tools"));
+    QAction* integrity = tools->addAction(tr("Check &Integrity..."), this, [this] {
+        if (!m_ready)
+            return;
+        IntegrityDialog dialog(m_host, this);
+        dialog.exec();
+        if (dialog.repaired())
+            reload();
+    });
+    integrity->setObjectName(QStringLiteral("actionCheckIntegrity"));
 }
 
 template <class Fn> void MainWindow::runScreen(Fn&& fn)

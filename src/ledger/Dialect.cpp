@@ -218,12 +218,20 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
     const qsizetype n = command.size();
     const bool rewritesDetails = !rules.paymentDetailsOpen.isEmpty();
 
-    // One entry per open parenthesis: a SELECT's TOP belongs to the level it stands on.
+    // One entry per open parenthesis: a SELECT's TOP, its ORDER BY and its lock belong to the
+    // level they stand on.
     struct Level {
         bool expectTop = false;    // just after SELECT [DISTINCT|ALL]
         bool closesCall = false;   // the '(' of a rewritten dbo.PaymentDetails call
         qsizetype limitBegin = -1; // the TOP count, moved to a LIMIT at the level's end
         qsizetype limitEnd = -1;
+        bool forUpdate = false;  // a table hint asked for an update lock
+        bool afterOrder = false; // ORDER seen, BY expected
+        bool inOrderBy = false;  // inside the ORDER BY list
+        bool itemSeen = false;   // the current ORDER BY item has begun
+        bool itemDesc = false;   // ... and its last word so far is DESC
+        bool itemHasNulls = false;
+        qsizetype itemEnd = 0; // where the item's last token ends in the source
     };
     QVarLengthArray<Level, 8> levels(1);
 
@@ -237,17 +245,35 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
             current.append(QStringView(s + copied, upTo - copied));
         copied = std::max(copied, upTo);
     };
-    auto appendLimit = [&](const Level& level) {
-        while (!current.isEmpty() && isSpace(current.back().unicode()))
+    // NULLS FIRST/LAST goes right after the item's last token, before any blank or comment
+    // that followed it (all of which were copied as they stand).
+    auto closeOrderItem = [&](Level& level) {
+        if (rules.nullsLowest && level.inOrderBy && level.itemSeen && !level.itemHasNulls) {
+            const qsizetype at = current.size() - std::max<qsizetype>(0, copied - level.itemEnd);
+            current.insert(std::max<qsizetype>(0, at), level.itemDesc ? u" NULLS LAST" : u" NULLS FIRST");
+        }
+        level.itemSeen = level.itemDesc = level.itemHasNulls = false;
+    };
+    auto closeLevel = [&](Level& level) {
+        closeOrderItem(level);
+        level.inOrderBy = false;
+        while (!current.isEmpty() && isSpace(current.back().unicode()) && (level.limitBegin >= 0 || level.forUpdate))
             current.chop(1);
         // A line comment swallows the rest of its line.
-        current += afterLineComment ? u"\nLIMIT "_s : u" LIMIT "_s;
-        current.append(QStringView(s + level.limitBegin, level.limitEnd - level.limitBegin));
+        const QStringView gap = afterLineComment ? u"\n" : u" ";
+        if (level.limitBegin >= 0) {
+            current += gap;
+            current += u"LIMIT ";
+            current.append(QStringView(s + level.limitBegin, level.limitEnd - level.limitBegin));
+        }
+        if (level.forUpdate) {
+            current += level.limitBegin >= 0 ? u" " : gap;
+            current += u"FOR UPDATE";
+        }
     };
     auto finishStatement = [&](qsizetype end) {
         flush(end);
-        if (levels.front().limitBegin >= 0)
-            appendLimit(levels.front());
+        closeLevel(levels.front());
         QString text = current.trimmed();
         if (!text.isEmpty())
             statements.append(std::move(text));
@@ -256,11 +282,62 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
         levels.append(Level{});
         afterLineComment = false;
     };
+    // Words that end an ORDER BY list at its level.
+    auto endsOrderBy = [&](const Token& t) {
+        return is(s, t, "limit") || is(s, t, "offset") || is(s, t, "for") || is(s, t, "union") || is(s, t, "except") ||
+               is(s, t, "intersect") || is(s, t, "fetch") || is(s, t, "option");
+    };
+    // WITH ( hint [, hint...] ) after a table name: the span it covers, or -1.
+    auto lockHintEnd = [&](const Token& with, bool* updateLock) -> qsizetype {
+        const Token open = scanSignificant(s, n, with.end);
+        if (!isPunct(s, open, u'('))
+            return -1;
+        Token t = scanSignificant(s, n, open.end);
+        bool any = false;
+        while (t.kind == Kind::Word) {
+            const bool hint = is(s, t, "nolock") || is(s, t, "updlock") || is(s, t, "rowlock") ||
+                              is(s, t, "holdlock") || is(s, t, "xlock") || is(s, t, "readpast") ||
+                              is(s, t, "paglock") || is(s, t, "tablock") || is(s, t, "tablockx") ||
+                              is(s, t, "serializable") || is(s, t, "readcommitted") || is(s, t, "nowait") ||
+                              is(s, t, "readuncommitted") || is(s, t, "repeatableread");
+            if (!hint)
+                return -1;
+            any = true;
+            if (is(s, t, "updlock") || is(s, t, "xlock"))
+                *updateLock = true;
+            t = scanSignificant(s, n, t.end);
+            if (isPunct(s, t, u','))
+                t = scanSignificant(s, n, t.end);
+            else
+                break;
+        }
+        return any && isPunct(s, t, u')') ? t.end : -1;
+    };
 
     qsizetype i = 0;
     while (i < n) {
         const Token t = scan(s, n, i);
         Level& level = levels.back();
+        if (level.inOrderBy && t.kind != Kind::Space && t.kind != Kind::LineComment && t.kind != Kind::BlockComment) {
+            const bool listEnds =
+                isPunct(s, t, u')') || isPunct(s, t, u';') || (t.kind == Kind::Word && endsOrderBy(t));
+            if (listEnds) {
+                flush(t.begin);
+                closeOrderItem(level);
+                level.inOrderBy = false;
+            } else if (isPunct(s, t, u',')) {
+                flush(t.begin);
+                closeOrderItem(level);
+                i = t.end;
+                continue;
+            } else {
+                level.itemSeen = true;
+                level.itemEnd = t.end;
+                level.itemDesc = t.kind == Kind::Word && is(s, t, "desc");
+                if (t.kind == Kind::Word && is(s, t, "nulls"))
+                    level.itemHasNulls = true;
+            }
+        }
         switch (t.kind) {
         case Kind::Space:
         case Kind::BlockComment:
@@ -272,6 +349,7 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
             continue;
         case Kind::Punct: {
             const char16_t c = s[t.begin];
+            level.afterOrder = false;
             if (c == u';' && levels.size() == 1 && rules.split) {
                 finishStatement(t.begin);
                 copied = t.end;
@@ -282,16 +360,16 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
                 level.expectTop = false;
                 levels.append(Level{});
             } else if (c == u')' && levels.size() > 1) {
-                const Level closed = levels.back();
+                Level closed = levels.back();
                 levels.removeLast();
-                if (closed.limitBegin >= 0) {
-                    flush(t.begin);
-                    appendLimit(closed);
-                }
+                flush(t.begin);
+                closeLevel(closed);
                 if (closed.closesCall) {
                     flush(t.end);
                     current += rules.paymentDetailsClose;
                 }
+                if (levels.back().inOrderBy)
+                    levels.back().itemEnd = t.end;
             } else {
                 level.expectTop = false;
             }
@@ -324,14 +402,48 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
                     continue;
                 }
             }
+            if (rules.dropLockHints && is(s, t, "with")) {
+                bool updateLock = false;
+                const qsizetype end = lockHintEnd(t, &updateLock);
+                if (end > 0) {
+                    flush(t.begin);
+                    // The blank before the hint stays; the one after it goes.
+                    const Token blank = scan(s, n, end);
+                    copied = blank.kind == Kind::Space ? blank.end : end;
+                    if (blank.kind == Kind::Space && copied < n && !current.isEmpty() &&
+                        !isSpace(current.back().unicode()))
+                        current += u' ';
+                    if (updateLock && rules.lockHintsForUpdate)
+                        level.forUpdate = true;
+                    i = copied;
+                    afterLineComment = false;
+                    continue;
+                }
+            }
+            if (is(s, t, "order")) {
+                level.afterOrder = true;
+            } else if (level.afterOrder && is(s, t, "by")) {
+                level.afterOrder = false;
+                level.inOrderBy = true;
+                level.itemSeen = level.itemDesc = level.itemHasNulls = false;
+            } else {
+                level.afterOrder = false;
+            }
+            if (rules.likeToIlike && is(s, t, "like")) {
+                flush(t.begin);
+                current += u"ILIKE";
+                copied = t.end;
+            }
             if (is(s, t, "select"))
                 level.expectTop = true;
             else if (!(level.expectTop && (is(s, t, "distinct") || is(s, t, "all"))))
                 level.expectTop = false;
             [[fallthrough]];
         case Kind::BracketName: {
-            if (t.kind == Kind::BracketName)
+            if (t.kind == Kind::BracketName) {
                 level.expectTop = false;
+                level.afterOrder = false;
+            }
             if (rewritesDetails && (is(s, t, "dbo") || (t.kind == Kind::BracketName && is(s, t, "[dbo]")))) {
                 const Token dot = scanSignificant(s, n, t.end);
                 const Token name = isPunct(s, dot, u'.') ? scanSignificant(s, n, dot.end) : Token{Kind::End, n, n};
@@ -362,6 +474,7 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
         case Kind::QuotedName:
         case Kind::End:
             level.expectTop = false;
+            level.afterOrder = false;
             break;
         }
         afterLineComment = false;
@@ -384,6 +497,24 @@ Dialect::Command Dialect::prepareCommand(const QString& command) const
 QStringList splitStatements(const QString& command)
 {
     return detail::rewrite(command, detail::RewriteRules{});
+}
+
+QStringList namesWritten(const QString& command)
+{
+    const char16_t* s = reinterpret_cast<const char16_t*>(command.utf16());
+    const qsizetype n = command.size();
+    QStringList names;
+    for (Token t = scan(s, n, 0); t.kind != Kind::End; t = scan(s, n, t.end)) {
+        const QStringView span(s + t.begin, t.end - t.begin);
+        if (t.kind == Kind::Word) {
+            names << span.toString();
+        } else if ((t.kind == Kind::BracketName || t.kind == Kind::QuotedName) && span.size() >= 2) {
+            const QString close = t.kind == Kind::BracketName ? QStringLiteral("]") : QStringLiteral("\"");
+            QString name = span.mid(1, span.size() - 2).toString();
+            names << name.replace(close + close, close);
+        }
+    }
+    return names;
 }
 
 std::unique_ptr<Dialect> makeDialect(Engine engine)

@@ -3,6 +3,18 @@
 // Engine adaptation: the module writes every statement in T-SQL, as the host's own engine
 // (SQL Server) reads it; a Dialect turns a command into what another engine accepts. Each
 // engine is a short list of differences from T-SQL. SQL Server itself gets text verbatim.
+//
+// What T-SQL means and the other engines are told:
+//   - SELECT TOP n                    -> ... LIMIT n
+//   - [bracketed names]               -> plain names (quoted when they need it)
+//   - dbo.PaymentDetails(x)           -> SQLite: a lookup in a view; PostgreSQL: the same
+//                                        function, in the database's dbo schema
+//   - table hints WITH (UPDLOCK, ...) -> SQLite: dropped (a writer holds the whole file);
+//                                        PostgreSQL: SELECT ... FOR UPDATE
+//   - Like, case-insensitive          -> SQLite: LIKE already is; PostgreSQL: ILIKE
+//   - NULLs sort as the lowest value  -> PostgreSQL: NULLS FIRST / NULLS LAST per ORDER BY item
+//   - new-row IDs                     -> the driver's last rowid / SCOPE_IDENTITY() / RETURNING
+//   - one batch of several statements -> one statement per call, all-or-nothing by the caller
 
 #include <QString>
 #include <QStringList>
@@ -59,6 +71,14 @@ public:
     virtual InsertIdMethod insertIdMethod() const = 0;
     // The (translated) INSERT as it is run so that it yields the new row's ID.
     virtual QString insertReturningId(const QString& insertStatement) const = 0;
+
+    // The engine folds names it was not given in quotes to lower case, so a result column
+    // comes back as "customername": the connection gives it the case the statement wrote.
+    virtual bool foldsNamesToLowerCase() const { return false; }
+    // After a failed statement the engine refuses every other one until the transaction ends
+    // (PostgreSQL). T-SQL carries on with the transaction, so each statement inside one runs
+    // under a savepoint of its own there.
+    virtual bool failureAbortsTransaction() const { return false; }
 };
 
 std::unique_ptr<Dialect> makeDialect(Engine engine);
@@ -66,5 +86,9 @@ std::unique_ptr<Dialect> makeDialect(Engine engine);
 // Splits a T-SQL command at top-level ';' (not inside '...', "..." or [...]); empty pieces
 // are dropped and each piece is trimmed.
 QStringList splitStatements(const QString& command);
+
+// The names a command writes, in order and spelled as written: words outside literals and
+// comments, [bracketed] and "quoted" names without their quotes.
+QStringList namesWritten(const QString& command);
 
 } // namespace tesr::ledger

@@ -19,6 +19,12 @@ struct RewriteRules {
     bool split = true;           // one statement per ';' at the top level
     bool topToLimit = false;     // SELECT TOP n ... -> SELECT ... LIMIT n (per SELECT level)
     bool unbracketNames = false; // [Name] -> Name, or "Na me" when it is not a plain name
+    bool likeToIlike = false;    // LIKE -> ILIKE (T-SQL compares text without regard to case)
+    bool nullsLowest = false;    // each ORDER BY item gets NULLS FIRST (ascending) / LAST
+    // Table hints WITH (NOLOCK, UPDLOCK, ...) are dropped; with lockHintsForUpdate, a SELECT
+    // that asked for an update lock (UPDLOCK, XLOCK) ends in FOR UPDATE instead.
+    bool dropLockHints = false;
+    bool lockHintsForUpdate = false;
     // When not empty, "dbo.PaymentDetails(" becomes this text and the call's closing ')' gets
     // paymentDetailsClose after it.
     QStringView paymentDetailsOpen;

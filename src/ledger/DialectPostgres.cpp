@@ -2,8 +2,11 @@
 
 #include <algorithm>
 
-// PostgreSQL: one statement per call, LIMIT instead of TOP, no bracketed names. The details
-// function can exist under the same name there (schema dbo), so calls to it stay as written.
+// PostgreSQL: one statement per call, LIMIT instead of TOP, no bracketed names, ILIKE for
+// T-SQL's case-blind Like, NULLs sorted as the lowest value, FOR UPDATE for an update-lock hint.
+// The details function exists under the same name there (schema dbo, first on the search path
+// with the tables), so calls to it stay as written. Names come back folded to lower case, and
+// a failed statement ends the transaction's work: the connection makes up for both.
 
 namespace tesr::ledger::detail {
 namespace {
@@ -20,6 +23,10 @@ public:
         rules.split = true;
         rules.topToLimit = true;
         rules.unbracketNames = true;
+        rules.likeToIlike = true;
+        rules.nullsLowest = true;
+        rules.dropLockHints = true;
+        rules.lockHintsForUpdate = true;
         return rewrite(command, rules);
     }
 
@@ -33,7 +40,10 @@ public:
         return QStringLiteral("ROLLBACK TO SAVEPOINT ") + name;
     }
 
-    QStringList sessionSetup() const override { return {}; }
+    QStringList sessionSetup() const override
+    {
+        return {QStringLiteral("SET search_path TO dbo, public"), QStringLiteral("SET DateStyle TO ISO, YMD")};
+    }
     QString lockWaitStatement(int milliseconds) const override
     {
         return QStringLiteral("SET lock_timeout = ") + QString::number(std::max(0, milliseconds));
@@ -44,6 +54,9 @@ public:
     {
         return insertStatement + QStringLiteral(" RETURNING ID");
     }
+
+    bool foldsNamesToLowerCase() const override { return true; }
+    bool failureAbortsTransaction() const override { return true; }
 };
 
 } // namespace

@@ -3,8 +3,9 @@
 #include <algorithm>
 
 // SQLite reads most of the module's T-SQL as it is. What differs: one statement per call,
-// LIMIT instead of TOP, no bracketed names, and the payment details come from a view rather
-// than a scalar function. Sessions run in WAL mode so that readers never wait for a writer.
+// LIMIT instead of TOP, no bracketed names, no table hints (a writer holds the whole file, see
+// beginTransaction), and the payment details come from a view rather than a scalar function. Sessions run in WAL mode
+// so that readers never wait for a writer.
 
 namespace tesr::ledger::detail {
 namespace {
@@ -21,6 +22,7 @@ public:
         rules.split = true;
         rules.topToLimit = true;
         rules.unbracketNames = true;
+        rules.dropLockHints = true;
         rules.paymentDetailsOpen = u"(SELECT Details FROM vwPaymentDetails WHERE PaymentID = (";
         rules.paymentDetailsClose = u")";
         return rewrite(command, rules);

@@ -22,4 +22,13 @@ bool createSchema(QSqlDatabase& db, Engine engine, QString* error = nullptr);
 // True when every table and view the module uses is there.
 bool hasSchema(const QSqlDatabase& db, Engine engine);
 
+// The whole schema as one script for the engine's own tools: for SQL Server a T-SQL script
+// whose batches are separated by GO lines (CREATE VIEW and CREATE FUNCTION each need a batch
+// of their own), elsewhere statements ending in ';'.
+QString schemaScript(Engine engine);
+
+// A column of the schema's tables and views spelled as the schema writes it ("CustomerName"
+// for "customername"); empty for a name the schema does not have.
+QString canonicalColumnName(const QString& name);
+
 } // namespace tesr::ledger

@@ -26,6 +26,9 @@ struct DatabaseUrl {
     QString password;
     QString database;
     QString odbc; // SQL Server: the ODBC connection string
+    // PostgreSQL: libpq settings from the URL's query (?sslmode=require&connect_timeout=5),
+    // as QtSql's connect options ("sslmode=require;connect_timeout=5").
+    QString connectOptions;
     // How long a session waits for another session's write lock before a statement fails.
     int busyTimeoutMs = 5000;
 
@@ -55,6 +58,8 @@ public:
     std::unique_ptr<Recordset> OpenRecordset(const QString& statement) override;
     // A compound command runs all-or-nothing: in a transaction of its own, or inside the
     // caller's transaction through a savepoint. rowsAffected is its last statement's count.
+    // A compound command whose DELETE finds no row to delete changes nothing and fails: the
+    // figures it moves belong to a row another session has already removed.
     bool Execute(const QString& command, int* rowsAffected = nullptr) override;
     qint64 ExecuteInsert(const QString& statement) override;
     QString LastError() const override;

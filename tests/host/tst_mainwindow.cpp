@@ -364,9 +364,20 @@ private slots:
 
         auto dir = tesrtest::makeTempDir();
         QString url = dir->filePath(QStringLiteral("company.db"));
+        std::unique_ptr<tesrtest::ScratchDatabase> server; // the PostgreSQL run's own databases
         if (kind == u"ready") {
-            tesrtest::TestDatabase db;
-            QVERIFY(QFile::copy(db.path(), url));
+            if (tesrtest::onPostgres()) {
+                server = std::make_unique<tesrtest::ScratchDatabase>();
+                url = server->url();
+            } else {
+                tesrtest::TestDatabase db;
+                QVERIFY(QFile::copy(db.path(), url));
+            }
+        } else if (kind == u"bare" && tesrtest::onPostgres()) {
+            server = std::make_unique<tesrtest::ScratchDatabase>(tesrtest::ScratchDatabase::Contents::Empty);
+            url = server->url();
+            auto conn = tesr::openCompanyConnection(url);
+            QVERIFY(conn && conn->Execute(QStringLiteral("CREATE TABLE Other (x integer)")));
         } else if (kind == u"foreign") {
             QFile f(url);
             QVERIFY(f.open(QIODevice::WriteOnly));

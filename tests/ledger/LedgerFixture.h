@@ -1,12 +1,16 @@
 #pragma once
 
-// A company database in a temporary folder for the ledger tests: a real SQLite file with the
-// schema, one SqlConnection on it, and small readers for assertions.
+// A company database for the ledger tests on the test program's engine (see
+// support/TestDatabase.h): a real SQLite file or PostgreSQL database with the schema that
+// createSchema makes, one SqlConnection on it, and small readers for assertions.
 
 #include "ledger/Schema.h"
 #include "platform/SqlConnection.h"
+#include "support/TestDatabase.h"
 #include "values/Currency.h"
 
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariant>
@@ -14,6 +18,8 @@
 #include <memory>
 
 namespace ledgertest {
+
+using tesrtest::onPostgres;
 
 inline tesr::DatabaseUrl sqliteUrl(const QString& path, int busyTimeoutMs = 5000)
 {
@@ -33,15 +39,11 @@ inline QString quoted(const QString& text)
 
 class LedgerFile {
 public:
-    LedgerFile()
+    LedgerFile() : scratch(tesrtest::ScratchDatabase::Contents::Schema)
     {
-        path = dir.filePath(QStringLiteral("company.db"));
-        connection = tesr::SqlConnection::open(sqliteUrl(path), tesr::SqlConnection::OpenMode::CreateIfMissing, &error);
-        if (!connection)
-            return;
-        QSqlDatabase db = connection->database();
-        if (!tesr::ledger::createSchema(db, tesr::ledger::Engine::SQLite, &error))
-            connection.reset();
+        engine = scratch.engine();
+        path = scratch.url();
+        connection = tesr::SqlConnection::open(scratch.databaseUrl(), &error);
     }
 
     bool ok() const { return connection != nullptr; }
@@ -49,7 +51,7 @@ public:
     std::unique_ptr<tesr::SqlConnection> openAnother(int busyTimeoutMs = 5000) const
     {
         QString why;
-        return tesr::SqlConnection::open(sqliteUrl(path, busyTimeoutMs), &why);
+        return tesr::SqlConnection::open(scratch.databaseUrl(busyTimeoutMs), &why);
     }
 
     // Runs a command through the connection; false (with the reason in `error`) on failure.
@@ -58,6 +60,16 @@ public:
         if (connection->Execute(command))
             return true;
         error = connection->LastError();
+        return false;
+    }
+
+    // Runs engine-native SQL on the session underneath (triggers, catalogue questions).
+    bool native(const QString& sql)
+    {
+        QSqlQuery query(connection->database());
+        if (query.exec(sql))
+            return true;
+        error = query.lastError().text();
         return false;
     }
 
@@ -85,8 +97,9 @@ public:
         return tesr::Currency::fromVariant(scalar(statement)).value_or(tesr::Currency::fromRaw(-999999999));
     }
 
-    QTemporaryDir dir;
-    QString path;
+    tesrtest::ScratchDatabase scratch;
+    tesr::ledger::Engine engine = tesr::ledger::Engine::SQLite;
+    QString path; // the file (SQLite) or the URL (PostgreSQL)
     QString error;
     std::unique_ptr<tesr::SqlConnection> connection;
 };

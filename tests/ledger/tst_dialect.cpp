@@ -1,6 +1,7 @@
 // How each engine receives the module's T-SQL: split into statements, TOP, brackets and the
-// payment details function rewritten for SQLite; nothing inside a literal ever touched; SQL
-// Server given every command verbatim and whole.
+// payment details function rewritten for SQLite; for PostgreSQL also Like as ILIKE, NULLs
+// sorted lowest and update-lock hints as FOR UPDATE; nothing inside a literal ever touched;
+// SQL Server given every command verbatim and whole.
 
 #include "ledger/Dialect.h"
 #include "ledger/Statements.h"
@@ -38,6 +39,7 @@ private slots:
     void compoundFlag_data();
     void compoundFlag();
     void engineStatements();
+    void namesWritten();
 };
 
 void TestDialect::sqlite_data()
@@ -114,6 +116,13 @@ void TestDialect::sqlite_data()
                                            << QStringList{"SELECT ID FROM t LIMIT 2", "SELECT x FROM u LIMIT 1"};
     QTest::newRow("unterminated literal left for the engine") << "SELECT 'abc; [d]" << QStringList{"SELECT 'abc; [d]"};
     QTest::newRow("blank command") << "  \n " << QStringList{};
+    // One writer holds the whole file (BEGIN IMMEDIATE): a row lock has nothing to add.
+    QTest::newRow("table hints dropped")
+        << "SELECT Amount - Allocated FROM Payments WITH (UPDLOCK, ROWLOCK) WHERE ID = 7 ORDER BY ID"
+        << QStringList{"SELECT Amount - Allocated FROM Payments WHERE ID = 7 ORDER BY ID"};
+    QTest::newRow("Like and NULL order left as they are")
+        << "SELECT ID FROM t WHERE a Like 'x%' ORDER BY b DESC"
+        << QStringList{"SELECT ID FROM t WHERE a Like 'x%' ORDER BY b DESC"};
 }
 
 void TestDialect::sqlite()
@@ -147,12 +156,45 @@ void TestDialect::postgres_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("TOP and brackets") << "SELECT TOP 32 ID FROM [Customers] ORDER BY LastUsed DESC"
-                                      << QStringList{"SELECT ID FROM Customers ORDER BY LastUsed DESC LIMIT 32"};
+    QTest::newRow("TOP and brackets, NULLs last when descending")
+        << "SELECT TOP 32 ID FROM [Customers] ORDER BY LastUsed DESC"
+        << QStringList{"SELECT ID FROM Customers ORDER BY LastUsed DESC NULLS LAST LIMIT 32"};
+    QTest::newRow("NULLs first when ascending, per item")
+        << "SELECT ID FROM Payments ORDER BY PaymentDate, Amount DESC, ID ASC"
+        << QStringList{"SELECT ID FROM Payments ORDER BY PaymentDate NULLS FIRST, Amount DESC NULLS LAST, ID ASC "
+                       "NULLS FIRST"};
+    QTest::newRow("ORDER BY in a subquery, an expression, a comment")
+        << "SELECT ID FROM Orders WHERE ID IN (SELECT TOP 1 ID FROM Orders ORDER BY (Total - Payments) DESC) "
+           "ORDER BY dbo.PaymentDetails(ID) -- by details\n"
+        << QStringList{"SELECT ID FROM Orders WHERE ID IN (SELECT ID FROM Orders ORDER BY (Total - Payments) DESC "
+                       "NULLS LAST LIMIT 1) ORDER BY dbo.PaymentDetails(ID) NULLS FIRST -- by details"};
+    QTest::newRow("NULLS written already")
+        << "SELECT ID FROM t ORDER BY x NULLS LAST" << QStringList{"SELECT ID FROM t ORDER BY x NULLS LAST"};
+    QTest::newRow("customer search: Like is case-blind")
+        << "SELECT TOP 32 ID, CustomerName FROM [Customers] WHERE Active <> 0 AND CustomerName Like '%o''b like%'  "
+           "ORDER BY CustomerName"
+        << QStringList{"SELECT ID, CustomerName FROM Customers WHERE Active <> 0 AND CustomerName ILIKE '%o''b like%'  "
+                       "ORDER BY CustomerName NULLS FIRST LIMIT 32"};
+    QTest::newRow("NOT LIKE with ESCAPE") << "SELECT ID FROM t WHERE a NOT LIKE 'x\\_%' ESCAPE '\\'"
+                                          << QStringList{"SELECT ID FROM t WHERE a NOT ILIKE 'x\\_%' ESCAPE '\\'"};
+    QTest::newRow("update lock: the payment row is locked")
+        << "SELECT Amount - Allocated AS Unallocated FROM Payments WITH (UPDLOCK, ROWLOCK) WHERE ID = 7"
+        << QStringList{"SELECT Amount - Allocated AS Unallocated FROM Payments WHERE ID = 7 FOR UPDATE"};
+    QTest::newRow("update lock with TOP")
+        << "SELECT TOP 1 ID FROM Payments WITH (UPDLOCK) WHERE CustomerID = 3 ORDER BY ID"
+        << QStringList{"SELECT ID FROM Payments WHERE CustomerID = 3 ORDER BY ID NULLS FIRST LIMIT 1 FOR UPDATE"};
+    QTest::newRow("a read hint is dropped")
+        << "SELECT ID FROM Payments WITH (NOLOCK) WHERE ID = 1" << QStringList{"SELECT ID FROM Payments WHERE ID = 1"};
+    QTest::newRow("a CTE is no hint") << "WITH x AS (SELECT SUM(Amount) AS s FROM Payments) SELECT s FROM x"
+                                      << QStringList{
+                                             "WITH x AS (SELECT SUM(Amount) AS s FROM Payments) SELECT s FROM x"};
     QTest::newRow("details function kept")
         << "SELECT dbo.PaymentDetails(ID) FROM Payments" << QStringList{"SELECT dbo.PaymentDetails(ID) FROM Payments"};
     QTest::newRow("split") << "DELETE FROM a WHERE x = ';'; DELETE FROM b"
                            << QStringList{"DELETE FROM a WHERE x = ';'", "DELETE FROM b"};
+    QTest::newRow("nothing changes inside a literal")
+        << "UPDATE Payments SET Description = 'x Like y ORDER BY z WITH (UPDLOCK)' WHERE ID = 7"
+        << QStringList{"UPDATE Payments SET Description = 'x Like y ORDER BY z WITH (UPDLOCK)' WHERE ID = 7"};
 }
 
 void TestDialect::postgres()
@@ -226,6 +268,14 @@ void TestDialect::engineStatements()
     QCOMPARE(postgres->insertReturningId(QStringLiteral("INSERT INTO t (a) VALUES (1)")),
              QStringLiteral("INSERT INTO t (a) VALUES (1) RETURNING ID"));
     QCOMPARE(postgres->qtDriver(), QStringLiteral("QPSQL"));
+}
+
+void TestDialect::namesWritten()
+{
+    QCOMPARE(
+        tesr::ledger::namesWritten("SELECT COUNT(*) as theCount, [My Col], \"q\"\"n\" FROM t WHERE x = 'NotAName' "
+                                   "-- Comment\n AND y = 2"),
+        QStringList({"SELECT", "COUNT", "as", "theCount", "My Col", "q\"n", "FROM", "t", "WHERE", "x", "AND", "y"}));
 }
 
 TESR_TEST_MAIN(TestDialect)

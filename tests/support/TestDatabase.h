@@ -1,16 +1,25 @@
 #pragma once
 
-// A company database for one test: a real SQLite file in a temporary folder with the whole
-// schema, builders for the rows a test needs (through the same T-SQL path as the module's
-// statements; allocations through the real apply statement) and readers for assertions.
+// A company database for one test, on the engine the test program runs on: a real SQLite file
+// in a temporary folder, or (in a test's PostgreSQL variant) a database of its own on the test
+// cluster, created for the test and dropped after it. It holds the whole schema; builders add
+// the rows a test needs (through the same T-SQL path as the module's statements; allocations
+// through the real apply statement) and readers serve assertions.
 // A builder that fails stops the program with the engine's words: a test never goes on with
 // a fixture it did not get.
+//
+// The engine: TESR_TEST_ENGINE=postgresql selects PostgreSQL, whose server is named by
+// TESR_TEST_PG_URL (a URL of a user who may create databases, such as the one
+// scripts/pg-cluster.sh prints). Without that URL a PostgreSQL run fails; it never falls back.
 
+#include "ledger/Dialect.h"
 #include "platform/Ado.h"
+#include "platform/SqlConnection.h"
 #include "values/Currency.h"
 #include "values/OleDate.h"
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 
@@ -21,6 +30,41 @@ namespace tesrtest {
 // A temporary folder under the test's own scratch folder (TESR_TEST_TMP) when there is one.
 std::unique_ptr<QTemporaryDir> makeTempDir();
 
+// The engine this test program's databases are made on.
+tesr::ledger::Engine testEngine();
+inline bool onPostgres()
+{
+    return testEngine() == tesr::ledger::Engine::PostgreSQL;
+}
+// "SQLite" or "PostgreSQL", for messages.
+QString testEngineName();
+
+// A new database of its own on the test engine, empty or with the company schema, removed
+// when destroyed (a PostgreSQL database is dropped even while sessions still use it).
+class ScratchDatabase {
+public:
+    enum class Contents { Empty, Schema };
+    explicit ScratchDatabase(Contents contents = Contents::Schema);
+    ~ScratchDatabase();
+    ScratchDatabase(const ScratchDatabase&) = delete;
+    ScratchDatabase& operator=(const ScratchDatabase&) = delete;
+
+    tesr::ledger::Engine engine() const { return m_engine; }
+    // What a host configuration names: the SQLite file's path, or the PostgreSQL URL.
+    QString url() const { return m_url; }
+    tesr::DatabaseUrl databaseUrl(int busyTimeoutMs = 5000) const;
+    // A temporary folder of its own, for any files a test writes (the SQLite file lives here).
+    QString folder() const { return m_dir->path(); }
+    // The database's name on the server (PostgreSQL); empty for SQLite.
+    QString serverName() const { return m_serverName; }
+
+private:
+    tesr::ledger::Engine m_engine;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_url;
+    QString m_serverName;
+};
+
 class TestDatabase {
 public:
     TestDatabase();
@@ -28,8 +72,11 @@ public:
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
 
-    QString path() const { return m_path; }
-    QString folder() const { return m_dir->path(); }
+    // What the host's configuration names for this database: a SQLite path, or a URL.
+    QString path() const { return m_scratch->url(); }
+    QString url() const { return m_scratch->url(); }
+    tesr::ledger::Engine engine() const { return m_scratch->engine(); }
+    QString folder() const { return m_scratch->folder(); }
     // The builders' own connection (open for the life of the fixture; no transaction).
     tesr::Connection& connection() { return *m_conn; }
     std::unique_ptr<tesr::Connection> openConnection() const;
@@ -49,6 +96,13 @@ public:
 
     // Runs a T-SQL command (fatal on failure).
     void exec(const QString& command);
+    // Makes the engine refuse a write, to test how a failure is handled: every `event`
+    // (INSERT, UPDATE or DELETE) on the table fails with the message, or only the rows for
+    // which `condition` holds (an SQL expression over NEW, or OLD for DELETE). Engine-native
+    // underneath (a trigger); allowWrites() takes every such refusal back.
+    void refuseWrites(const QString& event, const QString& table, const QString& message,
+                      const QString& condition = QString());
+    void allowWrites();
     // Readers: the first value of the first row (invalid when there is no row).
     QVariant scalar(const QString& statement);
     tesr::Currency money(const QString& statement);
@@ -60,9 +114,9 @@ private:
     [[noreturn]] void fail(const QString& what, const QString& statement) const;
     int insert(const QString& statement);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_path;
+    std::unique_ptr<ScratchDatabase> m_scratch;
     std::unique_ptr<tesr::Connection> m_conn;
+    QStringList m_refusals;
 };
 
 } // namespace tesrtest

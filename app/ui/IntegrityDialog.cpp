@@ -1,0 +1,135 @@
+#include "ui/IntegrityDialog.h"
+
+#include "host/ReferenceHost.h"
+#include "values/Regional.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace tesr::host {
+
+IntegrityDialog::IntegrityDialog(ReferenceHost& host, QWidget* parent) : QDialog(parent), m_host(host)
+{
+    setObjectName(QStringLiteral("IntegrityDialog"));
+    setWindowTitle(tr("Check Integrity"));
+    setModal(true);
+
+    auto* intro = new QLabel(tr("Every payment's Allocated should be the sum of its allocations, every order's "
+                                "Payments the sum of the allocations applied to it, and its Balance its total less "
+                                "those payments."));
+    intro->setWordWrap(true);
+    m_summary = new QLabel;
+    m_summary->setObjectName(QStringLiteral("lblSummary"));
+    m_summary->setWordWrap(true);
+    QFont bold = m_summary->font();
+    bold.setBold(true);
+    m_summary->setFont(bold);
+
+    m_list = new QTreeWidget;
+    m_list->setObjectName(QStringLiteral("driftList"));
+    m_list->setHeaderLabels({tr("Row"), tr("Figure"), tr("Recorded"), tr("Allocations say")});
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setAlternatingRowColors(true);
+    m_list->header()->setStretchLastSection(false);
+    m_list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_list->setColumnWidth(1, 90);
+    m_list->setColumnWidth(2, 110);
+    m_list->setColumnWidth(3, 110);
+
+    m_check = new QPushButton(tr("Check Again"));
+    m_check->setObjectName(QStringLiteral("cmdCheck"));
+    m_repair = new QPushButton(tr("Repair"));
+    m_repair->setObjectName(QStringLiteral("cmdRepair"));
+    m_close = new QPushButton(tr("Close"));
+    m_close->setObjectName(QStringLiteral("cmdClose"));
+    m_close->setDefault(true);
+    connect(m_check, &QPushButton::clicked, this, [this] { check(); });
+    connect(m_repair, &QPushButton::clicked, this, [this] { repair(); });
+    connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_check);
+    buttons->addStretch(1);
+    buttons->addWidget(m_repair);
+    buttons->addWidget(m_close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
+    layout->addWidget(m_summary);
+    layout->addWidget(m_list, 1);
+    layout->addLayout(buttons);
+    resize(640, 400);
+
+    check();
+}
+
+void IntegrityDialog::check()
+{
+    m_list->clear();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    auto conn = m_host.CurrentCompanyConn();
+    if (conn) {
+        m_report = checkIntegrity(*conn);
+        conn->Close();
+    } else {
+        m_report = IntegrityReport();
+        m_report.error = m_host.lastError();
+    }
+    QApplication::restoreOverrideCursor();
+    if (!m_report.ran)
+        m_host.logger().error(tr("The integrity check could not be made."), m_report.error);
+    m_summary->setText(m_report.summary());
+    for (const Drift& d : m_report.drifts) {
+        auto* item = new QTreeWidgetItem(m_list);
+        item->setText(0, d.row());
+        item->setText(1, d.figureName());
+        item->setText(2, Regional::formatCurrency(d.recorded));
+        item->setText(3, Regional::formatCurrency(d.expected));
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+        item->setToolTip(0, d.describe());
+    }
+    m_repair->setEnabled(m_report.ran && !m_report.drifts.isEmpty());
+}
+
+bool IntegrityDialog::repair()
+{
+    if (!m_report.ran || m_report.drifts.isEmpty())
+        return false;
+    const int answer = m_host.prompter().ask(
+        tr("Repair %n figure(s)?", nullptr, int(m_report.drifts.size())),
+        tr("Each figure is set to what the allocation rows say, all in one step, and every corrected payment and "
+           "order gets a line in its activity history. The allocations themselves are not changed."),
+        6, 2);
+    if (answer != 2)
+        return false;
+    auto conn = m_host.CurrentCompanyConn();
+    RepairResult result;
+    if (conn) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        result = repairIntegrity(*conn, m_host.config().userId());
+        QApplication::restoreOverrideCursor();
+        conn->Close();
+    } else {
+        result.error = m_host.lastError();
+    }
+    if (!result.ok) {
+        m_host.logger().error(tr("The figures could not be repaired."), result.error);
+        m_host.prompter().showError(tr("The figures could not be repaired."),
+                                    tr("Nothing was changed in the database."), result.error);
+        check();
+        return false;
+    }
+    m_repaired = true;
+    m_host.logger().info(tr("Repaired %n figure(s).", nullptr, int(result.repaired.size())),
+                         tr("%n row(s) corrected.", nullptr, result.rowsCorrected));
+    check();
+    return true;
+}
+
+} // namespace tesr::host
