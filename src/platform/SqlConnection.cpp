@@ -22,6 +22,7 @@
 #include <QHash>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <cstring>
@@ -136,7 +137,9 @@ std::atomic<quint64> sessionCounter{0};
 struct Session {
     QString name;
     QSqlDatabase db;
-    QString poolKey; // set when the session may be kept for reuse after it is closed
+    QString poolKey;      // set when the session may be kept for reuse after it is closed
+    QString filePath;        // SQLite: the file the session has open ...
+    QByteArray fileIdentity; // ... and its device and inode when it was opened
 
     ~Session()
     {
@@ -148,11 +151,22 @@ struct Session {
     }
 };
 
-// A server session is costly to start (a server process, a login, the settings: some 20 ms,
-// where a SQLite file opens in 2), and every job of the module opens one of its own. A closed
-// server session with no transaction is kept a short while for the next job of the same thread
-// on the same database, and checked before it is used again. SQLite sessions are never kept:
-// a file replaced under the same name must not be read through the old one.
+// Device and inode of a file, empty when it cannot be read.
+QByteArray fileIdentity(const QString& path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QByteArray();
+    return QByteArray::number(qulonglong(st.st_dev)) + ':' + QByteArray::number(qulonglong(st.st_ino));
+}
+
+// Every job of the module opens a session of its own, and starting one is costly: a server
+// session needs a server process, a login and the settings (some 20 ms); a SQLite session reads
+// the whole schema again on its first statement (1-2 ms, several times per screen). A closed
+// session with no transaction is kept a short while for the next job of the same thread on the
+// same database, and checked before it is used again; a SQLite session only while its file is
+// still the one it opened (a file replaced under the same name must not be read through the
+// old one).
 class SessionPool {
 public:
     static constexpr int MaxIdle = 4;
@@ -172,6 +186,8 @@ public:
                 continue;
             std::shared_ptr<Session> session = std::move(it->session);
             m_idle.erase(it);
+            if (!session->filePath.isEmpty() && fileIdentity(session->filePath) != session->fileIdentity)
+                return nullptr; // the file was replaced or removed: its old session goes
             QSqlQuery probe(session->db);
             if (session->db.isOpen() && probe.exec(QStringLiteral("SELECT 1")))
                 return session;
@@ -714,8 +730,8 @@ std::unique_ptr<SqlConnection> SqlConnection::open(const DatabaseUrl& url, OpenM
         where = QStringLiteral("\"%1\"").arg(url.path);
     }
 
-    if (url.engine == ledger::Engine::PostgreSQL) {
-        if (auto pooled = SessionPool::local().take(poolKey(url))) {
+    if (url.engine == ledger::Engine::PostgreSQL || url.engine == ledger::Engine::SQLite) {
+        if (auto pooled = SessionPool::local().take(poolKey(url) + QString::number(int(mode)))) {
             auto core = std::make_shared<Core>();
             core->session = std::move(pooled);
             core->dialect = std::move(dialect);
@@ -792,7 +808,13 @@ std::unique_ptr<SqlConnection> SqlConnection::open(const DatabaseUrl& url, OpenM
     }
 
     if (url.engine == ledger::Engine::PostgreSQL)
-        session->poolKey = poolKey(url);
+        session->poolKey = poolKey(url) + QString::number(int(mode));
+    if (url.engine == ledger::Engine::SQLite) {
+        session->filePath = QFileInfo(url.path).absoluteFilePath();
+        session->fileIdentity = fileIdentity(session->filePath);
+        if (!session->fileIdentity.isEmpty())
+            session->poolKey = poolKey(url) + QString::number(int(mode));
+    }
     auto core = std::make_shared<Core>();
     core->session = std::move(session);
     core->dialect = std::move(dialect);
