@@ -1,5 +1,6 @@
 #include "host/ReferenceHost.h"
 
+#include "ledger/Schema.h"
 #include "platform/SqlConnection.h"
 #include "shared/modSharedSQL.h"
 #include "shared/modSharedStrings.h"
@@ -434,11 +435,7 @@ std::optional<QString> ReferenceHost::valueText(const QVariant& value, DateForm 
     default:
         break;
     }
-    QString text = value.toString();
-    // SQLite keeps dates as text in exactly this form.
-    if (form == DateForm::IsoT && isBlankDateTime(text))
-        text[10] = u'T';
-    return text;
+    return value.toString();
 }
 
 QString ReferenceHost::rowText(const Recordset& rs)
@@ -479,7 +476,11 @@ QDomDocument ReferenceHost::recordDocument(Recordset& rs)
     for (; !rs.Eof(); rs.MoveNext()) {
         QDomElement record = doc.createElement(QStringLiteral("Record"));
         for (int i = 0; i < rs.FieldCount(); ++i) {
-            const auto text = valueText(rs.FieldValue(i), DateForm::IsoT);
+            auto text = valueText(rs.FieldValue(i), DateForm::IsoT);
+            // Engines that keep dates as text hand them out as 'yyyy-MM-dd HH:mm:ss'; only the
+            // schema's date columns are rewritten, so a memo that looks like a date stays as typed.
+            if (text && isBlankDateTime(*text) && ledger::isDateColumn(rs.FieldName(i)))
+                (*text)[10] = u'T';
             if (!text)
                 continue;
             QDomElement column = doc.createElement(rs.FieldName(i));

@@ -491,6 +491,19 @@ QString canonicalColumnName(const QString& wanted)
     return names.value(wanted.toCaseFolded());
 }
 
+bool isDateColumn(const QString& wanted)
+{
+    static const QSet<QString> dates = [] {
+        QSet<QString> all;
+        for (const Table& table : tables())
+            for (const Column& c : table.columns)
+                if (c.type == Type::Date)
+                    all.insert(name(c.name).toCaseFolded());
+        return all;
+    }();
+    return dates.contains(wanted.toCaseFolded());
+}
+
 bool createSchema(QSqlDatabase& db, Engine engine, QString* error)
 {
     if (!db.isOpen()) {

@@ -31,4 +31,8 @@ QString schemaScript(Engine engine);
 // for "customername"); empty for a name the schema does not have.
 QString canonicalColumnName(const QString& name);
 
+// True for a date-time column of the schema (PaymentDate, AddedOn, LastUsed), by name without
+// regard to case: engines that keep dates as text give no other sign of them.
+bool isDateColumn(const QString& name);
+
 } // namespace tesr::ledger
