@@ -137,7 +137,7 @@ std::atomic<quint64> sessionCounter{0};
 struct Session {
     QString name;
     QSqlDatabase db;
-    QString poolKey;      // set when the session may be kept for reuse after it is closed
+    QString poolKey;         // set when the session may be kept for reuse after it is closed
     QString filePath;        // SQLite: the file the session has open ...
     QByteArray fileIdentity; // ... and its device and inode when it was opened
 
@@ -250,6 +250,21 @@ struct SqlConnection::Core {
             return true;
         lastError = QStringLiteral("The database connection is closed.");
         return false;
+    }
+
+    // Commits or rolls back the open transaction (the statement says which).
+    bool endTransaction(const QString& statement)
+    {
+        if (!inTransaction) {
+            lastError = QStringLiteral("No transaction is open on this connection.");
+            return false;
+        }
+        if (!runControl(statement)) {
+            resyncTransaction(lastError);
+            return false;
+        }
+        inTransaction = false;
+        return true;
     }
 
     // A statement the connection itself runs (transaction control).
@@ -466,6 +481,9 @@ public:
         m_query.finish();
         m_state = adStateClosed;
         m_eof = true; // nothing is read from a closed recordset
+        // Let go of the session, so that closing the connection can keep it for the next job.
+        m_query = QSqlQuery();
+        m_session.reset();
     }
 
 private:
@@ -838,36 +856,12 @@ bool SqlConnection::BeginTrans()
 
 bool SqlConnection::CommitTrans()
 {
-    Core& c = *m_core;
-    if (!c.usable())
-        return false;
-    if (!c.inTransaction) {
-        c.lastError = QStringLiteral("No transaction is open on this connection.");
-        return false;
-    }
-    if (!c.runControl(c.dialect->commitTransaction())) {
-        c.resyncTransaction(c.lastError);
-        return false;
-    }
-    c.inTransaction = false;
-    return true;
+    return m_core->usable() && m_core->endTransaction(m_core->dialect->commitTransaction());
 }
 
 bool SqlConnection::RollbackTrans()
 {
-    Core& c = *m_core;
-    if (!c.usable())
-        return false;
-    if (!c.inTransaction) {
-        c.lastError = QStringLiteral("No transaction is open on this connection.");
-        return false;
-    }
-    if (!c.runControl(c.dialect->rollbackTransaction())) {
-        c.resyncTransaction(c.lastError);
-        return false;
-    }
-    c.inTransaction = false;
-    return true;
+    return m_core->usable() && m_core->endTransaction(m_core->dialect->rollbackTransaction());
 }
 
 bool SqlConnection::InTransaction() const
