@@ -62,8 +62,16 @@ public:
     constexpr Currency operator-() const { return Currency(-m_raw); }
     constexpr Currency operator+(Currency o) const { return Currency(m_raw + o.m_raw); }
     constexpr Currency operator-(Currency o) const { return Currency(m_raw - o.m_raw); }
-    constexpr Currency& operator+=(Currency o) { m_raw += o.m_raw; return *this; }
-    constexpr Currency& operator-=(Currency o) { m_raw -= o.m_raw; return *this; }
+    constexpr Currency& operator+=(Currency o)
+    {
+        m_raw += o.m_raw;
+        return *this;
+    }
+    constexpr Currency& operator-=(Currency o)
+    {
+        m_raw -= o.m_raw;
+        return *this;
+    }
     constexpr auto operator<=>(const Currency&) const = default;
     constexpr bool isZero() const { return m_raw == 0; }
 
@@ -216,7 +224,8 @@ inline std::optional<Currency> Currency::fromVariant(const QVariant& value)
     case QMetaType::Long:
     case QMetaType::Short: {
         const qlonglong v = value.toLongLong();
-        if (v > std::numeric_limits<std::int64_t>::max() / Scale || v < std::numeric_limits<std::int64_t>::min() / Scale)
+        if (v > std::numeric_limits<std::int64_t>::max() / Scale ||
+            v < std::numeric_limits<std::int64_t>::min() / Scale)
             return std::nullopt;
         return fromUnits(v);
     }
@@ -254,7 +263,14 @@ inline Currency Currency::rounded(int decimals) const
     std::int64_t unit = 1;
     for (int i = decimals; i < 4; ++i)
         unit *= 10;
-    return Currency(divRoundHalfEven(m_raw, unit) * unit);
+    // Near the ends of the range the nearest whole step can lie outside it: the step inside then.
+    const std::int64_t steps = divRoundHalfEven(m_raw, unit);
+    const detail::Int128 wide = detail::Int128(steps) * unit;
+    if (wide > std::numeric_limits<std::int64_t>::max())
+        return Currency((steps - 1) * unit);
+    if (wide < std::numeric_limits<std::int64_t>::min())
+        return Currency((steps + 1) * unit);
+    return Currency(std::int64_t(wide));
 }
 
 inline Currency Currency::mulDiv(std::int64_t numerator, std::int64_t denominator) const

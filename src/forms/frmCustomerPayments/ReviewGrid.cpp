@@ -8,7 +8,6 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
-#include <QPointer>
 #include <QStyle>
 
 #include <optional>
@@ -20,18 +19,20 @@ namespace {
 class ColumnFiller final : public QObject {
 public:
     ColumnFiller(ReportControl& grid, int fillColumn, int designWidth)
-        : QObject(&grid), m_grid(&grid), m_fill(fillColumn), m_design(designWidth)
+        : QObject(&grid), m_grid(grid), m_viewport(grid.viewport()), m_fill(fillColumn), m_design(designWidth)
     {
         // The filled column takes the spare room; the last one keeps its own width.
         grid.header()->setStretchLastSection(false);
-        grid.viewport()->installEventFilter(this);
+        m_viewport->installEventFilter(this);
         fill();
     }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (m_grid && watched == m_grid->viewport() && event->type() == QEvent::Resize)
+        // The event is looked at before the grid: while the grid is being destroyed its viewport
+        // still reports events (never a resize), and the grid is no longer a grid then.
+        if (event->type() == QEvent::Resize && watched == m_viewport)
             fill();
         return QObject::eventFilter(watched, event);
     }
@@ -39,19 +40,20 @@ protected:
 private:
     void fill()
     {
-        ReportColumns& columns = m_grid->Columns();
+        ReportColumns& columns = m_grid.Columns();
         ReportColumn* target = columns.Column(m_fill);
         if (!target)
             return;
-        const int dpi = m_grid->logicalDpiX() > 0 ? m_grid->logicalDpiX() : 96;
-        int room = m_grid->viewport()->width() * 96 / dpi;
+        const int dpi = m_grid.logicalDpiX() > 0 ? m_grid.logicalDpiX() : 96;
+        int room = m_grid.viewport()->width() * 96 / dpi;
         for (int i = 0; i < columns.Count(); ++i)
             if (i != m_fill && columns.Column(i)->Visible())
                 room -= columns.Column(i)->Width();
         target->SetWidth(qMax(m_design, room));
     }
 
-    QPointer<ReportControl> m_grid;
+    ReportControl& m_grid; // the filler is the grid's child: it never outlives it
+    QObject* m_viewport;
     int m_fill;
     int m_design;
 };
@@ -69,14 +71,6 @@ int DateColumnWidth(ReportControl& grid, int designWidth)
 void FillWithColumn(ReportControl& grid, int fillColumn, int designWidth)
 {
     new ColumnFiller(grid, fillColumn, designWidth);
-}
-
-QString CellFormatter::Money(Currency value)
-{
-    auto it = m_money.constFind(value.raw());
-    if (it == m_money.constEnd())
-        it = m_money.insert(value.raw(), Regional::formatCurrency(value));
-    return *it;
 }
 
 void CellFormatter::Date(ReportRecordItem& item, const OleDate& date)
