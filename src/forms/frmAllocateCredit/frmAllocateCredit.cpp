@@ -4,7 +4,6 @@
 #include "forms/frmAllocateCredit/frmAllocateCredit.h"
 
 #include "entry/Library.h"
-#include "forms/frmAllocateCredit/CurrencyText.h"
 #include "ledger/Statements.h"
 #include "platform/HelperTools.h"
 #include "platform/controls/GroupBox.h"
@@ -56,10 +55,11 @@ Currency money(const QVariant& value)
 }
 
 // A money cell: the amount as its value, the amount in currency format as its caption.
-ReportRecordItem* addMoney(ReportRecord* record, Currency amount, const QString& caption)
+// A money cell: sorted by the amount, shown in the user's currency format.
+ReportRecordItem* addMoney(ReportRecord* record, Currency amount)
 {
     ReportRecordItem* item = record->AddItem(QVariant::fromValue(amount));
-    item->SetCaption(caption);
+    item->SetCaption(Regional::formatCurrency(amount));
     return item;
 }
 
@@ -74,50 +74,31 @@ ReportColumn* addColumn(ReportControl* grid, int index, const QString& caption, 
     return column;
 }
 
-QLabel* makeLabel(QWidget* form, const char* name, const QString& caption)
-{
-    auto* label = new QLabel(caption, form);
-    label->setObjectName(QString::fromLatin1(name));
-    return label;
-}
-
 } // namespace
 
 frmAllocateCredit::frmAllocateCredit(QWidget* parent) : Form(parent)
 {
-    setObjectName(QStringLiteral("frmAllocateCredit"));
-    setWindowTitle(QString::fromLatin1(Caption));
-    QFont f(QStringLiteral("Verdana"));
-    f.setPointSizeF(9.75);
-    setFont(f);
-    resize(DesignWidth, DesignHeight);
+    SetupWindow("frmAllocateCredit", Caption, DesignWidth, DesignHeight);
 
-    Label4 = makeLabel(this, "Label4", tr("&Customer:"));
-    lblCustomer = makeLabel(this, "lblCustomer", QStringLiteral("Label3"));
+    Label4 = Make<QLabel>("Label4", tr("&Customer:"));
+    lblCustomer = Make<QLabel>("lblCustomer", QStringLiteral("Label3"));
     QFont bold = font();
     bold.setBold(true);
     lblCustomer->setFont(bold);
-    lblCredit = makeLabel(this, "lblCredit", QStringLiteral("{credit}"));
+    lblCredit = Make<QLabel>("lblCredit", QStringLiteral("{credit}"));
     lblCredit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lblCredit->setFont(bold);
-    Label2 = makeLabel(this, "Label2", tr("Payments not fully allocated"));
-    rptPayments = new ReportControl(this);
-    rptPayments->setObjectName(QStringLiteral("rptPayments"));
+    Label2 = Make<QLabel>("Label2", tr("Payments not fully allocated"));
+    rptPayments = Make<ReportControl>("rptPayments");
     // Only one payment's credit is applied at a time.
     rptPayments->setSelectionMode(QAbstractItemView::SingleSelection);
-    Label1 = makeLabel(this, "Label1", tr("Apply the selected payment to:"));
-    rptOrders = new ReportControl(this);
-    rptOrders->setObjectName(QStringLiteral("rptOrders"));
-    lblSummary = makeLabel(this, "lblSummary", QStringLiteral("{summary}"));
-    GroupBox1 = new GroupBox(this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    Label1 = Make<QLabel>("Label1", tr("Apply the selected payment to:"));
+    rptOrders = Make<ReportControl>("rptOrders");
+    lblSummary = Make<QLabel>("lblSummary", QStringLiteral("{summary}"));
+    GroupBox1 = Make<GroupBox>("GroupBox1");
     GroupBox1->SetAppearance(GroupBox::Divider);
-    cmdOK = new PushButton(tr("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setAutoDefault(false);
-    cmdCancel = new PushButton(tr("Cancel"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setAutoDefault(false);
+    cmdOK = Make<PushButton>("cmdOK", tr("OK"));
+    cmdCancel = Make<PushButton>("cmdCancel", tr("Cancel"));
     cmdCancel->SetCausesValidation(false);
 
     Label4->setBuddy(rptPayments);
@@ -298,7 +279,6 @@ void frmAllocateCredit::LoadPayments()
     rptPayments->Records().RemoveAll();
     SharedCodeLibrary* scl = host();
     if (std::unique_ptr<Connection> conn = scl ? scl->CurrentCompanyConn() : nullptr) {
-        const CurrencyText currencyText;
         const QString statement = ledger::FillMarkers(PaymentsStatement, {{u"<cid>", QString::number(m_customerID)}});
         std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
         std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
@@ -313,9 +293,9 @@ void frmAllocateCredit::LoadPayments()
                 record->AddItem(rs->Field(QStringLiteral("theDetails")).toString().trimmed());
                 const Currency amount = money(rs->Field(QStringLiteral("Amount")));
                 const Currency allocated = money(rs->Field(QStringLiteral("Allocated")));
-                addMoney(record, amount, currencyText(amount));
-                addMoney(record, allocated, currencyText(allocated));
-                addMoney(record, amount - allocated, currencyText(amount - allocated));
+                addMoney(record, amount);
+                addMoney(record, allocated);
+                addMoney(record, amount - allocated);
                 rs->MoveNext();
             }
             rs->Close();
@@ -332,8 +312,6 @@ void frmAllocateCredit::LoadOrders()
     if (std::unique_ptr<Connection> conn = scl ? scl->CurrentCompanyConn() : nullptr) {
         const QString statement = ledger::FillMarkers(
             OrdersStatement, {{u"<cid>", QString::number(m_customerID)}, {u"<s>", StateSale}, {u"<o>", StateOrder}});
-        const CurrencyText currencyText;
-        const QString zeroText = currencyText(Currency());
         std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
         std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
         if (rs && rs->State() == Recordset::adStateOpen) {
@@ -343,10 +321,9 @@ void frmAllocateCredit::LoadOrders()
                 record->AddItem(rs->Field(QStringLiteral("OrderNumber")).toString().trimmed());
                 record->AddItem(rs->Field(QStringLiteral("Sidemark")).toString().trimmed());
                 const Currency balance = money(rs->Field(QStringLiteral("Balance")));
-                const QString balanceText = currencyText(balance);
-                addMoney(record, balance, balanceText);
-                addMoney(record, Currency(), zeroText);
-                addMoney(record, balance, balanceText); // nothing allocated yet
+                addMoney(record, balance);
+                addMoney(record, Currency());
+                addMoney(record, balance); // nothing allocated yet
                 record->AddItem(rs->Field(QStringLiteral("UniqueID")).toString().trimmed());
                 rs->MoveNext();
             }
@@ -368,7 +345,6 @@ void frmAllocateCredit::UpdateSummary()
 
 void frmAllocateCredit::RecalcNewBalances()
 {
-    const CurrencyText currencyText;
     ReportRecords& records = rptOrders->Records();
     for (int i = 0; i < records.Count(); ++i) {
         ReportRecord* record = records.Record(i);
@@ -377,7 +353,7 @@ void frmAllocateCredit::RecalcNewBalances()
             continue;
         const Currency value = money(record->Item(OrdBalance)->Value()) - money(record->Item(OrdAllocate)->Value());
         newBalance->SetValue(QVariant::fromValue(value));
-        newBalance->SetCaption(currencyText(value));
+        newBalance->SetCaption(Regional::formatCurrency(value));
     }
     rptOrders->Populate();
 }

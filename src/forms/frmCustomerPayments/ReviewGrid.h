@@ -8,7 +8,6 @@
 // design widths goes to the descriptive text column instead of leaving the last (money) column
 // stranded at the right edge.
 
-#include "values/Currency.h"
 #include "values/OleDate.h"
 
 #include <QHash>
@@ -34,19 +33,17 @@ int DateColumnWidth(ReportControl& grid, int designWidth);
 // the grid. The user may still resize any column; the next window resize fills again.
 void FillWithColumn(ReportControl& grid, int fillColumn, int designWidth);
 
-// The cells of one list load, made once per distinct value. Lists of thousands of payments
-// repeat amounts and days (and, for payments entered as a day, whole timestamps); formatting
-// every cell afresh would cost several times the database read. The cells come out exactly as
-// Regional::formatCurrency and SetDateGroupItem ("Short Date", no group prefix) make them: the
-// first date of each day goes through SetDateGroupItem itself, later ones of that day reuse its
-// texts, adding the time of day the way the general date form does.
+// The date cells of one list load, made once per day. Lists of thousands of payments repeat
+// days (and, for payments entered as a day, whole timestamps); formatting every date afresh
+// would cost several times the database read. The cells come out exactly as SetDateGroupItem
+// ("Short Date", no group prefix) makes them: the first date of each day goes through
+// SetDateGroupItem itself, later ones of that day reuse its texts, adding the time of day the
+// way the general date form does.
 class CellFormatter {
 public:
-    QString Money(Currency value);
     void Date(ReportRecordItem& item, const OleDate& date);
 
 private:
-    QHash<qint64, QString> m_money;
     QHash<qint64, QString> m_days;  // day number -> short date
     QHash<qint64, QString> m_times; // second of the day -> long time
 };

@@ -38,26 +38,14 @@ constexpr int RightDelete = 32;
 
 frmCustomerPayments::frmCustomerPayments(QWidget* parent) : Form(parent)
 {
-    setObjectName(QStringLiteral("frmCustomerPayments"));
-    setWindowTitle(QString::fromLatin1(Caption));
-    QFont f(QStringLiteral("Verdana"));
-    f.setPointSizeF(9.75);
-    setFont(f);
-    resize(DesignWidth, DesignHeight);
+    SetupWindow("frmCustomerPayments", Caption, DesignWidth, DesignHeight);
 
-    rptPayments = new ReportControl(this);
-    rptPayments->setObjectName(QStringLiteral("rptPayments"));
-    auto button = [this](const char* name, const QString& caption) {
-        auto* b = new PushButton(caption, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
-        return b;
-    };
-    cmdAllocations = button("cmdAllocations", tr("Show Payment Allocations"));
-    cmdNew = button("cmdNew", tr("New..."));
-    cmdEdit = button("cmdEdit", tr("Edit..."));
-    cmdDelete = button("cmdDelete", tr("Delete"));
-    cmdClose = button("cmdClose", tr("Close"));
+    rptPayments = Make<ReportControl>("rptPayments");
+    cmdAllocations = Make<PushButton>("cmdAllocations", tr("Show Payment Allocations"));
+    cmdNew = Make<PushButton>("cmdNew", tr("New..."));
+    cmdEdit = Make<PushButton>("cmdEdit", tr("Edit..."));
+    cmdDelete = Make<PushButton>("cmdDelete", tr("Delete"));
+    cmdClose = Make<PushButton>("cmdClose", tr("Close"));
 
     // The list grows with the window; the buttons stay on its bottom edge, Close at the right.
     Resizer1 = new Resizer(this, QSize(DesignWidth, DesignHeight));
@@ -154,7 +142,7 @@ void frmCustomerPayments::LoadPayments(int SelectID)
                     const Currency allocated =
                         Currency::fromVariant(fields.Value(*rs, fAllocated)).value_or(Currency());
                     for (const Currency value : {amount, allocated, amount - allocated})
-                        record->AddItem(QVariant::fromValue(value))->SetCaption(cells.Money(value));
+                        record->AddItem(QVariant::fromValue(value))->SetCaption(Regional::formatCurrency(value));
                     rs->MoveNext();
                 }
                 rs->Close();

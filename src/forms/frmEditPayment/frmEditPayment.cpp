@@ -99,13 +99,6 @@ QLabel* makeLabel(QWidget* form, const char* name, const QString& caption, QWidg
     return label;
 }
 
-FlatEdit* makeEdit(QWidget* form, const char* name)
-{
-    auto* edit = new FlatEdit(form);
-    edit->setObjectName(QString::fromLatin1(name));
-    return edit;
-}
-
 ComboBox* makeCombo(QWidget* form, const char* name, ComboBox::Style style)
 {
     auto* combo = new ComboBox(form, style);
@@ -117,16 +110,10 @@ ComboBox* makeCombo(QWidget* form, const char* name, ComboBox::Style style)
 
 frmEditPayment::frmEditPayment(QWidget* parent) : Form(parent)
 {
-    setObjectName(QStringLiteral("frmEditPayment"));
-    setWindowTitle(QString::fromLatin1(Caption));
-    QFont f(QStringLiteral("Verdana"));
-    f.setPointSizeF(9.75);
-    setFont(f);
-    resize(DesignWidth, DesignHeight);
+    SetupWindow("frmEditPayment", Caption, DesignWidth, DesignHeight);
 
     // The frame first, so that it lies behind the fields it surrounds.
-    GroupBox1 = new GroupBox(this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1 = Make<GroupBox>("GroupBox1");
     GroupBox1->SetAppearance(GroupBox::Frame);
     GroupBox1->setFrameShape(QFrame::Box); // an etched line every style draws
 
@@ -139,37 +126,32 @@ frmEditPayment::frmEditPayment(QWidget* parent) : Form(parent)
     cboAmount->SetEnabled(false);
     cboAmount->setAlignment(Qt::AlignRight);
     lblAmount = makeLabel(this, "lblAmount", tr("&Amount:"), cboAmount);
-    txtPaymentDate = makeEdit(this, "txtPaymentDate");
+    txtPaymentDate = Make<FlatEdit>("txtPaymentDate");
     lblPaymentDate = makeLabel(this, "lblPaymentDate", tr("&Received on:"), txtPaymentDate);
     cmdPaymentDate = new PushButton(QString(QChar(0x25BE)), this); // a drop-down glyph
     cmdPaymentDate->setObjectName(QStringLiteral("cmdPaymentDate"));
-    cmdPaymentDate->setAutoDefault(false);
     cmdPaymentDate->setFocusPolicy(Qt::NoFocus);
     cmdPaymentDate->setToolTip(tr("Pick the date from a calendar"));
     DatePicker1 = new DatePicker(this);
     DatePicker1->SetShowNoneButton(true);
     DatePicker1->SetShowTodayButton(true);
-    txtDescription = makeEdit(this, "txtDescription");
+    txtDescription = Make<FlatEdit>("txtDescription");
     Label3 = makeLabel(this, "Label3", tr("Memo:"), txtDescription);
-    txtCardNumber = makeEdit(this, "txtCardNumber");
+    txtCardNumber = Make<FlatEdit>("txtCardNumber");
     lblCardNumber = makeLabel(this, "lblCardNumber", tr("Card number:"), txtCardNumber);
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1 = Make<QLabel>("Image1");
     Image1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(16, 16));
     Image1->setToolTip(tr("4 characters only; enter the last 4 of the CC."));
-    txtNameOnCard = makeEdit(this, "txtNameOnCard");
+    txtNameOnCard = Make<FlatEdit>("txtNameOnCard");
     lblNameOnCard = makeLabel(this, "lblNameOnCard", tr("&Name on card:"), txtNameOnCard);
-    txtExpireMonth = makeEdit(this, "txtExpireMonth");
+    txtExpireMonth = Make<FlatEdit>("txtExpireMonth");
     lblExpireDate = makeLabel(this, "lblExpireDate", tr("&Expires on:"), txtExpireMonth);
     lblExpireDate2 = makeLabel(this, "lblExpireDate2", QStringLiteral("/"), nullptr);
     lblExpireDate2->setAlignment(Qt::AlignCenter);
-    txtExpireYear = makeEdit(this, "txtExpireYear");
-    cmdOK = new PushButton(tr("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    txtExpireYear = Make<FlatEdit>("txtExpireYear");
+    cmdOK = Make<PushButton>("cmdOK", tr("OK"));
     cmdOK->setDefault(true);
-    cmdCancel = new PushButton(tr("Cancel"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setAutoDefault(false);
+    cmdCancel = Make<PushButton>("cmdCancel", tr("Cancel"));
     cmdCancel->SetCausesValidation(false);
 
     setTabOrder(cboPaymentMethod, txtPaymentDate);

@@ -44,12 +44,7 @@ const QString CreditExplanation =
 
 frmNewPayment::frmNewPayment(QWidget* parent) : Form(parent)
 {
-    setObjectName(QStringLiteral("frmNewPayment"));
-    setWindowTitle(QString::fromLatin1(Caption));
-    QFont f(QStringLiteral("Verdana"));
-    f.setPointSizeF(9.75);
-    setFont(f);
-    resize(DesignWidth, DesignHeight);
+    SetupWindow("frmNewPayment", Caption, DesignWidth, DesignHeight);
 
     BuildControls();
     BuildLayout();
@@ -60,89 +55,64 @@ frmNewPayment::~frmNewPayment() = default;
 
 void frmNewPayment::BuildControls()
 {
-    auto label = [this](const char* name, const QString& caption) {
-        auto* l = new QLabel(caption, this);
-        l->setObjectName(QString::fromLatin1(name));
-        l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        return l;
-    };
-    auto edit = [this](const char* name) {
-        auto* e = new FlatEdit(this);
-        e->setObjectName(QString::fromLatin1(name));
-        return e;
-    };
-    auto button = [this](const char* name, const QString& caption) {
-        auto* b = new PushButton(caption, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
-        return b;
-    };
-
     // Drawn first, so that the fields placed over it stay on top.
-    GroupBox1 = new GroupBox(this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1 = Make<GroupBox>("GroupBox1");
     GroupBox1->SetAppearance(GroupBox::Frame);
 
-    Label4 = label("Label4", tr("&Customer:"));
-    cboCustomer = new ComboBox(this);
-    cboCustomer->setObjectName(QStringLiteral("cboCustomer"));
-    cmdCredit = button("cmdCredit", tr("Allocate Credit..."));
+    Label4 = Make<QLabel>("Label4", tr("&Customer:"));
+    cboCustomer = Make<ComboBox>("cboCustomer");
+    cmdCredit = Make<PushButton>("cmdCredit", tr("Allocate Credit..."));
     cmdCredit->SetVisible(false); // shown while the customer has credit
 
-    Label5 = label("Label5", tr("Orders:"));
-    rptOrders = new ReportControl(this);
-    rptOrders->setObjectName(QStringLiteral("rptOrders"));
-    lblSummary = label("lblSummary", QStringLiteral("{summary}"));
+    Label5 = Make<QLabel>("Label5", tr("Orders:"));
+    rptOrders = Make<ReportControl>("rptOrders");
+    lblSummary = Make<QLabel>("lblSummary", QStringLiteral("{summary}"));
 
-    lblAmount = label("lblAmount", tr("&Amount:"));
-    cboAmount = new ComboBox(this);
-    cboAmount->setObjectName(QStringLiteral("cboAmount"));
-    tmrSetAmount = new QTimer(this);
-    tmrSetAmount->setObjectName(QStringLiteral("tmrSetAmount"));
+    lblAmount = Make<QLabel>("lblAmount", tr("&Amount:"));
+    cboAmount = Make<ComboBox>("cboAmount");
+    tmrSetAmount = Make<QTimer>("tmrSetAmount");
     tmrSetAmount->setInterval(100);
     tmrSetAmount->setSingleShot(false);
 
-    Label1 = label("Label1", tr("&Payment method:"));
+    Label1 = Make<QLabel>("Label1", tr("&Payment method:"));
     cboPaymentMethod = new ComboBox(this, ComboBox::DropDownList);
     cboPaymentMethod->setObjectName(QStringLiteral("cboPaymentMethod"));
 
-    lblPaymentDate = label("lblPaymentDate", tr("&Received on:"));
-    txtPaymentDate = edit("txtPaymentDate");
+    lblPaymentDate = Make<QLabel>("lblPaymentDate", tr("&Received on:"));
+    txtPaymentDate = Make<FlatEdit>("txtPaymentDate");
     // A down arrow in a symbol font, as on the platform's own date drop-downs.
-    cmdPaymentDate = button("cmdPaymentDate", QString(QChar(0x25BC)));
+    cmdPaymentDate = Make<PushButton>("cmdPaymentDate", QString(QChar(0x25BC)));
     QFont symbol(QStringLiteral("DejaVu Sans"));
     symbol.setPointSizeF(7);
     cmdPaymentDate->setFont(symbol);
     cmdPaymentDate->setToolTip(tr("Pick the date from a calendar"));
-    DatePicker1 = new DatePicker(this);
-    DatePicker1->setObjectName(QStringLiteral("DatePicker1"));
+    DatePicker1 = Make<DatePicker>("DatePicker1");
     DatePicker1->SetShowNoneButton(true);
     DatePicker1->SetShowTodayButton(true);
 
-    lblCardNumber = label("lblCardNumber", tr("Card number:"));
-    txtCardNumber = edit("txtCardNumber");
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
+    lblCardNumber = Make<QLabel>("lblCardNumber", tr("Card number:"));
+    txtCardNumber = Make<FlatEdit>("txtCardNumber");
+    Image1 = Make<QLabel>("Image1");
     Image1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(16, 16));
     Image1->setToolTip(tr("4 characters only; enter the last 4 of the CC."));
-    lblNameOnCard = label("lblNameOnCard", tr("&Name on card:"));
-    txtNameOnCard = edit("txtNameOnCard");
-    lblExpireDate = label("lblExpireDate", tr("&Expires on:"));
-    txtExpireMonth = edit("txtExpireMonth");
-    lblExpireDate2 = label("lblExpireDate2", QStringLiteral("/"));
+    lblNameOnCard = Make<QLabel>("lblNameOnCard", tr("&Name on card:"));
+    txtNameOnCard = Make<FlatEdit>("txtNameOnCard");
+    lblExpireDate = Make<QLabel>("lblExpireDate", tr("&Expires on:"));
+    txtExpireMonth = Make<FlatEdit>("txtExpireMonth");
+    lblExpireDate2 = Make<QLabel>("lblExpireDate2", QStringLiteral("/"));
     lblExpireDate2->setAlignment(Qt::AlignCenter);
-    txtExpireYear = edit("txtExpireYear");
+    txtExpireYear = Make<FlatEdit>("txtExpireYear");
     // Until a card method is chosen there is no card to describe.
     for (QWidget* w : std::initializer_list<QWidget*>{lblCardNumber, txtCardNumber, lblNameOnCard, txtNameOnCard,
                                                       lblExpireDate, lblExpireDate2, txtExpireMonth, txtExpireYear})
         w->setEnabled(false);
 
-    Label3 = label("Label3", tr("Memo:"));
-    txtDescription = edit("txtDescription");
+    Label3 = Make<QLabel>("Label3", tr("Memo:"));
+    txtDescription = Make<FlatEdit>("txtDescription");
 
-    cmdOK = button("cmdOK", tr("OK"));
+    cmdOK = Make<PushButton>("cmdOK", tr("OK"));
     cmdOK->setDefault(true);
-    cmdCancel = button("cmdCancel", tr("Cancel"));
+    cmdCancel = Make<PushButton>("cmdCancel", tr("Cancel"));
     cmdCancel->SetCausesValidation(false); // leaving a field for Cancel checks nothing
 
     Label4->setBuddy(cboCustomer);
@@ -424,7 +394,6 @@ void frmNewPayment::ReloadCustomer()
 void frmNewPayment::LoadOrders()
 {
     rptOrders->Records().RemoveAll();
-    m_currencyTexts.clear(); // the regional settings of this load
     if (SharedCodeLibrary* scl = host()) {
         if (std::unique_ptr<Connection> conn = scl->CurrentCompanyConn()) {
             const QString statement =

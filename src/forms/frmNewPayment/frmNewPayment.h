@@ -12,7 +12,6 @@
 #include "platform/controls/Form.h"
 #include "values/Currency.h"
 
-#include <QHash>
 #include <QString>
 
 class QLabel;
@@ -106,9 +105,6 @@ private:
     void rptOrders_FocusChanging(ReportRow* newRow, ReportColumn* newColumn, ReportRecordItem* newItem, bool& cancel);
     // A money item: its value and the value in the user's currency format as its caption.
     void SetMoneyItem(ReportRecordItem* item, Currency value);
-    // The value in the user's currency format, remembered while one list is shown (thousands
-    // of cells share a few hundred amounts, and formatting is the costly part of a load).
-    QString CurrencyText(Currency value);
     static Currency MoneyOf(const ReportRecordItem* item);
     static Currency MoneyOf(const ReportRecord* record, int item);
 
@@ -135,7 +131,6 @@ private:
     QString m_pendingAmount;
     bool m_customerBusy = false;
     bool m_activated = false;
-    QHash<qint64, QString> m_currencyTexts;
 
     // ---- controls ------------------------------------------------------------------------
     QLabel* Label4;

@@ -32,23 +32,12 @@ const QString PresetTemplate = QStringLiteral("{0} ({1}%)");
 
 } // namespace
 
-QString frmNewPayment::CurrencyText(Currency value)
-{
-    auto found = m_currencyTexts.constFind(value.raw());
-    if (found != m_currencyTexts.constEnd())
-        return *found;
-    const QString text = Regional::formatCurrency(value);
-    if (m_currencyTexts.size() < 100000)
-        m_currencyTexts.insert(value.raw(), text);
-    return text;
-}
-
 void frmNewPayment::SetMoneyItem(ReportRecordItem* item, Currency value)
 {
     if (!item)
         return;
     item->SetValue(QVariant::fromValue(value));
-    item->SetCaption(CurrencyText(value));
+    item->SetCaption(Regional::formatCurrency(value));
 }
 
 Currency frmNewPayment::MoneyOf(const ReportRecordItem* item)

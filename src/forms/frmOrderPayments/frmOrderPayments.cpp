@@ -73,30 +73,16 @@ bool isZeroCount(const QVariant& value)
 
 frmOrderPayments::frmOrderPayments(QWidget* parent) : Form(parent)
 {
-    setObjectName(QStringLiteral("frmOrderPayments"));
-    setWindowTitle(QString::fromLatin1(Caption));
-    QFont f(QStringLiteral("Verdana"));
-    f.setPointSizeF(9.75);
-    setFont(f);
-    resize(DesignWidth, DesignHeight);
+    SetupWindow("frmOrderPayments", Caption, DesignWidth, DesignHeight);
 
-    rptPayments = new ReportControl(this);
-    rptPayments->setObjectName(QStringLiteral("rptPayments"));
-    lblSummary = new QLabel(QStringLiteral("{summary}"), this);
-    lblSummary->setObjectName(QStringLiteral("lblSummary"));
+    rptPayments = Make<ReportControl>("rptPayments");
+    lblSummary = Make<QLabel>("lblSummary", QStringLiteral("{summary}"));
     lblSummary->setTextFormat(Qt::PlainText);
     lblSummary->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    GroupBox1 = new GroupBox(this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    auto button = [this](const char* name, const QString& caption) {
-        auto* b = new PushButton(caption, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
-        return b;
-    };
-    cmdNewPayment = button("cmdNewPayment", tr("New Payment..."));
-    cmdDelete = button("cmdDelete", tr("Remove"));
-    cmdClose = button("cmdClose", tr("Close"));
+    GroupBox1 = Make<GroupBox>("GroupBox1");
+    cmdNewPayment = Make<PushButton>("cmdNewPayment", tr("New Payment..."));
+    cmdDelete = Make<PushButton>("cmdDelete", tr("Remove"));
+    cmdClose = Make<PushButton>("cmdClose", tr("Close"));
 
     // The list grows with the window; the total, the divider and the buttons stay below it.
     Resizer1 = new Resizer(this, QSize(DesignWidth, DesignHeight));
@@ -200,7 +186,7 @@ void frmOrderPayments::LoadPayments()
                     cells.Date(*record->AddItem(0), date);
                     record->AddItem(fields.Value(*rs, fDetails).toString().trimmed());
                     const Currency amount = Currency::fromVariant(fields.Value(*rs, fAmount)).value_or(Currency());
-                    record->AddItem(QVariant::fromValue(amount))->SetCaption(cells.Money(amount));
+                    record->AddItem(QVariant::fromValue(amount))->SetCaption(Regional::formatCurrency(amount));
                     total += amount;
                     rs->MoveNext();
                 }

@@ -41,21 +41,11 @@ constexpr int IconWarning = 3;
 
 frmPaymentAllocations::frmPaymentAllocations(QWidget* parent) : Form(parent)
 {
-    setObjectName(QStringLiteral("frmPaymentAllocations"));
-    setWindowTitle(QString::fromLatin1(Caption));
-    QFont f(QStringLiteral("Verdana"));
-    f.setPointSizeF(9.75);
-    setFont(f);
-    resize(DesignWidth, DesignHeight);
+    SetupWindow("frmPaymentAllocations", Caption, DesignWidth, DesignHeight);
 
-    rptAllocations = new ReportControl(this);
-    rptAllocations->setObjectName(QStringLiteral("rptAllocations"));
-    cmdDelete = new PushButton(tr("Delete"), this);
-    cmdDelete->setObjectName(QStringLiteral("cmdDelete"));
-    cmdDelete->setAutoDefault(false);
-    cmdClose = new PushButton(tr("Close"), this);
-    cmdClose->setObjectName(QStringLiteral("cmdClose"));
-    cmdClose->setAutoDefault(false);
+    rptAllocations = Make<ReportControl>("rptAllocations");
+    cmdDelete = Make<PushButton>("cmdDelete", tr("Delete"));
+    cmdClose = Make<PushButton>("cmdClose", tr("Close"));
 
     // The list grows with the window; Delete stays bottom left, Close bottom right.
     Resizer1 = new Resizer(this, QSize(DesignWidth, DesignHeight));
@@ -164,7 +154,7 @@ bool frmPaymentAllocations::LoadAllocations()
                     record->AddItem(fields.Value(*rs, fNumber).toString());
                     record->AddItem(fields.Value(*rs, fSidemark).toString().trimmed());
                     const Currency amount = Currency::fromVariant(fields.Value(*rs, fAmount)).value_or(Currency());
-                    record->AddItem(QVariant::fromValue(amount))->SetCaption(cells.Money(amount));
+                    record->AddItem(QVariant::fromValue(amount))->SetCaption(Regional::formatCurrency(amount));
                     rs->MoveNext();
                 }
                 rs->Close();

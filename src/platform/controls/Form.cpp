@@ -1,6 +1,7 @@
 #include "platform/controls/Form.h"
 
 #include <QCoreApplication>
+#include <QFont>
 #include <QTimer>
 
 namespace tesr {
@@ -12,6 +13,16 @@ Form::Form(QWidget* parent) : QDialog(parent)
 }
 
 Form::~Form() = default;
+
+void Form::SetupWindow(const char* objectName, const char* caption, int designWidth, int designHeight)
+{
+    setObjectName(QString::fromLatin1(objectName));
+    setWindowTitle(QString::fromLatin1(caption));
+    QFont f(QStringLiteral("Verdana"));
+    f.setPointSizeF(9.75);
+    setFont(f);
+    resize(designWidth, designHeight);
+}
 
 void Form::Load()
 {

@@ -6,6 +6,8 @@
 
 #include <QDialog>
 
+#include <utility>
+
 namespace tesr {
 
 class Form : public QDialog {
@@ -25,6 +27,16 @@ public:
     static void DoEvents();
 
 protected:
+    // The window's name, caption, the screens' typeface (Verdana 9.75 pt) and design size.
+    void SetupWindow(const char* objectName, const char* caption, int designWidth, int designHeight);
+    // A control of the form, named: `new W(args..., this)` with its objectName set.
+    template <class W, class... Args> W* Make(const char* objectName, Args&&... args)
+    {
+        auto* w = new W(std::forward<Args>(args)..., this);
+        w->setObjectName(QString::fromLatin1(objectName));
+        return w;
+    }
+
     virtual void Form_Load() {}
     virtual void Form_Activate() {}
     virtual void Form_Unload() {}

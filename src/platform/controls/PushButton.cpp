@@ -8,6 +8,8 @@ PushButton::PushButton(QWidget* parent) : PushButton(QString(), parent) {}
 
 PushButton::PushButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent)
 {
+    // Enter belongs to the window's default button only, not to whichever button has the focus.
+    setAutoDefault(false);
     connect(this, &QPushButton::clicked, this, &PushButton::clickedByUser);
 }
 
