@@ -1,6 +1,7 @@
-// The form controls driven by keyboard and mouse: the combo box with its non-modal list, the edit
-// box's check on leave and the push buttons that run it, the resizer and the group box.
+// The form controls driven by keyboard and mouse: the combo box with its non-modal list, the
+// check on leave that runs before a button's click, the resizer and the group box.
 
+#include "support/Shorthand.h"
 #include "support/TestMain.h"
 
 #include "platform/controls/ComboBox.h"
@@ -17,35 +18,13 @@
 #include <memory>
 
 using namespace tesr;
-
-namespace {
-
-const QStringList kCustomers{"Abbott", "Abel & Sons", "Baker", "Cabot", "Zabka"};
-
-// The search the payment screen runs on every edit of its customer box: the entries that
-// contain the typed text, the list open, the typed text and caret left as they were.
-void refill(ComboBox& box)
-{
-    const QString typed = box.Text();
-    box.Clear();
-    for (int i = 0; i < kCustomers.size(); ++i) {
-        if (kCustomers[i].contains(typed, Qt::CaseInsensitive)) {
-            box.AddItem(kCustomers[i]);
-            box.SetItemData(box.NewIndex(), 100 + i);
-        }
-    }
-    box.SetDroppedState(true);
-    box.SetText(typed);
-    box.SetSelStart(int(typed.size()));
-    box.SetListIndex(-1);
-}
-
-} // namespace
+using tesrtest::fields;
+using tesrtest::showActive;
+using namespace Qt::StringLiterals;
 
 class TestFormControls : public QObject {
     Q_OBJECT
 
-private:
     std::unique_ptr<QDialog> m_window;
     ComboBox* m_combo = nullptr;
     FlatEdit* m_edit = nullptr;
@@ -54,351 +33,181 @@ private:
     PushButton* m_cancel = nullptr;
     QStringList m_log;
 
-    void fillCombo()
-    {
-        for (int i = 0; i < kCustomers.size(); ++i) {
-            m_combo->AddItem(kCustomers[i]);
-            m_combo->SetItemData(m_combo->NewIndex(), 100 + i);
-        }
-    }
-
 private slots:
     void init()
     {
         m_log.clear();
         m_window = std::make_unique<QDialog>();
         m_window->resize(420, 240);
-        m_combo = new ComboBox(m_window.get());
-        m_combo->setObjectName(QStringLiteral("cboCustomer"));
-        m_combo->setGeometry(10, 10, 200, 24);
-        m_edit = new FlatEdit(m_window.get());
-        m_edit->setObjectName(QStringLiteral("txtExpireMonth"));
-        m_edit->Move(10, 50, 80, 24);
-        m_next = new FlatEdit(m_window.get());
-        m_next->Move(100, 50, 80, 24);
-        m_ok = new PushButton(QStringLiteral("&OK"), m_window.get());
-        m_ok->setGeometry(10, 200, 80, 26);
+        (m_combo = new ComboBox(m_window.get()))->setGeometry(10, 10, 200, 24);
+        (m_edit = new FlatEdit(m_window.get()))->Move(10, 50, 80, 24);
+        (m_next = new FlatEdit(m_window.get()))->Move(100, 50, 80, 24);
+        (m_ok = new PushButton(u"&OK"_s, m_window.get()))->setGeometry(10, 200, 80, 26);
+        (m_cancel = new PushButton(u"Cancel"_s, m_window.get()))->setGeometry(100, 200, 80, 26);
         m_ok->setDefault(true);
-        m_cancel = new PushButton(QStringLiteral("Cancel"), m_window.get());
-        m_cancel->setGeometry(100, 200, 80, 26);
-        m_window->setTabOrder(m_combo, m_edit);
-        m_window->setTabOrder(m_edit, m_next);
-        m_window->setTabOrder(m_next, m_ok);
-
-        connect(m_edit, &FlatEdit::Validate, this, [this](bool&) { m_log << QStringLiteral("validate"); });
-        connect(m_edit, &FlatEdit::LostFocus, this, [this] { m_log << QStringLiteral("lost"); });
-        connect(m_ok, &PushButton::Click, this, [this] { m_log << QStringLiteral("ok"); });
-        connect(m_cancel, &PushButton::Click, this, [this] { m_log << QStringLiteral("cancel"); });
-        m_window->show();
-        m_window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        connect(m_edit, &FlatEdit::Validate, this, [this](bool&) { m_log << "validate"; });
+        connect(m_edit, &FlatEdit::LostFocus, this, [this] { m_log << "lost"; });
+        connect(m_ok, &PushButton::Click, this, [this] { m_log << "ok"; });
+        connect(m_cancel, &PushButton::Click, this, [this] { m_log << "cancel"; });
+        QVERIFY(showActive(m_window.get()));
     }
-
     void cleanup() { m_window.reset(); }
 
-    // ---- combo box --------------------------------------------------------------------------
-
-    void listEntriesCarryTheirData()
+    // Steps on a box holding five customers (entry data 100 + index), then its state:
+    // ListIndex|Text|Clicks|Changes|open. Code choosing an entry raises Click like the user
+    // does; only the user's edits raise Change; Click never comes while the list is open.
+    void combo_data()
     {
-        QCOMPARE(m_combo->NewIndex(), -1);
-        fillCombo();
-        QCOMPARE(m_combo->ListCount(), 5);
-        QCOMPARE(m_combo->NewIndex(), 4);
-        QCOMPARE(m_combo->List(1), QStringLiteral("Abel & Sons"));
-        QCOMPARE(m_combo->ItemData(3), 103);
-        QCOMPARE(m_combo->ListIndex(), -1); // adding entries chooses none of them
-        QCOMPARE(m_combo->Text(), QString());
-        QCOMPARE(m_combo->ItemData(9), 0);
-        QCOMPARE(m_combo->List(-1), QString());
-        m_combo->SetItemData(9, 1); // out of range: ignored
-        m_combo->SetText(QStringLiteral("typed"));
-        m_combo->Clear();
-        QCOMPARE(m_combo->ListCount(), 0);
-        QCOMPARE(m_combo->NewIndex(), -1);
-        QCOMPARE(m_combo->Text(), QStringLiteral("typed")); // the search text stays
+        tesrtest::rows({"code chooses an entry|code:2|2|Baker|1|0|0",
+                        "code chooses the same entry again|code:2 code:2|2|Baker|2|0|0",
+                        "code chooses none after an entry|code:2 code:-1|-1|Baker|2|0|0",
+                        "code chooses none again|text:typed code:-1|-1|typed|0|0|0",
+                        "code past the end|code:1 code:7|1|Abel & Sons|1|0|0",
+                        "text set by code is no entry|code:2 text:by|-1|by|1|0|0",
+                        "typing is a change|code:2 key:End type:x|-1|Bakerx|1|1|0",
+                        "typing in the middle|type:Baer key:Left key:Left type:k|-1|Baker|0|5|0",
+                        "click in the open list|alt:Down pick:3|3|Cabot|1|0|0",
+                        "arrows and Enter in the open list|alt:Down key:Down key:Down key:Return|1|Abel & Sons|1|0|0",
+                        "Escape chooses nothing|alt:Down key:Down key:Escape|-1||0|0|0",
+                        "arrows step through the closed list|key:Down key:Down key:Up|0|Abbott|3|0|0",
+                        "a click elsewhere closes the list|alt:Down away|-1||0|0|0",
+                        "Tab closes the list|alt:Down key:Tab|-1||0|0|0",
+                        "disabling closes the list|alt:Down disable|-1||0|0|0",
+                        "pick-only: a letter, again for the next|pick type:c type:a type:a|1|Abel & Sons|3|0|0",
+                        "pick-only: text by code chooses silently|pick text:baker text:nobody|2|Baker|0|0|0",
+                        "pick-only: a click opens the list|pick click|-1||0|0|1"});
     }
-
-    void listIndexSetByCode_data()
+    void combo()
     {
-        QTest::addColumn<int>("start");
-        QTest::addColumn<int>("set");
-        QTest::addColumn<int>("clicks");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("an entry") << -1 << 2 << 1 << 2 << QStringLiteral("Baker");
-        QTest::newRow("the same entry again") << 2 << 2 << 1 << 2 << QStringLiteral("Baker");
-        QTest::newRow("none after an entry") << 2 << -1 << 1 << -1 << QStringLiteral("Baker");
-        QTest::newRow("none again") << -1 << -1 << 0 << -1 << QStringLiteral("typed");
-        QTest::newRow("past the end") << 1 << 7 << 0 << 1 << QStringLiteral("Abel & Sons");
-    }
-    void listIndexSetByCode()
-    {
-        QFETCH(int, start);
-        QFETCH(int, set);
-        QFETCH(int, clicks);
-        QFETCH(int, index);
-        QFETCH(QString, text);
-        fillCombo();
-        m_combo->SetText(QStringLiteral("typed"));
-        if (start >= 0)
-            m_combo->SetListIndex(start);
-        QSignalSpy click(m_combo, &ComboBox::Click);
-        QSignalSpy change(m_combo, &ComboBox::Change);
-        m_combo->SetListIndex(set);
-        QCOMPARE(click.count(), clicks);
-        QCOMPARE(change.count(), 0);
-        QCOMPARE(m_combo->ListIndex(), index);
-        QCOMPARE(m_combo->Text(), text);
-    }
-
-    void typingRaisesChangeButCodeDoesNot()
-    {
-        fillCombo();
-        m_combo->SetListIndex(2);
+        const QStringList f = fields();
+        if (f[0].startsWith("pick"))
+            m_combo->SetComboStyle(ComboBox::DropDownList);
+        for (const char* name : {"Abbott", "Abel & Sons", "Baker", "Cabot", "Zabka"}) {
+            m_combo->AddItem(QString::fromUtf8(name));
+            m_combo->SetItemData(m_combo->NewIndex(), 100 + m_combo->NewIndex());
+        }
         m_combo->SetFocus();
-        QSignalSpy change(m_combo, &ComboBox::Change);
-        m_combo->SetText(QStringLiteral("by code"));
-        QCOMPARE(change.count(), 0);
-        QCOMPARE(m_combo->ListIndex(), -1); // the text is no entry any more
-        m_combo->SetListIndex(2);
-        QTest::keyClick(m_combo, Qt::Key_End);
-        QTest::keyClicks(m_combo, QStringLiteral("x"));
-        QCOMPARE(change.count(), 1);
-        QCOMPARE(m_combo->Text(), QStringLiteral("Bakerx"));
-        QCOMPARE(m_combo->ListIndex(), -1);
-        QCOMPARE(m_combo->SelStart(), 6);
-        m_combo->SetSelStart(2);
-        QTest::keyClicks(m_combo, QStringLiteral("Q"));
-        QCOMPARE(m_combo->Text(), QStringLiteral("BaQkerx"));
+        QSignalSpy clicks(m_combo, &ComboBox::Click);
+        QSignalSpy changes(m_combo, &ComboBox::Change);
+        int clicksWhileOpen = 0;
+        connect(m_combo, &ComboBox::Click, this, [&] { clicksWhileOpen += m_combo->DroppedState(); });
+        QListWidget* list = m_combo->DropDown();
+        for (const QString& step : f[0].split(u' ')) {
+            const QString arg = step.section(u':', 1);
+            if (step.startsWith("code:"))
+                m_combo->SetListIndex(arg.toInt());
+            else if (step.startsWith("text:"))
+                m_combo->SetText(arg);
+            else if (step.startsWith("type:"))
+                QTest::keyClicks(m_combo, arg);
+            else if (step.startsWith("key:") || step.startsWith("alt:"))
+                QTest::keyClick(m_combo, Qt::Key(QMetaEnum::fromType<Qt::Key>().keyToValue(qPrintable("Key_" + arg))),
+                                step.startsWith("alt:") ? Qt::AltModifier : Qt::NoModifier);
+            else if (step.startsWith("pick:"))
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                                  list->visualItemRect(list->item(arg.toInt())).center());
+            else if (step == "click" || step == "away")
+                QTest::mouseClick(step == "click" ? static_cast<QWidget*>(m_combo) : m_next, Qt::LeftButton);
+            else if (step == "disable")
+                m_combo->SetEnabled(false);
+        }
+        const QStringList now{QString::number(m_combo->ListIndex()), m_combo->Text(), QString::number(clicks.count()),
+                              QString::number(changes.count()), QString::number(m_combo->DroppedState())};
+        QCOMPARE(now, f.mid(1));
+        QTRY_COMPARE(list->isVisible(), m_combo->DroppedState());
+        QCOMPARE(clicksWhileOpen, 0);
+        if (m_combo->ListIndex() >= 0)
+            QCOMPARE(m_combo->ItemData(m_combo->ListIndex()), 100 + m_combo->ListIndex());
     }
 
+    // The customer search refills the list on every key; the keys stay in the edit field, and
+    // the search text stays when the list is emptied.
     void typeAheadKeepsTypingWhileTheListIsShown()
     {
-        connect(m_combo, &ComboBox::Change, this, [this] { refill(*m_combo); });
-        m_combo->SetFocus();
-        QTest::keyClicks(m_combo, QStringLiteral("ab"));
-        QCOMPARE(m_combo->Text(), QStringLiteral("ab"));
-        QVERIFY(m_combo->DroppedState());
-        QTRY_VERIFY(m_combo->DropDown()->isVisible());
-        QCOMPARE(m_combo->ListCount(), 4); // Abbott, Abel & Sons, Cabot, Zabka
-        // The list is up, yet the keyboard is still the edit field's.
-        QVERIFY(m_combo->hasFocus());
-        QCOMPARE(QApplication::activeWindow(), m_window.get());
-        QCOMPARE(QApplication::focusWidget(), m_combo);
-        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("o"));
-        QCOMPARE(m_combo->Text(), QStringLiteral("abo"));
-        QCOMPARE(m_combo->ListCount(), 1);
-        QCOMPARE(m_combo->DropDown()->count(), 1);
-        QCOMPARE(m_combo->SelStart(), 3);
-        QCOMPARE(m_combo->ListIndex(), -1);
-        // The list sits right under the box.
-        const QPoint under = m_combo->mapToGlobal(QPoint(0, m_combo->height()));
-        QCOMPARE(m_combo->DropDown()->geometry().topLeft(), under);
-        const QString dir = qEnvironmentVariable("TESR_SNAPSHOT_DIR");
-        if (!dir.isEmpty()) {
-            QTest::keyClick(m_combo, Qt::Key_Backspace); // "ab": four entries
-            QTest::keyClick(m_combo, Qt::Key_Down);
-            m_window->grab().save(dir + QStringLiteral("/combo-field.png"));
-            m_combo->DropDown()->grab().save(dir + QStringLiteral("/combo-list.png"));
-        }
-    }
-
-    void choosingAnEntry_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<int>("chosen");
-        QTest::newRow("click in the list") << QStringLiteral("click") << 3;
-        QTest::newRow("arrows and Enter") << QStringLiteral("keys") << 1;
-        QTest::newRow("Escape chooses nothing") << QStringLiteral("escape") << -1;
-    }
-    void choosingAnEntry()
-    {
-        QFETCH(QString, how);
-        QFETCH(int, chosen);
-        fillCombo();
-        m_combo->SetFocus();
-        QTest::keyClick(m_combo, Qt::Key_Down, Qt::AltModifier); // open the list
-        QVERIFY(m_combo->DroppedState());
-        QTRY_VERIFY(m_combo->DropDown()->isVisible());
-        bool droppedAtClick = true;
-        int clicks = 0;
-        connect(m_combo, &ComboBox::Click, this, [&] {
-            ++clicks;
-            droppedAtClick = m_combo->DroppedState();
+        connect(m_combo, &ComboBox::Change, this, [this] {
+            const QString typed = m_combo->Text();
+            m_combo->Clear();
+            for (const char* name : {"Abbott", "Abel & Sons", "Baker", "Cabot", "Zabka"})
+                if (QString::fromLatin1(name).contains(typed, Qt::CaseInsensitive))
+                    m_combo->AddItem(QString::fromLatin1(name));
+            m_combo->SetDroppedState(true);
+            m_combo->SetText(typed);
+            m_combo->SetSelStart(int(typed.size()));
+            m_combo->SetListIndex(-1);
         });
-        QListWidget* list = m_combo->DropDown();
-        if (how == QLatin1String("click")) {
-            const QRect r = list->visualItemRect(list->item(chosen));
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
-        } else if (how == QLatin1String("keys")) {
-            QTest::keyClick(m_combo, Qt::Key_Down);
-            QTest::keyClick(m_combo, Qt::Key_Down);
-            QTest::keyClick(m_combo, Qt::Key_Return);
-        } else {
-            QTest::keyClick(m_combo, Qt::Key_Escape);
-        }
-        QVERIFY(!m_combo->DroppedState());
-        QVERIFY(!list->isVisible());
-        QCOMPARE(m_combo->ListIndex(), chosen);
-        QCOMPARE(clicks, chosen >= 0 ? 1 : 0);
-        if (chosen >= 0) {
-            QVERIFY(!droppedAtClick); // the screens ignore clicks while the list is open
-            QCOMPARE(m_combo->Text(), kCustomers[chosen]);
-            QCOMPARE(m_combo->ItemData(m_combo->ListIndex()), 100 + chosen);
-        }
-        QVERIFY(m_combo->hasFocus());
-    }
-
-    void arrowsStepThroughTheClosedList()
-    {
-        fillCombo();
         m_combo->SetFocus();
-        QSignalSpy click(m_combo, &ComboBox::Click);
-        QTest::keyClick(m_combo, Qt::Key_Down);
-        QCOMPARE(m_combo->ListIndex(), 0);
-        QTest::keyClick(m_combo, Qt::Key_Down);
-        QTest::keyClick(m_combo, Qt::Key_Up);
-        QCOMPARE(m_combo->ListIndex(), 0);
-        QCOMPARE(click.count(), 3);
-        QVERIFY(!m_combo->DroppedState());
-    }
-
-    void theListClosesWhenTheUserGoesElsewhere_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("click on another control") << QStringLiteral("click");
-        QTest::newRow("Tab") << QStringLiteral("tab");
-        QTest::newRow("disabled by code") << QStringLiteral("disable");
-    }
-    void theListClosesWhenTheUserGoesElsewhere()
-    {
-        QFETCH(QString, how);
-        fillCombo();
-        m_combo->SetFocus();
-        m_combo->SetDroppedState(true);
+        QTest::keyClicks(m_combo, u"ab"_s);
         QTRY_VERIFY(m_combo->DropDown()->isVisible());
-        if (how == QLatin1String("click"))
-            QTest::mouseClick(m_next, Qt::LeftButton);
-        else if (how == QLatin1String("tab"))
-            QTest::keyClick(m_combo, Qt::Key_Tab);
-        else
-            m_combo->SetEnabled(false);
-        QVERIFY(!m_combo->DroppedState());
-        QVERIFY(!m_combo->DropDown()->isVisible());
+        QCOMPARE(m_combo->ListCount(), 4);
+        QCOMPARE(QApplication::activeWindow(), m_window.get());
+        QTest::keyClicks(QApplication::focusWidget(), u"o"_s);
+        QCOMPARE(m_combo->Text() + QString::number(m_combo->SelStart()), u"abo3"_s);
+        QCOMPARE(m_combo->DropDown()->count(), 1);
+        QCOMPARE(m_combo->DropDown()->geometry().topLeft(), m_combo->mapToGlobal(QPoint(0, m_combo->height())));
     }
 
-    void pickOnlyStyle()
-    {
-        m_combo->SetComboStyle(ComboBox::DropDownList);
-        fillCombo();
-        m_combo->SetFocus();
-        QSignalSpy click(m_combo, &ComboBox::Click);
-        QTest::keyClicks(m_combo, QStringLiteral("c"));
-        QCOMPARE(m_combo->ListIndex(), 3);
-        QCOMPARE(m_combo->Text(), QStringLiteral("Cabot"));
-        QTest::keyClicks(m_combo, QStringLiteral("a"));
-        QCOMPARE(m_combo->Text(), QStringLiteral("Abbott"));
-        QTest::keyClicks(m_combo, QStringLiteral("a")); // the next entry with that letter
-        QCOMPARE(m_combo->Text(), QStringLiteral("Abel & Sons"));
-        QTest::keyClick(m_combo, Qt::Key_End);
-        QCOMPARE(m_combo->Text(), QStringLiteral("Zabka"));
-        QCOMPARE(click.count(), 4);
-        m_combo->SetText(QStringLiteral("baker")); // chooses the entry, without a click
-        QCOMPARE(m_combo->ListIndex(), 2);
-        QCOMPARE(m_combo->Text(), QStringLiteral("Baker"));
-        m_combo->SetText(QStringLiteral("nobody"));
-        QCOMPARE(m_combo->ListIndex(), 2);
-        QCOMPARE(click.count(), 4);
-        QTest::mouseClick(m_combo, Qt::LeftButton);
-        QVERIFY(m_combo->DroppedState());
-    }
-
-    void comboFocusNotifications()
+    // Focus notifications are about the window's own controls: another window and back is no
+    // leave, and the first control of a window that is shown gets the focus.
+    void focusNotifications()
     {
         m_next->setFocus(Qt::TabFocusReason); // the window started with the focus in the box
         QStringList seen;
-        connect(m_combo, &ComboBox::GotFocus, this, [&] { seen << QStringLiteral("got:") + m_combo->Text(); });
-        connect(m_combo, &ComboBox::Validate, this, [&](bool&) { seen << QStringLiteral("validate"); });
-        connect(m_combo, &ComboBox::LostFocus, this, [&] { seen << QStringLiteral("lost"); });
-        m_combo->SetText(QStringLiteral("Ba"));
+        connect(m_combo, &ComboBox::GotFocus, this, [&] { seen << "got:" + m_combo->Text(); });
+        connect(m_combo, &ComboBox::Validate, this, [&](bool&) { seen << "validate"; });
+        connect(m_combo, &ComboBox::LostFocus, this, [&] { seen << "lost"; });
+        m_combo->SetText(u"Ba"_s);
         m_combo->SetFocus();
-        m_next->setFocus(Qt::TabFocusReason);
+        m_edit->setFocus(Qt::TabFocusReason);
         QCOMPARE(seen, (QStringList{"got:Ba", "validate", "lost"}));
-        // The first control of a window that is shown gets the focus too.
-        seen.clear();
         QDialog second;
-        auto* first = new ComboBox(&second);
-        connect(first, &ComboBox::GotFocus, this, [&] { seen << QStringLiteral("first got"); });
-        second.show();
-        second.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&second));
-        QTRY_COMPARE(seen, QStringList{QStringLiteral("first got")});
-        // ... and switching windows and back is neither a loss nor a gain.
-        m_window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        second.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&second));
-        QCOMPARE(seen, QStringList{QStringLiteral("first got")});
+        QSignalSpy firstGot(new ComboBox(&second), &ComboBox::GotFocus);
+        QVERIFY(showActive(&second));
+        QTRY_COMPARE(firstGot.count(), 1);
+        QVERIFY(showActive(m_window.get()));
+        QVERIFY(showActive(&second));
+        QVERIFY(showActive(m_window.get()));
+        QCOMPARE(firstGot.count(), 1);
+        QTRY_VERIFY(m_edit->hasFocus());
+        QCOMPARE(m_log, QStringList());
     }
 
-    // ---- leave checks and buttons -----------------------------------------------------------
-
-    void leavingAFieldChecksItOnce_data()
+    // A field is checked once per visit, before any button's click; a refusal keeps the focus
+    // and drops the click ("/": the focus stayed), and the field is checked again at the next leave.
+    void leavingAFieldChecksItFirst_data()
     {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<bool>("refuse");
-        QTest::addColumn<QStringList>("log");
-        QTest::addColumn<bool>("focusStays");
-        QTest::newRow("Tab") << "tab" << false << QStringList{"validate", "lost"} << false;
-        QTest::newRow("Enter on the default button") << "enter" << false << QStringList{"validate", "ok"} << true;
-        QTest::newRow("mnemonic") << "mnemonic" << false << QStringList{"validate", "ok"} << true;
-        QTest::newRow("mouse on the button") << "mouse" << false << QStringList{"validate", "lost", "ok"} << false;
-        QTest::newRow("button that takes no focus") << "nofocus" << false << QStringList{"validate", "ok"} << true;
-        QTest::newRow("Cancel checks nothing") << "cancel" << false << QStringList{"lost", "cancel"} << false;
-        QTest::newRow("refused Tab") << "tab" << true << QStringList{"validate"} << true;
-        QTest::newRow("refused Enter") << "enter" << true << QStringList{"validate"} << true;
-        QTest::newRow("refused mnemonic") << "mnemonic" << true << QStringList{"validate"} << true;
-        QTest::newRow("refused mouse") << "mouse" << true << QStringList{"validate"} << true;
-        QTest::newRow("refused, button without focus") << "nofocus" << true << QStringList{"validate"} << true;
+        QStringList table{"Tab|tab|validate lost",
+                          "Enter on the default button|enter|validate ok / lost",
+                          "mnemonic|mnemonic|validate ok / lost",
+                          "mouse on the button|mouse|validate lost ok",
+                          "button that takes no focus|nofocus|validate ok / lost",
+                          "Cancel checks nothing|cancel|lost cancel"};
+        for (const char* how : {"tab", "enter", "mnemonic", "mouse", "nofocus"})
+            table << u"refused %1|%1|validate / validate lost|refuse"_s.arg(QLatin1String(how));
+        tesrtest::rows(table);
     }
-    void leavingAFieldChecksItOnce()
+    void leavingAFieldChecksItFirst()
     {
-        QFETCH(QString, how);
-        QFETCH(bool, refuse);
-        QFETCH(QStringList, log);
-        QFETCH(bool, focusStays);
-        connect(m_edit, &FlatEdit::Validate, this, [refuse](bool& cancel) { cancel = refuse; });
+        const QStringList f = fields();
+        bool refusing = f.size() > 2;
+        connect(m_edit, &FlatEdit::Validate, this, [&refusing](bool& cancel) { cancel = refusing; });
         m_cancel->SetCausesValidation(false);
         m_edit->SetFocus();
-        QTest::keyClicks(m_edit, QStringLiteral("13"));
-        if (how == QLatin1String("tab")) {
-            QTest::keyClick(m_edit, Qt::Key_Tab);
-        } else if (how == QLatin1String("enter")) {
-            QTest::keyClick(m_edit, Qt::Key_Return);
-        } else if (how == QLatin1String("mnemonic")) {
+        QTest::keyClicks(m_edit, u"13"_s);
+        if (f[0] == "tab" || f[0] == "enter")
+            QTest::keyClick(m_edit, f[0] == "tab" ? Qt::Key_Tab : Qt::Key_Return);
+        else if (f[0] == "mnemonic")
             QTest::keyClick(m_edit, Qt::Key_O, Qt::AltModifier);
-            QTest::qWait(250); // the button's pressed look lasts a moment before its click
-        } else if (how == QLatin1String("mouse")) {
-            QTest::mouseClick(m_ok, Qt::LeftButton);
-        } else if (how == QLatin1String("nofocus")) {
+        else if (f[0] == "nofocus")
             m_ok->setFocusPolicy(Qt::NoFocus);
-            QTest::mouseClick(m_ok, Qt::LeftButton);
-        } else {
-            QTest::mouseClick(m_cancel, Qt::LeftButton);
+        if (f[0] == "mouse" || f[0] == "nofocus" || f[0] == "cancel")
+            QTest::mouseClick(f[0] == "cancel" ? m_cancel : m_ok, Qt::LeftButton);
+        QTest::qWait(f[0] == "mnemonic" ? 250 : 20); // the button's pressed look lasts a moment before its click
+        if (m_edit->hasFocus()) {                    // then leave for good
+            m_log << "/";
+            refusing = false;
+            m_next->setFocus(Qt::TabFocusReason);
         }
-        QTest::qWait(20);
-        QCOMPARE(m_log, log);
-        QCOMPARE(m_edit->hasFocus(), focusStays);
-        // The visit was checked: once the focus moves on nothing is checked twice, a refused one
-        // is checked again at the next leave.
-        m_log.clear();
-        m_next->setFocus(Qt::TabFocusReason);
-        if (refuse)
-            QCOMPARE(m_log.first(), QStringLiteral("validate"));
-        else if (focusStays)
-            QCOMPARE(m_log, QStringList{QStringLiteral("lost")});
-        else
-            QCOMPARE(m_log, QStringList());
+        QCOMPARE(m_log.join(u' '), f[1]);
     }
 
     void aLaterEnterAfterARefusalStillClicks()
@@ -406,78 +215,34 @@ private slots:
         bool refuse = true;
         connect(m_edit, &FlatEdit::Validate, this, [&refuse](bool& cancel) { cancel = refuse; });
         m_edit->SetFocus();
-        QTest::mouseClick(m_ok, Qt::LeftButton); // refused: the focus comes back
-        QCOMPARE(m_log, QStringList{QStringLiteral("validate")});
+        QTest::mouseClick(m_ok, Qt::LeftButton);
         refuse = false;
         QTest::keyClick(m_edit, Qt::Key_Return);
-        QCOMPARE(m_log, (QStringList{"validate", "validate", "ok"}));
-    }
-
-    void anotherWindowIsNoLeave()
-    {
-        m_edit->SetFocus();
-        QWidget other;
-        other.resize(100, 100);
-        other.show();
-        other.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&other));
-        QCOMPARE(m_log, QStringList());
-        m_window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        QTRY_VERIFY(m_edit->hasFocus());
-        QTest::keyClick(m_edit, Qt::Key_Tab);
-        QCOMPARE(m_log, (QStringList{"validate", "lost"}));
-    }
-
-    void buttonProperties()
-    {
-        QCOMPARE(m_ok->Caption(), QStringLiteral("&OK"));
-        m_ok->SetCaption(QStringLiteral("Save"));
-        QCOMPARE(m_ok->text(), QStringLiteral("Save"));
-        m_ok->SetEnabled(false);
-        QVERIFY(!m_ok->Enabled());
+        m_ok->SetEnabled(false); // a disabled button never clicks
         QTest::mouseClick(m_ok, Qt::LeftButton);
-        QCOMPARE(m_log, QStringList());
-        m_ok->SetVisible(false);
-        QVERIFY(!m_ok->Visible());
-        QVERIFY(m_cancel->Visible());
-        QVERIFY(m_cancel->CausesValidation());
-        QCOMPARE(m_edit->Left(), 10);
-        QCOMPARE(m_edit->Top(), 50);
-        QCOMPARE(m_edit->Height(), 24);
-        m_edit->SetEnabled(false);
-        QVERIFY(!m_edit->Enabled());
+        QCOMPARE(m_log.join(u' '), u"validate validate ok"_s);
     }
 
-    // ---- layout -----------------------------------------------------------------------------
-
+    // Design client 200x100, control at 10,10 50x20; the window grows by 100 x 60, then is made
+    // smaller than designed (refused).
     void resizerFollowsTheAnchors_data()
     {
-        QTest::addColumn<int>("anchors");
-        QTest::addColumn<QRect>("expected");
-        // Design client 200x100, control at 10,10 50x20; the window grows by 100 x 60.
-        QTest::newRow("top left") << int(Resizer::AnchorLeft | Resizer::AnchorTop) << QRect(10, 10, 50, 20);
-        QTest::newRow("all edges") << int(Resizer::All()) << QRect(10, 10, 150, 80);
-        QTest::newRow("bottom right") << int(Resizer::AnchorRight | Resizer::AnchorBottom) << QRect(110, 70, 50, 20);
-        QTest::newRow("left and right, bottom")
-            << int(Resizer::AnchorLeft | Resizer::AnchorRight | Resizer::AnchorBottom) << QRect(10, 70, 150, 20);
-        QTest::newRow("no anchors: with the centre") << 0 << QRect(60, 40, 50, 20);
+        tesrtest::rows({"top left|3|10,10,50,20", "all edges|15|10,10,150,80", "bottom right|12|110,70,50,20",
+                        "left and right, bottom|13|10,70,150,20", "no anchors: with the centre|0|60,40,50,20"});
     }
     void resizerFollowsTheAnchors()
     {
-        QFETCH(int, anchors);
-        QFETCH(QRect, expected);
+        const QStringList f = fields();
+        const QStringList r = f[1].split(u',');
         QWidget form;
         form.resize(200, 100);
         Resizer resizer(&form, QSize(200, 100));
-        auto* control = new QLabel(QStringLiteral("x"), &form);
-        resizer.Add(control, 10, 10, 50, 20, Resizer::Anchors(anchors));
-        QCOMPARE(control->geometry(), QRect(10, 10, 50, 20));
+        auto* control = new QLabel(u"x"_s, &form);
+        resizer.Add(control, 10, 10, 50, 20, Resizer::Anchors(f[0].toInt()));
         form.show();
         form.resize(300, 160);
-        QTRY_COMPARE(control->geometry(), expected);
-        QCOMPARE(form.minimumSize(), QSize(200, 100));
-        form.resize(150, 50); // never smaller than designed
+        QTRY_COMPARE(control->geometry(), QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt()));
+        form.resize(150, 50);
         QCOMPARE(form.size(), QSize(200, 100));
         QCOMPARE(control->geometry(), QRect(10, 10, 50, 20));
     }
@@ -487,10 +252,10 @@ private slots:
         GroupBox frame(m_window.get());
         frame.setGeometry(5, 5, 200, 80);
         frame.show();
-        QCOMPARE(frame.frameShape(), QFrame::StyledPanel);
         GroupBox line(m_window.get());
         line.setGeometry(5, 190, 300, 2);
         line.show();
+        QCOMPARE(frame.frameShape(), QFrame::StyledPanel);
         QCOMPARE(line.frameShape(), QFrame::HLine);
         frame.SetAppearance(GroupBox::Divider);
         QCOMPARE(frame.frameShape(), QFrame::HLine);

@@ -22,20 +22,19 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
 using tesr::Connection;
 using tesr::Recordset;
 
-int g_hostCalls = 0; // how often the module called its host
-
-QString fixQuotes(const QString& text)
+QString quoted(const QString& text) // a text between a statement's quotes
 {
     return QString(text).replace(u'\'', QStringLiteral("''"));
 }
 
-QString plain(const QVariant& value)
+QString plain(const QVariant& value) // money as plain decimal text, the rest as is
 {
     if (value.metaType().id() == QMetaType::Double)
         return tesr::Currency::fromDouble(value.toDouble()).value_or(tesr::Currency()).toPlainString();
@@ -52,10 +51,11 @@ class ExampleHost final : public tesr::SharedCodeLibrary,
                           tesr::HostActivity {
 public:
     ExampleHost(const tesr::ModuleEntry& module, QString url) : m_module(module), m_url(std::move(url)) {}
+    int connections = 0; // how often the module asked for the database
 
     std::unique_ptr<Connection> CurrentCompanyConn() override
     {
-        ++g_hostCalls;
+        ++connections;
         QString error;
         std::unique_ptr<Connection> conn(m_module.openConnection(m_url.toUtf8().constData(), &error));
         if (!conn)
@@ -64,7 +64,6 @@ public:
     }
     int ShowMessageStyle1(const QString& headline, const QString& explanation, int buttons, int) override
     {
-        ++g_hostCalls;
         std::fprintf(stderr, "message: %s / %s\n", qPrintable(headline), qPrintable(explanation));
         return buttons == ButtonsYesNo ? AnswerNo : ButtonsOk;
     }
@@ -74,15 +73,13 @@ public:
     }
     void ShowAndLogErrorMessage(const QString& headline, const QString& explanation, const QString& detail) override
     {
-        ++g_hostCalls;
         std::fprintf(stderr, "error: %s / %s / %s\n", qPrintable(headline), qPrintable(explanation),
                      qPrintable(detail));
     }
-    QString FixForSQLInsert(const QString& text) override { return fixQuotes(text); }
+    QString FixForSQLInsert(const QString& text) override { return quoted(text); }
     QString FixDateForSQLInsert(const tesr::OleDate& date) override
     {
-        return date.date().toString(QStringLiteral("yyyyMMdd")) + u' ' +
-               date.time().toString(QStringLiteral("HH:mm:ss"));
+        return date.date().toString(QStringLiteral("yyyyMMdd ")) + date.time().toString(QStringLiteral("HH:mm:ss"));
     }
     tesr::HostCommon& Common() override { return *this; }
     tesr::HostDatabase& Database() override { return *this; }
@@ -110,33 +107,29 @@ public:
     }
     tesr::Currency GetCustomerCredit(int id) override
     {
-        const QVariant v = first(QStringLiteral("SELECT SUM(Amount - Allocated) FROM Payments WHERE CustomerID = %1 "
-                                                "AND Allocated <> Amount")
-                                     .arg(id));
-        return tesr::Currency::fromVariant(v).value_or(tesr::Currency());
+        const QString sql = QStringLiteral("SELECT SUM(Amount - Allocated) FROM Payments WHERE CustomerID = %1 AND "
+                                           "Allocated <> Amount");
+        return tesr::Currency::fromVariant(first(sql.arg(id))).value_or(tesr::Currency());
     }
     QString BuildString(const QString& text, const QVariantList& values) override
     {
-        ++g_hostCalls;
-        QString result = text;
+        QString result = text; // markers {0} to {2}
         for (int i = 0; i < 3 && i < values.size(); ++i)
             result.replace(QStringLiteral("{%1}").arg(i), values[i].toString());
         return result;
     }
+    // A row as a JSON object of texts (a NULL column is JSON null).
     QString ExecuteSelect(const QString& statement) override
     {
-        QString row;
+        QJsonObject row;
+        bool seen = false;
         query(statement, [&](Recordset& rs) {
-            if (!row.isEmpty())
-                return;
-            QJsonObject object;
-            for (int i = 0; i < rs.FieldCount(); ++i) {
-                const QVariant v = rs.FieldValue(i);
-                object.insert(rs.FieldName(i), v.isNull() ? QJsonValue() : QJsonValue(plain(v)));
-            }
-            row = QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+            for (int i = 0; !seen && i < rs.FieldCount(); ++i)
+                row.insert(rs.FieldName(i),
+                           rs.FieldValue(i).isNull() ? QJsonValue() : QJsonValue(plain(rs.FieldValue(i))));
+            seen = true;
         });
-        return row;
+        return seen ? QString::fromUtf8(QJsonDocument(row).toJson(QJsonDocument::Compact)) : QString();
     }
     QString GetFieldValue(const QString& row, const QString& field, const QString& defaultText) override
     {
@@ -149,40 +142,31 @@ public:
     bool ExecuteUpdate(const QString& statement) override { return ExecuteNonQuery(statement) >= 0; }
     int CountRecordsEx(const QString& statement, Connection* connection) override
     {
-        ++g_hostCalls;
         auto rs = connection ? connection->OpenRecordset(statement) : nullptr;
-        const int count = rs && !rs->Eof() ? rs->FieldValue(0).toInt() : -1;
-        if (rs)
-            rs->Close();
-        return count;
+        return rs && !rs->Eof() ? rs->FieldValue(0).toInt() : -1;
     }
     bool ExecuteDeleteEx(const QString& statement, Connection* connection) override
     {
-        ++g_hostCalls;
         return connection && connection->Execute(statement);
     }
 
-    // Database
+    // Database: <Records><Record><Column>text</Column>...</Record></Records>, no element for NULL,
+    // dates as 2018-01-23T16:07:36, line breaks as &#13; and &#10;.
     QDomDocument ExecuteRead(const QString& statement) override
     {
         QDomDocument doc;
-        QDomElement records = doc.createElement(QStringLiteral("Records"));
-        doc.appendChild(records);
+        QDomElement records = doc.appendChild(doc.createElement(QStringLiteral("Records"))).toElement();
         const bool ok = query(statement, [&](Recordset& rs) {
-            QDomElement record = doc.createElement(QStringLiteral("Record"));
+            QDomElement record = records.appendChild(doc.createElement(QStringLiteral("Record"))).toElement();
             for (int i = 0; i < rs.FieldCount(); ++i) {
-                const QVariant v = rs.FieldValue(i);
-                if (v.isNull())
+                if (rs.FieldValue(i).isNull())
                     continue;
-                QString text = plain(v);
+                QString text = plain(rs.FieldValue(i));
                 if (text.size() == 19 && text[10] == u' ' && text[4] == u'-') // SQLite's date text
                     text[10] = u'T';
                 text.replace(u'\r', QStringLiteral("&#13;")).replace(u'\n', QStringLiteral("&#10;"));
-                QDomElement column = doc.createElement(rs.FieldName(i));
-                column.appendChild(doc.createTextNode(text));
-                record.appendChild(column);
+                record.appendChild(doc.createElement(rs.FieldName(i))).appendChild(doc.createTextNode(text));
             }
-            records.appendChild(record);
         });
         return ok ? doc : QDomDocument();
     }
@@ -203,59 +187,47 @@ public:
     }
     QString LastSQLErrorDescription() override { return m_lastError; }
 
-    // Options, Security
+    // Options, Security: no options set, one user with every right.
     QVariant GetUserOption(const QString&, const QString&, const QVariant& defaultValue) override
     {
-        ++g_hostCalls;
         return defaultValue;
     }
-    bool CanDo(int, int) override
-    {
-        ++g_hostCalls;
-        return true;
-    }
+    bool CanDo(int, int) override { return true; }
     int UserId() override { return 1; }
 
     // Activity
     void RecordCustomerActivityEx(int customerId, const QString& text, Connection* connection) override
     {
         if (connection)
-            connection->Execute(activity(customerId, text));
+            connection->Execute(activity("CustomerID", customerId, text));
     }
     void RecordCustomerActivity(int customerId, const QString& text) override
     {
-        ExecuteNonQuery(activity(customerId, text));
+        ExecuteNonQuery(activity("CustomerID", customerId, text));
     }
     void RecordOrderActivityEx(int orderId, const QString& text, Connection* connection) override
     {
         if (connection)
-            connection->Execute(QStringLiteral("INSERT INTO ActivityHistory (OrderID, Description, UserID) "
-                                               "VALUES(%1, '%2', 1)")
-                                    .arg(QString::number(orderId), fixQuotes(text)));
+            connection->Execute(activity("OrderID", orderId, text));
     }
 
 private:
-    static QString activity(int customerId, const QString& text)
+    static QString activity(const char* column, int id, const QString& text)
     {
-        return QStringLiteral("INSERT INTO ActivityHistory (CustomerID, Description, UserID) VALUES(%1, '%2', 1)")
-            .arg(QString::number(customerId), fixQuotes(text));
+        return QStringLiteral("INSERT INTO ActivityHistory (%1, Description, UserID) VALUES(%2, '%3', 1)")
+            .arg(QLatin1String(column), QString::number(id), quoted(text));
     }
-
     // Runs a query on a connection of its own and hands each row to the reader.
     template <class Reader> bool query(const QString& statement, Reader&& read)
     {
         auto conn = CurrentCompanyConn();
-        if (!conn)
-            return false;
-        auto rs = conn->OpenRecordset(statement);
+        auto rs = conn ? conn->OpenRecordset(statement) : nullptr;
         if (!rs || rs->State() != Recordset::adStateOpen) {
-            m_lastError = conn->LastError();
+            m_lastError = conn ? conn->LastError() : QStringLiteral("no connection");
             return false;
         }
         for (; !rs->Eof(); rs->MoveNext())
             read(*rs);
-        rs->Close();
-        conn->Close();
         return true;
     }
     QVariant first(const QString& statement)
@@ -263,9 +235,8 @@ private:
         QVariant value;
         bool seen = false;
         query(statement, [&](Recordset& rs) {
-            if (!seen)
+            if (!std::exchange(seen, true))
                 value = rs.FieldValue(0);
-            seen = true;
         });
         return value;
     }
@@ -275,40 +246,31 @@ private:
     QString m_lastError;
 };
 
-// Closes every modal window the module opens, a moment after it appeared, and notes its name.
+// Closes every modal window the module opens a moment after it appeared (once it has loaded
+// its data), and notes its name.
 class WindowCloser : public QObject {
 public:
     QStringList seen;
-
     WindowCloser()
     {
-        m_timer.setInterval(50);
-        QObject::connect(&m_timer, &QTimer::timeout, this, [this] { poll(); });
-        m_timer.start();
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || !modal->isVisible() || modal != m_current) {
+                m_current = modal && modal->isVisible() ? modal : nullptr;
+                m_shown.restart();
+                if (m_current)
+                    seen << modal->objectName();
+            } else if (m_shown.elapsed() >= 300) {
+                if (auto* dialog = qobject_cast<QDialog*>(modal))
+                    dialog->reject();
+                else
+                    modal->close();
+            }
+        });
+        m_timer.start(50);
     }
 
 private:
-    void poll()
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible()) {
-            m_current = nullptr;
-            return;
-        }
-        if (modal != m_current) {
-            m_current = modal;
-            m_shown.restart();
-            seen << modal->objectName();
-            return;
-        }
-        if (m_shown.elapsed() < 300) // let it load its data first
-            return;
-        if (auto* dialog = qobject_cast<QDialog*>(modal))
-            dialog->reject();
-        else
-            modal->close();
-    }
-
     QTimer m_timer;
     QPointer<QWidget> m_current;
     QElapsedTimer m_shown;
@@ -328,53 +290,41 @@ int main(int argc, char** argv)
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 4)
         return fail("usage: example_host LIBRARY DATABASE CUSTOMER-ID [--expect-window NAME]");
-    const QString libraryFile = args[1];
-    const QString database = args[2];
     const int customerId = args[3].toInt();
     const qsizetype expectAt = args.indexOf(QStringLiteral("--expect-window"));
-    const QString expectedWindow = expectAt > 0 && expectAt + 1 < args.size() ? args[expectAt + 1] : QString();
-
-    // The watchdog: nothing here may wait for a person.
-    QTimer::singleShot(60000, [] {
+    const QString expectedWindow = expectAt > 0 ? args.value(expectAt + 1) : QString();
+    QTimer::singleShot(60000, [] { // the watchdog: nothing here may wait for a person
         std::fprintf(stderr, "example_host: FAILED: still running after 60 s\n");
         std::_Exit(3);
     });
 
     // 1. Load the module and check that it speaks our version of the interface.
-    QLibrary library(libraryFile);
+    QLibrary library(args[1]);
     if (!library.load())
         return fail("cannot load the module:", library.errorString());
-    using ModuleFunction = const tesr::ModuleEntry* (*)();
-    auto moduleFunction = reinterpret_cast<ModuleFunction>(library.resolve("tesrpay5_module"));
-    if (!moduleFunction)
-        return fail("no tesrpay5_module in", libraryFile);
-    const tesr::ModuleEntry* module = moduleFunction();
+    auto moduleFunction = reinterpret_cast<const tesr::ModuleEntry* (*)()>(library.resolve("tesrpay5_module"));
+    const tesr::ModuleEntry* module = moduleFunction ? moduleFunction() : nullptr;
     if (!module || module->abiVersion != tesr::ModuleAbiVersion)
-        return fail("the module's interface version differs from this host's");
-    std::printf("loaded %s (%s)\n", qPrintable(libraryFile), module->description);
+        return fail("no tesrpay5_module of this host's interface version in", args[1]);
+    std::printf("loaded %s (%s)\n", qPrintable(args[1]), module->description);
 
     // 2. The company database, through the module's own connection layer.
-    QString error;
-    std::unique_ptr<Connection> conn(module->openConnection(database.toUtf8().constData(), &error));
-    if (!conn)
-        return fail("cannot open the database:", error);
-    auto rs = conn->OpenRecordset(QStringLiteral("SELECT CustomerName FROM Customers WHERE ID = %1").arg(customerId));
-    if (!rs || rs->Eof())
-        return fail("no such customer:", QString::number(customerId) + u' ' + conn->LastError());
-    std::printf("customer %d: %s\n", customerId, qPrintable(rs->Field(QStringLiteral("CustomerName")).toString()));
-    rs->Close();
-    conn->Close();
+    auto host = std::make_shared<ExampleHost>(*module, args[2]);
+    const QString name = host->GetCustomerName(customerId);
+    if (name.isEmpty())
+        return fail("no such customer (or no database):", args[3] + u' ' + host->LastSQLErrorDescription());
+    std::printf("customer %d: %s\n", customerId, qPrintable(name));
 
     // 3. Create the Library, hand it the host's services and open the screen.
-    auto host = std::make_shared<ExampleHost>(*module, database);
     tesr::ILibrary* payments = module->createLibrary();
     payments->Initialize(host);
     if (payments->GetSharedCodeLibrary() != host.get())
         return fail("the module did not keep the host's services");
     WindowCloser closer;
+    const int before = host->connections;
     payments->ShowCustomerPayments(customerId);
-    std::printf("windows closed: %s; host calls: %d\n", qPrintable(closer.seen.join(QStringLiteral(", "))),
-                g_hostCalls);
+    std::printf("windows closed: %s; connections asked for: %d\n", qPrintable(closer.seen.join(QStringLiteral(", "))),
+                host->connections - before);
 
     // 4. Let the module go.
     payments->PreTerminate();
@@ -383,13 +333,10 @@ int main(int argc, char** argv)
     module->destroyLibrary(payments);
     if (host.use_count() != 1)
         return fail("the module still holds the host's services");
-
-    if (!expectedWindow.isEmpty()) {
-        if (!closer.seen.contains(expectedWindow))
-            return fail("the screen never appeared:", expectedWindow);
-        if (g_hostCalls == 0)
-            return fail("the screen never called its host");
-    }
+    if (!expectedWindow.isEmpty() && !closer.seen.contains(expectedWindow))
+        return fail("the screen never appeared:", expectedWindow);
+    if (!expectedWindow.isEmpty() && host->connections == before)
+        return fail("the screen never called its host");
     std::printf("ok\n");
     return 0;
 }

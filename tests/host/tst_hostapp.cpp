@@ -1,150 +1,69 @@
-// The desktop program end to end: it is started the way a user starts it, with a database
-// of each kind, and must end cleanly with a clear message instead of a crash.
+// The desktop program end to end: started the way a user starts it, with a database of each
+// kind, it must end cleanly with a clear message instead of a crash.
+#include "support/Shorthand.h"
+#include "support/TestDatabase.h"
 #include "support/TestMain.h"
 
-#include "support/TestDatabase.h"
-
-#include <QFile>
 #include <QImage>
-#include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QUuid>
 
-namespace {
-
-struct Run {
-    int exitCode = -1;
-    bool crashed = true;
-    QString out;
-    QString err;
-};
-
-// Runs tesrhost with private config and data folders; the time limit is the watchdog.
-Run runHost(const QTemporaryDir& home, const QStringList& args)
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
-    env.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(TESRHOST_EXE), args);
-    Run run;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        run.err = QStringLiteral("(did not finish in time)");
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.crashed = process.exitStatus() != QProcess::NormalExit;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-} // namespace
+using namespace Qt::StringLiterals;
 
 class HostAppTest : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<QTemporaryDir> m_home;
+    tesrtest::ProgramRun run(const QStringList& args)
+    {
+        return tesrtest::runProgram(QStringLiteral(TESRHOST_EXE), args, m_home->path());
+    }
+
 private slots:
     void init() { m_home = tesrtest::makeTempDir(); }
 
-    // First start with nothing configured: the demo database is created in the data folder
-    // and the window shows it.
+    // First start with nothing configured: the demo database is created in the data folder and
+    // the window shows it, with nothing to tell the user.
     void firstStartCreatesTheDemo()
     {
-        const QString png = m_home->filePath(QStringLiteral("shot.png"));
-        const Run run = runHost(*m_home, {QStringLiteral("--screenshot"), png});
-        QVERIFY2(!run.crashed && run.exitCode == 0, qPrintable(run.err));
-        QVERIFY(QFile::exists(m_home->filePath(QStringLiteral("data/Varnholt/tesrhost/company.db"))));
-        const QImage shot(png);
-        QVERIFY(!shot.isNull());
-        QVERIFY(shot.width() >= 800 && shot.height() >= 500);
-        // Nothing to tell the user.
+        const QString png = m_home->filePath(u"shot.png"_s);
+        const auto r = run({"--screenshot", png});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY(QFile::exists(m_home->filePath(u"data/Varnholt/tesrhost/company.db"_s)));
+        QVERIFY(QImage(png).width() >= 800 && QImage(png).height() >= 500);
         for (const char* said : {"Error:", "Message:", "Question:"})
-            QVERIFY2(!run.err.contains(QLatin1StringView(said)), qPrintable(run.err));
-    }
-
-    void createDemoOnRequest()
-    {
-        const QString db = m_home->filePath(QStringLiteral("mine/demo.db"));
-        const Run run = runHost(*m_home, {QStringLiteral("--database"), db, QStringLiteral("--create-demo")});
-        QVERIFY2(!run.crashed && run.exitCode == 0, qPrintable(run.err));
-        QVERIFY(run.out.contains(QStringLiteral("demo.db")));
+            QVERIFY2(!r.err.contains(QLatin1StringView(said)), qPrintable(r.err));
+        const QString db = m_home->filePath(u"mine/demo.db"_s);
+        QVERIFY(run({"--database", db, "--create-demo"}).out.contains(u"demo.db"_s));
         QVERIFY(QFile::exists(db));
     }
 
-    void badDatabases_data()
+    // A bad database still brings the window up, empty, after the message; a bad command line
+    // ends with code 2 and says what is wrong.
+    void badStarts_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("missing") << "missing"
-                                 << "The company database was not found.";
-        QTest::newRow("foreign") << "foreign"
-                                 << "The file is not a company database.";
-        QTest::newRow("empty") << "empty"
-                               << "The file is not a company database.";
-        QTest::newRow("no schema") << "bare"
-                                   << "The database has no payment tables. Create them now?";
+        tesrtest::rows({"missing|-||0|The company database was not found.",
+                        "foreign|%PDF-1.4 not a database||0|The file is not a company database.",
+                        "empty|||0|The file is not a company database.",
+                        "grant|-|--grant 803|2|--grant expects permission:right",
+                        "config|-|--config /nonexistent/x.ini|2|does not exist"});
     }
-
-    void badDatabases()
+    void badStarts()
     {
-        QFETCH(QString, kind);
-        QFETCH(QString, message);
-        const QString db = m_home->filePath(QStringLiteral("company.db"));
-        if (kind == u"foreign") {
-            QFile f(db);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("%PDF-1.4 not a database at all");
-        } else if (kind == u"empty") {
-            QFile f(db);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-        } else if (kind == u"bare") {
-            const QString name = QUuid::createUuid().toString();
-            {
-                QSqlDatabase sqlite = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-                sqlite.setDatabaseName(db);
-                QVERIFY(sqlite.open());
-                QVERIFY(QSqlQuery(sqlite).exec(QStringLiteral("CREATE TABLE Notes (x TEXT)")));
-                sqlite.close();
-            }
-            QSqlDatabase::removeDatabase(name);
-        }
-        const QString png = m_home->filePath(QStringLiteral("shot.png"));
-        const Run run = runHost(*m_home, {QStringLiteral("--database"), db, QStringLiteral("--screenshot"), png});
-        QVERIFY2(!run.crashed && run.exitCode == 0, qPrintable(run.err));
-        QVERIFY2(run.err.contains(message), qPrintable(run.err));
-        QVERIFY(!QImage(png).isNull()); // the window still came up, empty
-        if (kind == u"missing")
-            QVERIFY(!QFile::exists(db));
+        const QStringList row = tesrtest::fields();
+        const QByteArray file = row[0].toUtf8(); // the database file's bytes; "-": none
+        const QStringList args = row[1].split(u' ', Qt::SkipEmptyParts);
+        const int exitCode = row[2].toInt();
+        const QString message = row[3];
+        const QString db = m_home->filePath(u"company.db"_s);
+        QFile f(db);
+        QVERIFY(file == "-" || (f.open(QIODevice::WriteOnly) && f.write(file) == file.size()));
+        f.close();
+        const QString png = m_home->filePath(u"shot.png"_s);
+        const auto r = run(args.isEmpty() ? QStringList{"--database", db, "--screenshot", png} : args);
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(QImage(png).isNull(), exitCode != 0);
+        QCOMPARE(QFile::exists(db), file != "-"); // nothing created behind the user's back
     }
-
-    void badCommandLine_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("grant") << QStringList{"--grant", "803"} << "--grant expects permission:right";
-        QTest::newRow("config") << QStringList{"--config", "/nonexistent/x.ini"} << "does not exist";
-    }
-
-    void badCommandLine()
-    {
-        QFETCH(QStringList, args);
-        QFETCH(QString, message);
-        const Run run = runHost(*m_home, args);
-        QVERIFY(!run.crashed);
-        QCOMPARE(run.exitCode, 2);
-        QVERIFY2(run.err.contains(message), qPrintable(run.err));
-    }
-
-private:
-    std::unique_ptr<QTemporaryDir> m_home;
 };
 
 TESR_TEST_MAIN(HostAppTest)

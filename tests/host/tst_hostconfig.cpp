@@ -1,224 +1,114 @@
-// The host's configuration: defaults, the INI file, command-line overrides and the regional
-// locale.
+// The host's configuration: defaults, the INI file, command-line overrides and the regional locale.
+#include "support/Shorthand.h"
+#include "support/TestDatabase.h"
 #include "support/TestMain.h"
 
 #include "host/HostConfig.h"
-#include "support/TestDatabase.h"
 
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFile>
 
 using tesr::host::HostConfig;
-
-namespace {
-
-void writeFile(const QString& path, const QByteArray& text)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-}
-
-// The configuration a command line gives, as the host builds it.
-std::optional<HostConfig> fromArgs(const QStringList& args, QString* error)
-{
-    QCommandLineParser parser;
-    HostConfig::addOptions(parser);
-    if (!parser.parse(QStringList{QStringLiteral("tesrhost")} + args)) {
-        *error = parser.errorText();
-        return std::nullopt;
-    }
-    return HostConfig::fromCommandLine(parser, error);
-}
-
-} // namespace
+using namespace Qt::StringLiterals;
 
 class HostConfigTest : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString write(const char* name, const QByteArray& text)
+    {
+        QFile file(m_dir->filePath(QString::fromLatin1(name)));
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+            qFatal("cannot write %s", name);
+        return file.fileName();
+    }
+    // The configuration a command line gives, as the host builds it.
+    static std::optional<HostConfig> fromArgs(const QStringList& args, QString* error)
+    {
+        QCommandLineParser parser;
+        HostConfig::addOptions(parser);
+        if (!parser.parse(QStringList{u"tesrhost"_s} + args)) {
+            *error = parser.errorText();
+            return std::nullopt;
+        }
+        return HostConfig::fromCommandLine(parser, error);
+    }
+
 private slots:
     void init() { m_dir = tesrtest::makeTempDir(); }
+    void cleanup() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void defaultsGiveUserOneEveryRight()
     {
-        const HostConfig config;
-        QCOMPARE(config.userId(), 1);
-        QVERIFY(config.canDo(803, 8));
-        QVERIFY(config.canDo(803, 32));
-        QVERIFY(config.canDo(303, 4));
-        QVERIFY(config.canDo(803, 8 | 32));
-        QVERIFY(!config.canDo(803, 0));
-        QVERIFY(config.usesDefaultDatabase());
-        QVERIFY(config.databaseUrl().endsWith(QStringLiteral("/company.db")));
-        QVERIFY(config.logFolder().endsWith(QStringLiteral("/logs")));
-        QVERIFY(config.locale().isEmpty());
-        QCOMPARE(config.option(QStringLiteral("Payments"), QStringLiteral("RequireCCDetails"), 7).toInt(), 7);
-    }
-
-    void missingFileKeepsDefaults()
-    {
         QString error;
-        const auto config = HostConfig::fromFile(m_dir->filePath(QStringLiteral("none.ini")), &error);
+        const auto config = HostConfig::fromFile(m_dir->filePath(u"none.ini"_s), &error); // missing: defaults
         QVERIFY2(config.has_value(), qPrintable(error));
+        QCOMPARE(config->userId(), 1);
+        QVERIFY(config->canDo(803, 8 | 32) && config->canDo(303, 4) && !config->canDo(803, 0));
         QVERIFY(config->usesDefaultDatabase());
-        QVERIFY(config->sourceFile().isEmpty());
+        QCOMPARE(config->option(u"Payments"_s, u"RequireCCDetails"_s, 7).toInt(), 7);
     }
 
-    void readsEveryKey()
+    // The file's values, a command line over them, saved and read back.
+    void fileOverridesAndSave()
     {
-        const QString path = m_dir->filePath(QStringLiteral("tesrhost.ini"));
-        writeFile(path, "[Database]\nURL=data/shop.db\n"
-                        "[User]\nID=17\n"
-                        "[Permissions]\nDefault=0\n803=40\n303=4\n"
-                        "[Options]\nPayments\\RequireCCDetails=1\nPayments\\Other=it's 100%\n"
-                        "[Regional]\nLocale=de_DE\n"
-                        "[Log]\nFolder=logs-here\n");
+        const QString ini = write("tesrhost.ini", "[Database]\nURL=data/shop.db\n[User]\nID=3\n"
+                                                  "[Permissions]\nDefault=0\n803=40\n"
+                                                  "[Options]\nPayments\\RequireCCDetails=0\nPayments\\Other=it's 100%\n"
+                                                  "[Regional]\nLocale=de_DE\n[Log]\nFolder=logs-here\n");
         QString error;
-        const auto config = HostConfig::fromFile(path, &error);
+        auto config = HostConfig::fromFile(ini, &error);
         QVERIFY2(config.has_value(), qPrintable(error));
-        // Relative paths are taken from the file's folder.
-        QCOMPARE(config->databaseUrl(), QDir(m_dir->path()).filePath(QStringLiteral("data/shop.db")));
-        QVERIFY(!config->usesDefaultDatabase());
-        QCOMPARE(config->userId(), 17);
-        QVERIFY(config->canDo(803, 8));
-        QVERIFY(config->canDo(803, 32));
-        QVERIFY(!config->canDo(803, 16));
-        QVERIFY(config->canDo(303, 4));
+        QCOMPARE(config->databaseUrl(),
+                 QDir(m_dir->path()).filePath(u"data/shop.db"_s)); // from its folder
+        QCOMPARE(config->logFolder(), QDir(m_dir->path()).filePath(u"logs-here"_s));
+        QVERIFY(config->canDo(803, 8) && config->canDo(803, 32) && !config->canDo(803, 16));
         QVERIFY(!config->canDo(101, 1)); // Default=0: unlisted permissions hold nothing
-        QCOMPARE(config->option(QStringLiteral("Payments"), QStringLiteral("RequireCCDetails"), 0).toInt(), 1);
-        QCOMPARE(config->option(QStringLiteral("payments"), QStringLiteral("requireccdetails"), 0).toInt(), 1);
-        QCOMPARE(config->option(QStringLiteral("Payments"), QStringLiteral("Other")).toString(),
-                 QStringLiteral("it's 100%"));
-        QCOMPARE(config->locale(), QStringLiteral("de_DE"));
-        QCOMPARE(config->logFolder(), QDir(m_dir->path()).filePath(QStringLiteral("logs-here")));
-        QCOMPARE(config->sourceFile(), QFileInfo(path).absoluteFilePath());
-    }
-
-    void badFileValues_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QString>("mentioned");
-        QTest::newRow("user id") << QByteArray("[User]\nID=abc\n") << "[User] ID";
-        QTest::newRow("rights") << QByteArray("[Permissions]\n803=lots\n") << "[Permissions] 803";
-        QTest::newRow("permission") << QByteArray("[Permissions]\nsales=4\n") << "sales";
-        QTest::newRow("option without section") << QByteArray("[Options]\nRequireCCDetails=1\n") << "RequireCCDetails";
-    }
-
-    void badFileValues()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(QString, mentioned);
-        const QString path = m_dir->filePath(QStringLiteral("bad.ini"));
-        writeFile(path, text);
-        QString error;
-        QVERIFY(!HostConfig::fromFile(path, &error).has_value());
-        QVERIFY2(error.contains(mentioned), qPrintable(error));
-    }
-
-    void unreadableFile()
-    {
-        // A folder where the file should be.
-        const QString path = m_dir->filePath(QStringLiteral("folder.ini"));
-        QVERIFY(QDir().mkpath(path));
-        QString error;
-        QVERIFY(!HostConfig::fromFile(path, &error).has_value());
-        QVERIFY(error.contains(QStringLiteral("cannot be read")));
-    }
-
-    void saveReadsBack()
-    {
-        HostConfig config;
-        config.setDatabaseUrl(m_dir->filePath(QStringLiteral("x.db")));
-        config.setUserId(5);
-        config.setDefaultRights(0);
-        config.setRights(803, 8);
-        config.setOption(QStringLiteral("Payments"), QStringLiteral("RequireCCDetails"), 1);
-        config.setLocale(QStringLiteral("fr_FR"));
-        config.setLogFolder(m_dir->filePath(QStringLiteral("l")));
-        const QString path = m_dir->filePath(QStringLiteral("saved.ini"));
-        QVERIFY(config.save(path));
-
-        const auto back = HostConfig::fromFile(path);
-        QVERIFY(back.has_value());
-        QCOMPARE(back->databaseUrl(), config.databaseUrl());
-        QCOMPARE(back->userId(), 5);
-        QVERIFY(back->canDo(803, 8));
-        QVERIFY(!back->canDo(803, 32));
-        QVERIFY(!back->canDo(303, 4));
-        QCOMPARE(back->option(QStringLiteral("Payments"), QStringLiteral("RequireCCDetails")).toInt(), 1);
-        QCOMPARE(back->locale(), QStringLiteral("fr_FR"));
-        QCOMPARE(back->logFolder(), config.logFolder());
-        // The file keeps the documented layout.
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll().contains("Payments\\RequireCCDetails=1"));
-    }
-
-    void commandLineOverrides()
-    {
-        const QString ini = m_dir->filePath(QStringLiteral("base.ini"));
-        writeFile(ini, "[User]\nID=3\n[Permissions]\nDefault=0\n803=8\n[Options]\nPayments\\RequireCCDetails=0\n");
-        QString error;
-        const auto config = fromArgs(
-            {QStringLiteral("--config"), ini, QStringLiteral("--database"), QStringLiteral("other.db"),
-             QStringLiteral("--user"), QStringLiteral("17"), QStringLiteral("--grant"), QStringLiteral("803:32"),
-             QStringLiteral("--grant"), QStringLiteral("303:4"), QStringLiteral("--deny"), QStringLiteral("803:8"),
-             QStringLiteral("--option"), QStringLiteral("Payments/RequireCCDetails=1"), QStringLiteral("--locale"),
-             QStringLiteral("de_DE"), QStringLiteral("--log-dir"), m_dir->filePath(QStringLiteral("L"))},
-            &error);
+        QCOMPARE(config->option(u"payments"_s, u"other"_s).toString(), u"it's 100%"_s);
+        QCOMPARE(config->locale(), u"de_DE"_s);
+        const QString url = u"postgresql://clerk@db.example:5433/company"_s;
+        config = fromArgs({"--config", ini, "--database", url, "--user", "17", "--grant", "303:4", "--deny", "803:8",
+                           "--option", "Payments/RequireCCDetails=1", "--locale", "fr_FR", "--log-dir",
+                           m_dir->filePath("L")},
+                          &error);
         QVERIFY2(config.has_value(), qPrintable(error));
-        QCOMPARE(config->databaseUrl(), QDir::current().absoluteFilePath(QStringLiteral("other.db")));
+        QCOMPARE(config->databaseUrl(), url); // server URLs pass unchanged
         QCOMPARE(config->userId(), 17);
-        QVERIFY(!config->canDo(803, 8));
-        QVERIFY(config->canDo(803, 32));
-        QVERIFY(config->canDo(303, 4));
-        QCOMPARE(config->option(QStringLiteral("Payments"), QStringLiteral("RequireCCDetails")).toString(),
-                 QStringLiteral("1"));
-        QCOMPARE(config->locale(), QStringLiteral("de_DE"));
-        QCOMPARE(config->logFolder(), m_dir->filePath(QStringLiteral("L")));
+        QVERIFY(!config->canDo(803, 8) && config->canDo(803, 32) && config->canDo(303, 4));
+        QCOMPARE(config->option(u"Payments"_s, u"RequireCCDetails"_s).toString(), u"1"_s);
+        const QString saved = m_dir->filePath(u"saved.ini"_s);
+        QVERIFY(config->save(saved));
+        const auto back = HostConfig::fromFile(saved);
+        QCOMPARE(back->databaseUrl(), url);
+        QCOMPARE(back->userId(), 17);
+        QVERIFY(!back->canDo(803, 8) && back->canDo(803, 32) && back->canDo(303, 4) && !back->canDo(101, 1));
+        QCOMPARE(back->option(u"Payments"_s, u"RequireCCDetails"_s).toInt(), 1);
+        QCOMPARE(back->locale() + back->logFolder(), u"fr_FR"_s + m_dir->filePath("L"));
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll().contains("Payments\\RequireCCDetails=1"));
     }
 
-    void denyOnEveryRightKeepsTheOthers()
+    // A file's text or a command line, and what the message names.
+    void badValuesAreNamed_data()
     {
+        tesrtest::rows({"user id|[User]\nID=abc||[User] ID", "rights|[Permissions]\n803=lots||[Permissions] 803",
+                        "permission|[Permissions]\nsales=4||sales",
+                        "option without section|[Options]\nRequireCCDetails=1||RequireCCDetails",
+                        "grant without right||--grant 803|--grant", "grant not numbers||--grant a:b|--grant",
+                        "deny||--deny 803:|--deny", "user||--user bob|--user",
+                        "option without value||--option Payments/Require|--option",
+                        "missing config||--config /nonexistent/x.ini|does not exist",
+                        "a folder for a file||--config .|cannot be read"});
+    }
+    void badValuesAreNamed()
+    {
+        const QStringList f = tesrtest::fields();
+        const QByteArray file = f[0].toUtf8();
+        QStringList args = f[1].split(u' ', Qt::SkipEmptyParts);
+        const QString mentioned = f[2];
         QString error;
-        const auto config = fromArgs(
-            {QStringLiteral("--config"), writeEmptyIni(), QStringLiteral("--deny"), QStringLiteral("803:32")}, &error);
-        QVERIFY2(config.has_value(), qPrintable(error));
-        QVERIFY(!config->canDo(803, 32));
-        QVERIFY(config->canDo(803, 8));
-        QVERIFY(config->canDo(303, 4));
-    }
-
-    void serverUrlsPassUnchanged()
-    {
-        QString error;
-        const QString url = QStringLiteral("postgresql://clerk@db.example:5433/company");
-        const auto config =
-            fromArgs({QStringLiteral("--config"), writeEmptyIni(), QStringLiteral("--database"), url}, &error);
-        QVERIFY2(config.has_value(), qPrintable(error));
-        QCOMPARE(config->databaseUrl(), url);
-        QVERIFY(!config->usesDefaultDatabase());
-    }
-
-    void badCommandLine_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("mentioned");
-        QTest::newRow("grant without right") << QStringList{"--grant", "803"} << "--grant";
-        QTest::newRow("grant not numbers") << QStringList{"--grant", "a:b"} << "--grant";
-        QTest::newRow("deny") << QStringList{"--deny", "803:"} << "--deny";
-        QTest::newRow("user") << QStringList{"--user", "bob"} << "--user";
-        QTest::newRow("option without key") << QStringList{"--option", "Payments=1"} << "--option";
-        QTest::newRow("option without value") << QStringList{"--option", "Payments/RequireCCDetails"} << "--option";
-        QTest::newRow("missing config") << QStringList{"--config", "/nonexistent/tesrhost.ini"} << "does not exist";
-    }
-
-    void badCommandLine()
-    {
-        QFETCH(QStringList, args);
-        QFETCH(QString, mentioned);
-        QString error;
+        if (!file.isEmpty())
+            args = QStringList{"--config", write("bad.ini", file)};
         QVERIFY(!fromArgs(args, &error).has_value());
         QVERIFY2(error.contains(mentioned), qPrintable(error));
     }
@@ -226,30 +116,15 @@ private slots:
     void localeApplies()
     {
         HostConfig config;
-        config.setLocale(QStringLiteral("de_DE"));
+        config.setLocale(u"de_DE"_s);
         QVERIFY(config.applyLocale());
-        QCOMPARE(QLocale().decimalPoint(), QStringLiteral(","));
-
-        config.setLocale(QStringLiteral("xx_nowhere"));
+        QCOMPARE(QLocale().decimalPoint(), u","_s);
+        config.setLocale(u"xx_nowhere"_s);
         QString error;
         QVERIFY(!config.applyLocale(&error));
-        QVERIFY(error.contains(QStringLiteral("xx_nowhere")));
-        QCOMPARE(QLocale().decimalPoint(), QStringLiteral(",")); // unchanged
-
-        config.setLocale(QString());
-        QVERIFY(config.applyLocale()); // empty: the system's stays
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QVERIFY(error.contains(u"xx_nowhere"_s));
+        QCOMPARE(QLocale().decimalPoint(), u","_s); // unchanged
     }
-
-private:
-    QString writeEmptyIni()
-    {
-        const QString path = m_dir->filePath(QStringLiteral("empty.ini"));
-        writeFile(path, "");
-        return path;
-    }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
 };
 
 TESR_TEST_MAIN(HostConfigTest)

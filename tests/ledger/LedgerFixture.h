@@ -1,19 +1,13 @@
 #pragma once
 
-// A company database for the ledger tests on the test program's engine (see
-// support/TestDatabase.h): a real SQLite file or PostgreSQL database with the schema that
-// createSchema makes, one SqlConnection on it, and small readers for assertions.
+// Shared by the ledger tests, over a tesrtest::TestDatabase (a real SQLite file or PostgreSQL
+// database of the test program's engine, with the company schema).
 
-#include "ledger/Schema.h"
+#include "ledger/Statements.h"
 #include "platform/SqlConnection.h"
 #include "support/TestDatabase.h"
-#include "values/Currency.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QString>
-#include <QTemporaryDir>
-#include <QVariant>
 
 #include <memory>
 
@@ -21,87 +15,50 @@ namespace ledgertest {
 
 using tesrtest::onPostgres;
 
-inline tesr::DatabaseUrl sqliteUrl(const QString& path, int busyTimeoutMs = 5000)
+// What each engine says in its own words.
+inline QString says(const char* sqlite, const char* postgres)
 {
-    tesr::DatabaseUrl url;
-    url.engine = tesr::ledger::Engine::SQLite;
-    url.path = path;
-    url.busyTimeoutMs = busyTimeoutMs;
-    return url;
+    return QString::fromUtf8(onPostgres() ? postgres : sqlite);
 }
 
-// Single quotes doubled: how every typed value reaches a quoted marker.
-inline QString quoted(const QString& text)
+// The engine session under a fixture's connection.
+inline tesr::SqlConnection& session(tesrtest::TestDatabase& db)
 {
-    QString copy = text;
-    return copy.replace(u'\'', QStringLiteral("''"));
+    return static_cast<tesr::SqlConnection&>(db.connection());
 }
 
-class LedgerFile {
-public:
-    LedgerFile() : scratch(tesrtest::ScratchDatabase::Contents::Schema)
-    {
-        engine = scratch.engine();
-        path = scratch.url();
-        connection = tesr::SqlConnection::open(scratch.databaseUrl(), &error);
-    }
+// Another session on the same database, waiting at most busyTimeoutMs for another's lock.
+inline std::unique_ptr<tesr::SqlConnection> openAnother(const tesrtest::TestDatabase& db, int busyTimeoutMs = 5000)
+{
+    auto url = tesr::DatabaseUrl::parse(db.url());
+    url->busyTimeoutMs = busyTimeoutMs;
+    return tesr::SqlConnection::open(*url);
+}
 
-    bool ok() const { return connection != nullptr; }
+// The shared allocation statements, filled as the screens fill them (by ID when orderId > 0).
+inline QString applyCommand(qint64 payment, const QString& uniqueId, const QString& amount, int orderId = 0)
+{
+    return tesr::ledger::FillMarkers(orderId > 0 ? tesr::ledger::ApplyAllocationByID
+                                                 : tesr::ledger::ApplyAllocationByUniqueID,
+                                     {{u"<pid>", QString::number(payment)},
+                                      {u"<oid>", QString::number(orderId)},
+                                      {u"<ouid>", uniqueId},
+                                      {u"<a>", amount}});
+}
+inline QString removeCommand(qint64 allocation, qint64 payment, const QString& uniqueId, const QString& amount)
+{
+    return tesr::ledger::FillMarkers(tesr::ledger::RemoveAllocation, {{u"<aid>", QString::number(allocation)},
+                                                                      {u"<pid>", QString::number(payment)},
+                                                                      {u"<ouid>", uniqueId},
+                                                                      {u"<a>", amount}});
+}
 
-    std::unique_ptr<tesr::SqlConnection> openAnother(int busyTimeoutMs = 5000) const
-    {
-        QString why;
-        return tesr::SqlConnection::open(scratch.databaseUrl(busyTimeoutMs), &why);
-    }
-
-    // Runs a command through the connection; false (with the reason in `error`) on failure.
-    bool exec(const QString& command)
-    {
-        if (connection->Execute(command))
-            return true;
-        error = connection->LastError();
-        return false;
-    }
-
-    // Runs engine-native SQL on the session underneath (triggers, catalogue questions).
-    bool native(const QString& sql)
-    {
-        QSqlQuery query(connection->database());
-        if (query.exec(sql))
-            return true;
-        error = query.lastError().text();
-        return false;
-    }
-
-    qint64 insert(const QString& statement)
-    {
-        const qint64 id = connection->ExecuteInsert(statement);
-        if (id < 1)
-            error = connection->LastError();
-        return id;
-    }
-
-    // The first value of the first row; an invalid QVariant when there is none.
-    QVariant scalar(const QString& statement)
-    {
-        auto rs = connection->OpenRecordset(statement);
-        if (!rs) {
-            error = connection->LastError();
-            return QVariant();
-        }
-        return rs->Eof() ? QVariant() : rs->FieldValue(0);
-    }
-    int count(const QString& statement) { return scalar(statement).toInt(); }
-    tesr::Currency money(const QString& statement)
-    {
-        return tesr::Currency::fromVariant(scalar(statement)).value_or(tesr::Currency::fromRaw(-999999999));
-    }
-
-    tesrtest::ScratchDatabase scratch;
-    tesr::ledger::Engine engine = tesr::ledger::Engine::SQLite;
-    QString path; // the file (SQLite) or the URL (PostgreSQL)
-    QString error;
-    std::unique_ptr<tesr::SqlConnection> connection;
-};
+// Rows whose figures disagree with the allocations or the order's total (to the fourth
+// decimal), and payments allocated beyond their amount: 0 when the ledger is in step.
+inline const char* const OutOfStep =
+    "SELECT (SELECT COUNT(*) FROM Payments p WHERE p.Allocated > p.Amount OR p.Allocated <> round((SELECT "
+    "COALESCE(SUM(a.Amount), 0) FROM PaymentAllocations a WHERE a.PaymentID = p.ID), 4)) + (SELECT COUNT(*) FROM "
+    "Orders o WHERE o.Payments <> round((SELECT COALESCE(SUM(a.Amount), 0) FROM PaymentAllocations a WHERE "
+    "a.OrderUniqueID = o.UniqueID), 4)) + (SELECT COUNT(*) FROM Orders WHERE Balance <> round(Total - Payments, 4))";
 
 } // namespace ledgertest

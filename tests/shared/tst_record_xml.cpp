@@ -4,267 +4,96 @@
 
 #include "shared/modSharedXML.h"
 
-#include <QtTest>
-
-#include <limits>
-
 using namespace tesr;
 using namespace tesr::modSharedXML;
-
-namespace {
-
-// A document with one record whose columns are given as raw XML.
-QDomDocument recordDocument(const QString& columnsXml)
-{
-    QDomDocument doc;
-    if (!doc.setContent(QStringLiteral("<Records><Record>%1</Record></Records>").arg(columnsXml)))
-        qFatal("test document does not parse: %s", qPrintable(columnsXml));
-    return doc;
-}
-
-QDomElement firstRecord(const QDomDocument& doc)
-{
-    return SelectSingleNode(doc, QStringLiteral("Records/Record"));
-}
-
-} // namespace
+using namespace Qt::StringLiterals;
 
 class RecordXmlTest : public QObject {
     Q_OBJECT
 
+    // The first record of a document whose records hold the given columns as raw XML.
+    QDomDocument m_doc;
+    QDomElement record(const QString& columns)
+    {
+        if (!m_doc.setContent("<Records><Record>" + columns + "</Record><Record><N>2</N></Record></Records>"))
+            qFatal("test document does not parse: %s", qPrintable(columns));
+        return SelectSingleNode(m_doc, u"Records/Record"_s);
+    }
+
 private slots:
-    void selectRecord()
-    {
-        QDomDocument doc;
-        QVERIFY(bool(doc.setContent(
-            QStringLiteral("<Records><Record><ID>1</ID></Record><Record><ID>2</ID></Record></Records>"))));
-        const QDomElement record = firstRecord(doc);
-        QVERIFY(!record.isNull());
-        QCOMPARE(GetNodeLong(QStringLiteral("ID"), record), 1); // the first row only
+    void cleanup() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
-        QDomDocument empty;
-        QVERIFY(bool(empty.setContent(QStringLiteral("<Records/>"))));
-        QVERIFY(firstRecord(empty).isNull());
-        QVERIFY(firstRecord(QDomDocument()).isNull());
-        QVERIFY(SelectSingleNode(doc, QStringLiteral("Records//Record")).isNull());
-        QVERIFY(SelectSingleNode(doc, QStringLiteral("Other/Record")).isNull());
-    }
-
-    void text_data()
+    void noRecord()
     {
-        QTest::addColumn<QString>("columns");
-        QTest::addColumn<QString>("column");
-        QTest::addColumn<QString>("defaultText");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("missing element") << "<Memo>x</Memo>"
-                                         << "Description"
-                                         << ""
-                                         << "";
-        QTest::newRow("empty element") << "<Description/>"
-                                       << "Description"
-                                       << ""
-                                       << "";
-        QTest::newRow("empty element, other default") << "<Description></Description>"
-                                                      << "Description"
-                                                      << "d"
-                                                      << "d";
-        QTest::newRow("missing, other default") << ""
-                                                << "Description"
-                                                << "d"
-                                                << "d";
-        QTest::newRow("value") << "<CustomerName>Acme &amp; Co</CustomerName>"
-                               << "CustomerName"
-                               << ""
-                               << "Acme & Co";
-        QTest::newRow("line-break entities") << "<Description>one&amp;#13;&amp;#10;two</Description>"
-                                             << "Description"
-                                             << ""
-                                             << "one\r\ntwo";
-        QTest::newRow("blanks kept") << "<Description>  a  </Description>"
-                                     << "Description"
-                                     << ""
-                                     << "  a  ";
-        QTest::newRow("not a valid path") << "<Description>x</Description>"
-                                          << "Description[1]"
-                                          << "d"
-                                          << "d";
-        QTest::newRow("name with a blank") << "<Description>x</Description>"
-                                           << "Amount Due"
-                                           << "d"
-                                           << "d";
-        QTest::newRow("empty column name") << "<Description>x</Description>"
-                                           << ""
-                                           << "d"
-                                           << "d";
-        QTest::newRow("case counts") << "<Description>x</Description>"
-                                     << "description"
-                                     << ""
-                                     << "";
-    }
-    void text()
-    {
-        QFETCH(QString, columns);
-        QFETCH(QString, column);
-        QFETCH(QString, defaultText);
-        QFETCH(QString, expected);
-        const QDomDocument doc = recordDocument(columns);
-        QCOMPARE(GetNodeText(column, firstRecord(doc), defaultText), expected);
-    }
-
-    void noRecordGivesDefaults()
-    {
+        QVERIFY(SelectSingleNode(QDomDocument(), u"Records/Record"_s).isNull());
+        QCOMPARE(GetNodeLong(u"N"_s, record({})), 0); // the first record only
+        QVERIFY(SelectSingleNode(m_doc, u"Records//Record"_s).isNull());
+        QVERIFY(SelectSingleNode(m_doc, u"Other/Record"_s).isNull());
         const QDomElement none;
-        QCOMPARE(GetNodeText(QStringLiteral("A"), none, QStringLiteral("d")), QStringLiteral("d"));
-        QCOMPARE(GetNodeLong(QStringLiteral("A"), none, 7), 7);
-        QCOMPARE(GetNodeCurrency(QStringLiteral("A"), none, Currency::fromUnits(3)), Currency::fromUnits(3));
-        QCOMPARE(GetNodeDate(QStringLiteral("A"), none), OleDate::absent());
+        QCOMPARE(GetNodeText(u"A"_s, none, u"d"_s), u"d"_s);
+        QCOMPARE(GetNodeLong(u"A"_s, none, 7), 7);
+        QCOMPARE(GetNodeCurrency(u"A"_s, none, Currency::fromUnits(3)), Currency::fromUnits(3));
+        QCOMPARE(GetNodeDate(u"A"_s, none), OleDate::absent());
     }
 
-    void unescape_data()
+    // One value read every way: column N of a record, the default "7" for each reader.
+    void values_data()
     {
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("reader");
+        QTest::addColumn<QString>("columns");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("cr lf") << "a&#13;&#10;b"
-                               << "a\r\nb";
-        QTest::newRow("lf alone") << "a&#10;b"
-                                  << "a\nb";
-        QTest::newRow("twice") << "&#13;&#13;"
-                               << "\r\r";
-        QTest::newRow("other entities stay") << "&amp;&#9;&lt;"
-                                             << "&amp;&#9;&lt;";
-        QTest::newRow("nothing") << "plain"
-                                 << "plain";
+        auto row = [](const char* reader, const char* columns, const char* expected) {
+            QTest::addRow("%s %s", reader, columns) << reader << columns << expected;
+        };
+        row("text", "", "7");
+        row("text", "<N/>", "7");
+        row("text", "<N>Acme &amp; Co</N>", "Acme & Co");
+        row("text", "<N>one&amp;#13;&amp;#10;two&amp;#9;</N>", "one\r\ntwo&#9;");
+        row("text", "<N>  a  </N>", "  a  ");
+        row("text", "<n>x</n>", "7"); // case counts
+        row("long", "<N>1,234</N>", "7");
+        row("long", "<N> -12 </N>", "-12");
+        row("long", "<N>2.5</N>", "2");
+        row("long", "<N>-3.5</N>", "-4");
+        row("long", "<N>1e3</N>", "1000");
+        row("long", "<N>-2147483648</N>", "-2147483648");
+        row("long", "<N>2147483647.5</N>", "0"); // beyond 32 bits after rounding
+        row("long", "<N>99999999999999999999999</N>", "0");
+        row("money", "<N>123.4500</N>", "123.45");
+        row("money", "<N>abc</N>", "7");
+        row("money", "<N>0.00005</N>", "0");
+        row("money", "<N>1.5e+2</N>", "150");
+        row("money", "<N>1e30</N>", "0");
+        row("date", "<N>2018-01-23T16:07:36.997</N>", "2018-01-23T16:07:36");
+        row("date", "<N>2018-01-23T16:07</N>", "2018-01-23T16:07:00");
+        row("date", "<N>2018-01-23-99T16:07:36Tjunk</N>", "2018-01-23T16:07:36");
+        for (const char* bad : {"2018-01-23", "2018-02-30T10:00:00", "2018-01-23T25:00:00", "2018-01-23T16",
+                                "2018-01T16:07:36", "2018-01-23T16:07:36Z", "yesterdayT16:07"})
+            row("date", qPrintable(u"<N>%1</N>"_s.arg(QLatin1String(bad))), "1900-01-01T00:00:00");
     }
-    void unescape()
+    void values()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, expected);
-        QCOMPARE(UnescapeXMLText(text), expected);
-    }
-
-    void wholeNumber_data()
-    {
-        QTest::addColumn<QString>("columns");
-        QTest::addColumn<int>("defaultValue");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("missing") << "" << 0 << 0;
-        QTest::newRow("missing, other default") << "" << 7 << 7;
-        QTest::newRow("empty") << "<N/>" << 7 << 7;
-        QTest::newRow("letters give the default") << "<N>abc</N>" << 7 << 7;
-        QTest::newRow("grouped is not numeric") << "<N>1,234</N>" << 7 << 7;
-        QTest::newRow("digits") << "<N>12</N>" << 7 << 12;
-        QTest::newRow("negative") << "<N>-12</N>" << 7 << -12;
-        QTest::newRow("blanks") << "<N> 12 </N>" << 7 << 12;
-        QTest::newRow("2.5 to even") << "<N>2.5</N>" << 7 << 2;
-        QTest::newRow("3.5 to even") << "<N>3.5</N>" << 7 << 4;
-        QTest::newRow("-2.5 to even") << "<N>-2.5</N>" << 7 << -2;
-        QTest::newRow("exponent") << "<N>1e3</N>" << 7 << 1000;
-        QTest::newRow("largest") << "<N>2147483647</N>" << 7 << std::numeric_limits<qint32>::max();
-        QTest::newRow("smallest") << "<N>-2147483648</N>" << 7 << std::numeric_limits<qint32>::min();
-        QTest::newRow("beyond 32 bits gives 0") << "<N>2147483648</N>" << 7 << 0;
-        QTest::newRow("below 32 bits gives 0") << "<N>-2147483649</N>" << 7 << 0;
-        QTest::newRow("rounds beyond 32 bits") << "<N>2147483647.5</N>" << 7 << 0;
-        QTest::newRow("far beyond gives 0") << "<N>99999999999999999999999</N>" << 7 << 0;
-    }
-    void wholeNumber()
-    {
+        QFETCH(QString, reader);
         QFETCH(QString, columns);
-        QFETCH(int, defaultValue);
-        QFETCH(int, expected);
-        const QDomDocument doc = recordDocument(columns);
-        QCOMPARE(GetNodeLong(QStringLiteral("N"), firstRecord(doc), defaultValue), expected);
-    }
-
-    void money_data()
-    {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("columns");
-        QTest::addColumn<qint64>("defaultRaw");
-        QTest::addColumn<qint64>("expectedRaw");
-        QTest::newRow("four decimals") << "en_US"
-                                       << "<Amount>123.4500</Amount>" << qint64(0) << qint64(1234500);
-        QTest::newRow("same under de") << "de_DE"
-                                       << "<Amount>123.4500</Amount>" << qint64(0) << qint64(1234500);
-        QTest::newRow("missing") << "en_US"
-                                 << "" << qint64(70000) << qint64(70000);
-        QTest::newRow("letters") << "en_US"
-                                 << "<Amount>abc</Amount>" << qint64(70000) << qint64(70000);
-        QTest::newRow("negative") << "en_US"
-                                  << "<Amount>-5.25</Amount>" << qint64(0) << qint64(-52500);
-        QTest::newRow("fifth decimal to even") << "en_US"
-                                               << "<Amount>0.00005</Amount>" << qint64(7) << qint64(0);
-        QTest::newRow("as a double writes it") << "en_US"
-                                               << "<Amount>1.5e+2</Amount>" << qint64(7) << qint64(1500000);
-        QTest::newRow("beyond range gives 0") << "en_US"
-                                              << "<Amount>1e30</Amount>" << qint64(7) << qint64(0);
-    }
-    void money()
-    {
-        QFETCH(QString, locale);
-        QFETCH(QString, columns);
-        QFETCH(qint64, defaultRaw);
-        QFETCH(qint64, expectedRaw);
-        QLocale::setDefault(QLocale(locale));
-        const QDomDocument doc = recordDocument(columns);
-        const Currency value =
-            GetNodeCurrency(QStringLiteral("Amount"), firstRecord(doc), Currency::fromRaw(defaultRaw));
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        QCOMPARE(value.raw(), expectedRaw);
-    }
-
-    void parseDate_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected"); // empty: the default
-        QTest::newRow("date and time") << "2018-01-23T16:07:36"
-                                       << "2018-01-23T16:07:36";
-        QTest::newRow("midnight") << "2018-01-23T00:00:00"
-                                  << "2018-01-23T00:00:00";
-        QTest::newRow("no seconds") << "2018-01-23T16:07"
-                                    << "2018-01-23T16:07:00";
-        QTest::newRow("fraction cut off") << "2018-01-23T16:07:36.997"
-                                          << "2018-01-23T16:07:36";
-        QTest::newRow("no T") << "2018-01-23"
-                              << "";
-        QTest::newRow("empty") << ""
-                               << "";
-        QTest::newRow("no 30 February") << "2018-02-30T10:00:00"
-                                        << "";
-        QTest::newRow("hour 25") << "2018-01-23T25:00:00"
-                                 << "";
-        QTest::newRow("hours alone") << "2018-01-23T16"
-                                     << "";
-        QTest::newRow("two date pieces") << "2018-01T16:07:36"
-                                         << "";
-        QTest::newRow("pieces after the third hyphen ignored") << "2018-01-23-99T16:07:36"
-                                                               << "2018-01-23T16:07:36";
-        QTest::newRow("text after a second T ignored") << "2018-01-23T16:07:36Tjunk"
-                                                       << "2018-01-23T16:07:36";
-        QTest::newRow("zone suffix refused") << "2018-01-23T16:07:36Z"
-                                             << "";
-        QTest::newRow("letters") << "yesterdayT16:07"
-                                 << "";
-    }
-    void parseDate()
-    {
-        QFETCH(QString, text);
         QFETCH(QString, expected);
-        const OleDate fallback = OleDate::absent();
-        const OleDate result = ParseXMLDate(text, fallback);
-        QCOMPARE(result.toIsoString(), expected.isEmpty() ? fallback.toIsoString() : expected);
+        const QDomElement r = record(columns);
+        if (reader == "money")
+            QLocale::setDefault(QLocale(u"de_DE"_s)); // documents do not follow the user's settings
+        const QString n = u"N"_s;
+        if (reader == "text")
+            QCOMPARE(GetNodeText(n, r, u"7"_s), expected);
+        else if (reader == "long")
+            QCOMPARE(GetNodeLong(n, r, 7), expected.toInt());
+        else if (reader == "money")
+            QCOMPARE(GetNodeCurrency(n, r, Currency::fromUnits(7)), Currency::parsePlain(expected).value());
+        else
+            QCOMPARE(GetNodeDate(n, r, OleDate::absent()).toIsoString(), expected);
     }
 
-    void dateColumn()
+    void unescapeOnlyLineBreaks()
     {
-        const QDomDocument doc = recordDocument(QStringLiteral("<PaymentDate>2018-01-23T16:07:36</PaymentDate>"));
-        const QDomElement record = firstRecord(doc);
-        QCOMPARE(GetNodeDate(QStringLiteral("PaymentDate"), record, OleDate::absent()),
-                 *OleDate::fromYmdHms(2018, 1, 23, 16, 7, 36));
-        // Without the column: the absent date, which every date helper treats as empty.
-        const OleDate missing = GetNodeDate(QStringLiteral("AddedOn"), record, OleDate::absent());
-        QCOMPARE(missing, OleDate::absent());
-        QCOMPARE(missing.toIsoString(), QStringLiteral("1900-01-01T00:00:00"));
-        QVERIFY(missing.isAbsent());
+        QCOMPARE(UnescapeXMLText(u"a&#13;&#10;b&#10;&#13;&amp;&#9;&lt;"_s), u"a\r\nb\n\r&amp;&#9;&lt;"_s);
+        QCOMPARE(ParseXMLDate(QString(), OleDate::absent()), OleDate::absent());
     }
 };
 

@@ -1,36 +1,37 @@
 // How money, dates and numbers are shown to and read from the user, in the United States and
-// German settings (and a few others where their separators differ).
+// German settings (and, where a whole family of locales is at stake, in every locale Qt has).
 
+#include "support/Shorthand.h"
 #include "support/TestMain.h"
 
 #include "values/Regional.h"
 
-#include <QtTest>
-
-#include <cmath>
+#include <array>
 #include <limits>
 
 using namespace tesr;
+using tesrtest::at;
 
 namespace {
 
-QLocale localeNamed(const QString& name)
-{
-    return QLocale(name);
-}
-
-// Sets the default locale for one test function and puts en_US back afterwards.
+// Sets the default locale for one test row and puts en_US back afterwards.
 struct LocaleScope {
-    explicit LocaleScope(const QString& name) { QLocale::setDefault(localeNamed(name)); }
+    explicit LocaleScope(const QString& name) { QLocale::setDefault(QLocale(name)); }
     ~LocaleScope() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 };
 
-OleDate at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
+// Data columns (locale, text, expected text), and one row of them.
+void textColumns()
 {
-    return *OleDate::fromYmdHms(y, mo, d, h, mi, s);
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
 }
-
-const QString nbsp = QString(QChar(0x00A0));
+void row(const char* locale, const char* text, const char* expected = "")
+{
+    QTest::addRow("%s %s", locale, text) << QString::fromLatin1(locale) << QString::fromUtf8(text)
+                                         << QString::fromUtf8(expected);
+}
 
 } // namespace
 
@@ -38,254 +39,75 @@ class RegionalTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void formatCurrency_data()
-    {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<qint64>("raw");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("us grouping and cents") << "en_US" << qint64(12345000) << "$1,234.50";
-        QTest::newRow("us negative form") << "en_US" << qint64(-50000) << "($5.00)";
-        QTest::newRow("us zero") << "en_US" << qint64(0) << "$0.00";
-        QTest::newRow("us four decimals round") << "en_US" << qint64(12345) << "$1.23";
-        QTest::newRow("us half to even up") << "en_US" << qint64(12350) << "$1.24";
-        QTest::newRow("us half to even down") << "en_US" << qint64(12250) << "$1.22";
-        QTest::newRow("us tiny negative is zero") << "en_US" << qint64(-49) << "$0.00";
-        // A double cannot hold this amount: 922337203685477.5807 would show ...477.63.
-        QTest::newRow("us largest exact") << "en_US" << std::numeric_limits<qint64>::max() << "$922,337,203,685,477.58";
-        QTest::newRow("de") << "de_DE" << qint64(12345000) << "1.234,50" + nbsp + QChar(0x20AC);
-        QTest::newRow("de negative") << "de_DE" << qint64(-50000) << "-5,00" + nbsp + QChar(0x20AC);
-        QTest::newRow("ja no decimals, half to even") << "ja_JP" << qint64(12345000) << u"\uFFE51,234"_qs;
-        QTest::newRow("ja half to even up") << "ja_JP" << qint64(12355000) << u"\uFFE51,236"_qs;
-        QTest::newRow("in grouping") << "hi_IN" << qint64(12345678900000) << u"\u20B91,23,45,67,890.00"_qs;
-    }
     void formatCurrency()
     {
-        QFETCH(QString, locale);
-        QFETCH(qint64, raw);
-        QFETCH(QString, expected);
-        LocaleScope scope(locale);
-        QCOMPARE(Regional::formatCurrency(Currency::fromRaw(raw)), expected);
-    }
-
-    void currencyAgreesWithLocale_data()
-    {
-        QTest::addColumn<QString>("locale");
-        for (const char* name : {"en_US", "de_DE", "fr_FR", "nl_NL", "ja_JP", "en_GB", "de_CH", "sv_SE"})
-            QTest::newRow(name) << QString::fromLatin1(name);
-    }
-    void currencyAgreesWithLocale()
-    {
-        // Wherever a double is exact, the exact path must look exactly like the locale's own.
-        QFETCH(QString, locale);
-        LocaleScope scope(locale);
-        const QLocale loc;
-        for (qint64 cents : {0LL, 1LL, 50LL, 123456LL, -123456LL, -1LL, 100000000LL}) {
-            const Currency value = Currency::fromRaw(cents * 100);
-            if (Regional::currencyDigits() == 2)
-                QCOMPARE(Regional::formatCurrency(value), loc.toCurrencyString(double(cents) / 100.0));
+        // {locale, ten-thousandths, shown}: rounded half to even, never through a double.
+        const std::tuple<const char*, qint64, const char*> cases[] = {
+            {"en_US", 12350, "$1.24"},
+            {"en_US", 12250, "$1.22"},
+            {"en_US", -49, "$0.00"},
+            {"ja_JP", 12355000, "\uffe51,236"}}; // no decimals: 1235.5 to even
+        for (const auto& [locale, raw, shown] : cases) {
+            LocaleScope scope(QString::fromLatin1(locale));
+            QCOMPARE(Regional::formatCurrency(Currency::fromRaw(raw)), QString::fromUtf8(shown));
         }
-        const Currency whole = Currency::fromUnits(-42);
-        QCOMPARE(Regional::formatCurrency(whole), loc.toCurrencyString(-42.0));
+        QCOMPARE(Regional::formatCurrency(Currency::fromRaw(std::numeric_limits<qint64>::max())),
+                 QStringLiteral("$922,337,203,685,477.58")); // beyond a double's precision
+        // Wherever a double is exact, the exact path looks exactly like the locale's own.
+        for (const char* name : {"en_US", "de_DE", "fr_FR", "nl_NL", "en_GB", "de_CH", "sv_SE", "hi_IN", "ja_JP"}) {
+            LocaleScope scope(QString::fromLatin1(name));
+            for (qint64 cents : {0LL, 1LL, 50LL, 123456LL, -123456LL, -1LL, 12345678900LL})
+                if (Regional::currencyDigits() == 2)
+                    QCOMPARE(Regional::formatCurrency(Currency::fromRaw(cents * 100)),
+                             QLocale().toCurrencyString(double(cents) / 100.0));
+            QCOMPARE(Regional::formatCurrency(Currency::fromUnits(-42)), QLocale().toCurrencyString(-42.0));
+        }
     }
 
-    void shortDates_data()
+    void dateTexts()
     {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("us two-digit year widened") << "en_US"
-                                                   << "M/d/yyyy"
-                                                   << "3/5/2026";
-        QTest::newRow("de two-digit year widened") << "de_DE"
-                                                   << "dd.MM.yyyy"
-                                                   << "05.03.2026";
-        QTest::newRow("gb already four digits") << "en_GB"
-                                                << "dd/MM/yyyy"
-                                                << "05/03/2026";
-        QTest::newRow("ja year first") << "ja_JP"
-                                       << "yyyy/MM/dd"
-                                       << "2026/03/05";
-    }
-    void shortDates()
-    {
-        QFETCH(QString, locale);
-        QFETCH(QString, pattern);
-        QFETCH(QString, shown);
-        LocaleScope scope(locale);
-        QCOMPARE(Regional::shortDatePattern(), pattern);
-        QCOMPARE(Regional::formatShortDate(at(2026, 3, 5, 16, 7, 36)), shown);
-        QCOMPARE(Regional::formatDate(at(2026, 3, 5), QStringLiteral("Short Date")), shown);
-        // What is shown reads back as the same day, a 2026 date not as 1926.
-        QCOMPARE(Regional::parseDate(shown), std::optional<OleDate>(at(2026, 3, 5)));
-        QCOMPARE(Regional::formatShortDate(at(1899, 12, 31)), QLocale().toString(QDate(1899, 12, 31), pattern));
-    }
-
-    void generalDate_data()
-    {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<qint64>("seconds");
-        QTest::addColumn<QString>("expected");
-        const qint64 day = qint64(at(2026, 3, 5).seconds());
-        const qint64 time = 16 * 3600 + 7 * 60 + 36;
-        QTest::newRow("us date and time") << "en_US" << day + time << "3/5/2026 4:07:36 PM";
-        QTest::newRow("us midnight is the date alone") << "en_US" << day << "3/5/2026";
-        QTest::newRow("us day 0 is the time alone") << "en_US" << time << "4:07:36 PM";
-        QTest::newRow("de date and time") << "de_DE" << day + time << "05.03.2026 16:07:36";
-        QTest::newRow("de absent date") << "de_DE" << qint64(OleDate::absent().seconds()) << "01.01.1900";
-    }
-    void generalDate()
-    {
-        QFETCH(QString, locale);
-        QFETCH(qint64, seconds);
-        QFETCH(QString, expected);
-        LocaleScope scope(locale);
-        const OleDate value = OleDate::fromSeconds(seconds);
-        QCOMPARE(Regional::formatGeneralDate(value), expected);
-        QCOMPARE(Regional::formatDate(value, QStringLiteral("General Date")), expected);
-        if (value.date() != OleDate::epoch())
-            QCOMPARE(Regional::parseDate(expected), std::optional<OleDate>(value)); // shown text reads back
-    }
-
-    void namedFormats()
-    {
-        const OleDate value = at(2026, 3, 5, 16, 7, 36);
-        QCOMPARE(Regional::formatDate(value, QStringLiteral("Long Time")), QStringLiteral("4:07:36 PM"));
-        QCOMPARE(Regional::formatDate(value, QStringLiteral("short time")), QStringLiteral("16:07"));
-        QCOMPARE(Regional::formatDate(value, QStringLiteral("Long Date")),
-                 QLocale().toString(value.date(), QLocale::LongFormat));
-        QCOMPARE(Regional::formatDate(value, QStringLiteral("yyyy-MM-dd HH:mm")), QStringLiteral("2026-03-05 16:07"));
+        const OleDate moment = at(2026, 3, 5, 16, 7, 36);
+        // {locale, pattern, short date, general date, the time on day 0, the absent date}
+        const std::array<const char*, 6> cases[] = {
+            {"en_US", "M/d/yyyy", "3/5/2026", "3/5/2026 4:07:36 PM", "4:07:36 PM", "1/1/1900"},
+            {"de_DE", "dd.MM.yyyy", "05.03.2026", "05.03.2026 16:07:36", "16:07:36", "01.01.1900"}};
+        for (const auto& [locale, pattern, shortDate, general, time, absent] : cases) {
+            LocaleScope scope(QString::fromLatin1(locale));
+            // The year always has four digits, and what is shown reads back (2026, not 1926).
+            QCOMPARE(Regional::shortDatePattern(), QString::fromLatin1(pattern));
+            QCOMPARE(Regional::formatShortDate(moment), QString::fromLatin1(shortDate));
+            QCOMPARE(Regional::formatDate(moment, QStringLiteral("Short Date")), QString::fromLatin1(shortDate));
+            QCOMPARE(Regional::parseDate(QString::fromLatin1(shortDate)), std::optional(at(2026, 3, 5)));
+            QCOMPARE(Regional::formatDate(moment, QStringLiteral("General Date")), QString::fromLatin1(general));
+            QCOMPARE(Regional::parseDate(QString::fromLatin1(general)), std::optional(moment));
+            // Midnight is the date alone; day 0 the time alone.
+            QCOMPARE(Regional::formatGeneralDate(at(2026, 3, 5)), QString::fromLatin1(shortDate));
+            QCOMPARE(Regional::formatGeneralDate(OleDate::fromSeconds(16 * 3600 + 7 * 60 + 36)),
+                     QString::fromLatin1(time));
+            QCOMPARE(Regional::formatGeneralDate(OleDate::absent()), QString::fromLatin1(absent));
+        }
+        QCOMPARE(Regional::formatDate(moment, QStringLiteral("Long Time")), QStringLiteral("4:07:36 PM"));
+        QCOMPARE(Regional::formatDate(moment, QStringLiteral("short time")), QStringLiteral("16:07"));
     }
 
     void parseDate_data()
     {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected"); // ISO date-time, empty: not a date
-        QTest::newRow("us four-digit year") << "en_US"
-                                            << "3/5/2026"
-                                            << "2026-03-05T00:00:00";
-        QTest::newRow("us padded") << "en_US"
-                                   << "03/05/2026"
-                                   << "2026-03-05T00:00:00";
-        QTest::newRow("us blanks around") << "en_US"
-                                          << "  3/5/2026 "
-                                          << "2026-03-05T00:00:00";
-        QTest::newRow("us 26 is 2026") << "en_US"
-                                       << "3/5/26"
-                                       << "2026-03-05T00:00:00";
-        QTest::newRow("us 00 is 2000") << "en_US"
-                                       << "3/5/00"
-                                       << "2000-03-05T00:00:00";
-        QTest::newRow("us 29 is 2029") << "en_US"
-                                       << "3/5/29"
-                                       << "2029-03-05T00:00:00";
-        QTest::newRow("us 30 is 1930") << "en_US"
-                                       << "3/5/30"
-                                       << "1930-03-05T00:00:00";
-        QTest::newRow("us 99 is 1999") << "en_US"
-                                       << "3/5/99"
-                                       << "1999-03-05T00:00:00";
-        QTest::newRow("us leap day") << "en_US"
-                                     << "2/29/2024"
-                                     << "2024-02-29T00:00:00";
-        QTest::newRow("us no 2/30") << "en_US"
-                                    << "2/30/2026"
-                                    << "";
-        QTest::newRow("us no leap day") << "en_US"
-                                        << "2/29/2023"
-                                        << "";
-        QTest::newRow("us no month 13") << "en_US"
-                                        << "13/5/2026"
-                                        << "";
-        QTest::newRow("us three-digit year") << "en_US"
-                                             << "3/5/226"
-                                             << "";
-        QTest::newRow("us two numbers") << "en_US"
-                                        << "3/5"
-                                        << "";
-        QTest::newRow("us 24-hour time") << "en_US"
-                                         << "3/5/2026 16:07"
-                                         << "2026-03-05T16:07:00";
-        QTest::newRow("us general date") << "en_US"
-                                         << "3/5/2026 4:07:36 PM"
-                                         << "2026-03-05T16:07:36";
-        QTest::newRow("us midnight am") << "en_US"
-                                        << "3/5/2026 12:00 AM"
-                                        << "2026-03-05T00:00:00";
-        QTest::newRow("us noon pm") << "en_US"
-                                    << "3/5/2026 12:30 pm"
-                                    << "2026-03-05T12:30:00";
-        QTest::newRow("us hour 25") << "en_US"
-                                    << "3/5/2026 25:00"
-                                    << "";
-        QTest::newRow("us 13 pm") << "en_US"
-                                  << "3/5/2026 13:00 PM"
-                                  << "";
-        QTest::newRow("us minute 60") << "en_US"
-                                      << "3/5/2026 10:60"
-                                      << "";
-        QTest::newRow("us junk after") << "en_US"
-                                       << "3/5/2026 x"
-                                       << "";
-        QTest::newRow("us letters") << "en_US"
-                                    << "abc"
-                                    << "";
-        QTest::newRow("us empty") << "en_US"
-                                  << ""
-                                  << "";
-        QTest::newRow("us none") << "en_US"
-                                 << "None"
-                                 << "";
-        QTest::newRow("iso") << "en_US"
-                             << "2026-03-05"
-                             << "2026-03-05T00:00:00";
-        QTest::newRow("iso with T") << "en_US"
-                                    << "2026-03-05T16:07:36"
-                                    << "2026-03-05T16:07:36";
-        QTest::newRow("iso with blank") << "en_US"
-                                        << "2026-03-05 16:07:36"
-                                        << "2026-03-05T16:07:36";
-        QTest::newRow("iso 2/30") << "en_US"
-                                  << "2026-02-30"
-                                  << "";
-        QTest::newRow("de") << "de_DE"
-                            << "05.03.2026"
-                            << "2026-03-05T00:00:00";
-        QTest::newRow("de short") << "de_DE"
-                                  << "5.3.26"
-                                  << "2026-03-05T00:00:00";
-        QTest::newRow("de day first") << "de_DE"
-                                      << "13.05.2026"
-                                      << "2026-05-13T00:00:00";
-        QTest::newRow("de no 30.02") << "de_DE"
-                                     << "30.02.2026"
-                                     << "";
-        QTest::newRow("de iso") << "de_DE"
-                                << "2026-03-05"
-                                << "2026-03-05T00:00:00";
-        QTest::newRow("de with time") << "de_DE"
-                                      << "05.03.2026 16:07:36"
-                                      << "2026-03-05T16:07:36";
-        QTest::newRow("ko trailing dot") << "ko_KR"
-                                         << "2026. 3. 5."
-                                         << "2026-03-05T00:00:00";
-        QTest::newRow("bg trailing word") << "bg_BG" << QString::fromUtf8("5.03.2026 \u0433.") << "2026-03-05T00:00:00";
-        QTest::newRow("C month name") << "C"
-                                      << "25 Nov 2026"
-                                      << "2026-11-25T00:00:00";
-        QTest::newRow("C long month name") << "C"
-                                           << "25 november 2026"
-                                           << "2026-11-25T00:00:00";
-        QTest::newRow("C unknown word") << "C"
-                                        << "25 Nox 2026"
-                                        << "";
-        QTest::newRow("de month name") << "de_DE" << QString::fromUtf8("5. M\u00e4rz 2026") << "2026-03-05T00:00:00";
-        QTest::newRow("us weekday passed over") << "en_US"
-                                                << "Thu 3/5/2026"
-                                                << "2026-03-05T00:00:00";
-        QTest::newRow("ar native digits and marks")
-            << "ar_EG" << QString::fromUtf8("\u0665\u200f/\u0663\u200f/\u0662\u0660\u0662\u0666")
-            << "2026-03-05T00:00:00";
+        textColumns(); // expected as ISO text; empty: not a date
+        row("en_US", " 03/05/2026 ", "2026-03-05T00:00:00");
+        row("en_US", "3/5/26", "2026-03-05T00:00:00");
+        row("en_US", "3/5/29", "2029-03-05T00:00:00");
+        row("en_US", "3/5/30", "1930-03-05T00:00:00");
+        row("en_US", "Thu 3/5/2026 16:07", "2026-03-05T16:07:00");
+        row("en_US", "3/5/2026 12:00 AM", "2026-03-05T00:00:00");
+        row("en_US", "3/5/2026 12:30 pm", "2026-03-05T12:30:00");
+        row("en_US", "2026-03-05T16:07:36", "2026-03-05T16:07:36");
+        row("de_DE", "5.3.26", "2026-03-05T00:00:00");
+        row("de_DE", "13.05.2026 16:07:36", "2026-05-13T16:07:36");
+        row("de_DE", "5. M\u00e4rz 2026", "2026-03-05T00:00:00");
+        for (const char* text : {"", "None", "2/29/2023", "13/5/2026", "3/5/226", "3/5", "3/5/2026 13:00 PM",
+                                 "3/5/2026 10:60", "3/5/2026 x", "2026-02-30"})
+            row("en_US", text);
+        row("de_DE", "30.02.2026");
     }
     void parseDate()
     {
@@ -294,9 +116,7 @@ private slots:
         QFETCH(QString, expected);
         LocaleScope scope(locale);
         const std::optional<OleDate> parsed = Regional::parseDate(text);
-        QCOMPARE(parsed.has_value(), !expected.isEmpty());
-        if (parsed)
-            QCOMPARE(parsed->toIsoString(), expected);
+        QCOMPARE(parsed ? parsed->toIsoString() : QString(), expected);
     }
 
     void everyLocaleReadsBackWhatItShows()
@@ -311,20 +131,16 @@ private slots:
         for (const QLocale& loc : all) {
             QLocale::setDefault(loc);
             const QString shown = Regional::formatShortDate(day);
-            if (Regional::parseDate(shown) != std::optional<OleDate>(day))
+            if (Regional::parseDate(shown) != std::optional(day))
                 failures << loc.name() + QStringLiteral(": ") + shown;
-            for (double v : {1234567.25, -0.5, 12.0}) {
-                const QString written = loc.toString(v, 'f', 2);
-                if (Regional::parseNumber(written) != std::optional<double>(v))
-                    failures << loc.name() + QStringLiteral(": ") + written;
-            }
+            for (double v : {1234567.25, -0.5, 12.0})
+                if (Regional::parseNumber(loc.toString(v, 'f', 2)) != std::optional(v))
+                    failures << loc.name() + QStringLiteral(": ") + loc.toString(v, 'f', 2);
         }
-        for (const char* name : {"en_US", "en_GB", "de_DE", "fr_FR", "es_ES", "it_IT", "nl_NL", "ja_JP", "zh_CN",
-                                 "ko_KR", "ru_RU", "ar_EG", "sv_SE", "pl_PL", "C"}) {
+        for (const char* name : {"en_US", "de_DE", "fr_FR", "ja_JP", "zh_CN", "ko_KR", "ar_EG", "C"}) {
             QLocale::setDefault(QLocale(QString::fromLatin1(name)));
-            const QString shown = Regional::formatGeneralDate(moment);
-            if (Regional::parseDate(shown) != std::optional<OleDate>(moment))
-                failures << QString::fromLatin1(name) + QStringLiteral(": ") + shown;
+            if (Regional::parseDate(Regional::formatGeneralDate(moment)) != std::optional(moment))
+                failures << QString::fromLatin1(name) + QStringLiteral(": ") + Regional::formatGeneralDate(moment);
         }
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QStringLiteral("; "))));
@@ -332,270 +148,78 @@ private slots:
 
     void parseNumber_data()
     {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("numeric");
-        QTest::addColumn<double>("value");
-        QTest::newRow("us plain") << "en_US"
-                                  << "1234.5" << true << 1234.5;
-        QTest::newRow("us grouped") << "en_US"
-                                    << "1,234.5" << true << 1234.5;
-        QTest::newRow("us grouped millions") << "en_US"
-                                             << "1,234,567" << true << 1234567.0;
-        QTest::newRow("us blanks") << "en_US"
-                                   << " 12 " << true << 12.0;
-        QTest::newRow("us leading minus") << "en_US"
-                                          << "-12" << true << -12.0;
-        QTest::newRow("us leading plus") << "en_US"
-                                         << "+12" << true << 12.0;
-        QTest::newRow("us trailing minus") << "en_US"
-                                           << "12-" << true << -12.0;
-        QTest::newRow("us exponent") << "en_US"
-                                     << "1e9" << true << 1e9;
-        QTest::newRow("us negative exponent") << "en_US"
-                                              << "1.5E-3" << true << 0.0015;
-        QTest::newRow("us no leading digit") << "en_US"
-                                             << ".5" << true << 0.5;
-        QTest::newRow("us trailing point") << "en_US"
-                                           << "12." << true << 12.0;
-        QTest::newRow("us empty") << "en_US"
-                                  << "" << false << 0.0;
-        QTest::newRow("us blank") << "en_US"
-                                  << "   " << false << 0.0;
-        QTest::newRow("us letters") << "en_US"
-                                    << "abc" << false << 0.0;
-        QTest::newRow("us trailing letters") << "en_US"
-                                             << "12abc" << false << 0.0;
-        QTest::newRow("us groups of one") << "en_US"
-                                          << "1,2,3." << false << 0.0;
-        QTest::newRow("us group of two") << "en_US"
-                                         << "1,23" << false << 0.0;
-        QTest::newRow("us leading separator") << "en_US"
-                                              << ",123" << false << 0.0;
-        QTest::newRow("us doubled separator") << "en_US"
-                                              << "1,,234" << false << 0.0;
-        QTest::newRow("us trailing separator") << "en_US"
-                                               << "1,234," << false << 0.0;
-        QTest::newRow("us first group too long") << "en_US"
-                                                 << "1234,567" << false << 0.0;
-        QTest::newRow("us separator in fraction") << "en_US"
-                                                  << "1.234,5" << false << 0.0;
-        QTest::newRow("us dollar") << "en_US"
-                                   << "$12" << false << 0.0;
-        QTest::newRow("us point alone") << "en_US"
-                                        << "." << false << 0.0;
-        QTest::newRow("us exponent without digits") << "en_US"
-                                                    << "1e" << false << 0.0;
-        QTest::newRow("us exponent alone") << "en_US"
-                                           << "e9" << false << 0.0;
-        QTest::newRow("us two signs") << "en_US"
-                                      << "--1" << false << 0.0;
-        QTest::newRow("us signs both ends") << "en_US"
-                                            << "-1-" << false << 0.0;
-        QTest::newRow("us two points") << "en_US"
-                                       << "1.2.3" << false << 0.0;
-        QTest::newRow("us blank as separator") << "en_US"
-                                               << "1 234" << false << 0.0;
-        QTest::newRow("us overflow") << "en_US"
-                                     << "1e999" << false << 0.0;
-        QTest::newRow("us underflow is zero") << "en_US"
-                                              << "1e-999" << true << 0.0;
-        QTest::newRow("de grouped") << "de_DE"
-                                    << "1.234,5" << true << 1234.5;
-        QTest::newRow("de comma decimal") << "de_DE"
-                                          << "1,5" << true << 1.5;
-        QTest::newRow("de point is no decimal") << "de_DE"
-                                                << "1.5" << false << 0.0;
-        QTest::newRow("de us form refused") << "de_DE"
-                                            << "1234.5" << false << 0.0;
-        QTest::newRow("de negative") << "de_DE"
-                                     << "-1,5" << true << -1.5;
-        QTest::newRow("de exponent") << "de_DE"
-                                     << "1e3" << true << 1000.0;
-        QTest::newRow("fr typed blank groups") << "fr_FR"
-                                               << "1 234,5" << true << 1234.5;
-        QTest::newRow("in lakh grouping") << "hi_IN"
-                                          << "12,34,567" << true << 1234567.0;
-        QTest::newRow("in thousands grouping refused") << "hi_IN"
-                                                       << "1,234,567" << false << 0.0;
+        textColumns(); // expected as plain money text; empty: not numeric
+        row("en_US", "1,234,567.5", "1234567.5");
+        row("en_US", " +12 ", "12");
+        row("en_US", "12-", "-12");
+        row("en_US", "1.5E-3", "0.0015");
+        row("en_US", "1,234.56789", "1234.5679");
+        row("en_US", "0.00015", "0.0002");
+        row("en_US", "123,456,789,012.3456", "123456789012.3456");
+        row("en_US", "1e-999", "0"); // below the smallest step: zero, not an error
+        row("de_DE", "1.234,5", "1234.5");
+        row("de_DE", "-1,5", "-1.5");
+        for (const char* text : {"   ", "12abc", "1,2,3.", "1,23", ",123", "1,,234", "1234,567", "1.234,5", "$12", "1e",
+                                 "-1-", "1.2.3", "1 234", "1e999"})
+            row("en_US", text);
+        row("de_DE", "1.5");
+        row("de_DE", "1234.5");
     }
     void parseNumber()
     {
         QFETCH(QString, locale);
         QFETCH(QString, text);
-        QFETCH(bool, numeric);
-        QFETCH(double, value);
+        QFETCH(QString, expected);
         LocaleScope scope(locale);
-        QCOMPARE(Regional::isNumeric(text), numeric);
-        const std::optional<double> parsed = Regional::parseNumber(text);
-        QCOMPARE(parsed.has_value(), numeric);
-        if (parsed)
-            QCOMPARE(*parsed, value);
+        QCOMPARE(Regional::isNumeric(text), !expected.isEmpty());
+        const std::optional<double> number = Regional::parseNumber(text);
+        QCOMPARE(number.has_value(), !expected.isEmpty());
         // Money is read by the same rules, only exactly.
         const std::optional<Currency> money = Regional::parseCurrency(text);
-        if (numeric && std::fabs(value) < 1e14)
-            QCOMPARE(money, Currency::fromDouble(value));
-        if (!numeric)
-            QVERIFY(!money.has_value());
+        QCOMPARE(money ? money->toPlainString() : QString(), expected);
+        if (number && qAbs(*number) < 1e9)
+            QCOMPARE(Currency::fromDouble(*number), money);
     }
 
-    void parseCurrencyExact_data()
+    void wholeAndPlainNumbers()
     {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::addColumn<qint64>("raw");
-        QTest::newRow("tenth") << "en_US"
-                               << "0.1" << true << qint64(1000);
-        QTest::newRow("fifth decimal rounds") << "en_US"
-                                              << "1,234.56789" << true << qint64(12345679);
-        QTest::newRow("half to even down") << "en_US"
-                                           << "0.00005" << true << qint64(0);
-        QTest::newRow("half to even up") << "en_US"
-                                         << "0.00015" << true << qint64(2);
-        QTest::newRow("exponent to smallest step") << "en_US"
-                                                   << "1e-4" << true << qint64(1);
-        QTest::newRow("exponent far below") << "en_US"
-                                            << "5e-40" << true << qint64(0);
-        QTest::newRow("beyond double precision") << "en_US"
-                                                 << "123,456,789,012.3456" << true << qint64(1234567890123456);
-        QTest::newRow("trailing minus") << "en_US"
-                                        << "5-" << true << qint64(-50000);
-        QTest::newRow("too large") << "en_US"
-                                   << "1e20" << false << qint64(0);
-        QTest::newRow("de grouped") << "de_DE"
-                                    << "1.234,5" << true << qint64(12345000);
-    }
-    void parseCurrencyExact()
-    {
-        QFETCH(QString, locale);
-        QFETCH(QString, text);
-        QFETCH(bool, valid);
-        QFETCH(qint64, raw);
-        LocaleScope scope(locale);
-        const auto value = Regional::parseCurrency(text);
-        QCOMPARE(value.has_value(), valid);
-        if (valid)
-            QCOMPARE(value->raw(), raw);
+        // A whole number rounds halves to even, exactly, over the full 64 bits.
+        const std::pair<const char*, qint64> whole[] = {
+            {"2.5", 2}, {"3.5", 4}, {"-2.5", -2}, {"2.5000000000000000001", 3}, {"1e1", 10}, {"2,026", 2026}};
+        for (const auto& [text, value] : whole)
+            QCOMPARE(Regional::parseWholeNumber(QString::fromLatin1(text)), std::optional(value));
+        for (const char* text : {"9223372036854775808", "9223372036854775807.5", "abc"})
+            QVERIFY2(!Regional::parseWholeNumber(QString::fromLatin1(text)), text);
+        QCOMPARE(Regional::parseWholeNumber(QStringLiteral("-9223372036854775808")),
+                 std::numeric_limits<qint64>::min());
+        // Numbers as machines write them read the same under any settings; a number for a
+        // statement is never written with the user's decimal comma.
+        LocaleScope scope(QStringLiteral("de_DE"));
+        const std::pair<const char*, qint64> plain[] = {{"123.4500", 1234500}, {"1.5e+2", 1500000}, {" -7 ", -70000}};
+        for (const auto& [text, raw] : plain)
+            QCOMPARE(Regional::parsePlainCurrency(QString::fromLatin1(text)), std::optional(Currency::fromRaw(raw)));
+        for (const char* text : {"123,45", "1,234", "7-"})
+            QVERIFY2(!Regional::isPlainNumeric(QString::fromLatin1(text)), text);
+        const std::pair<double, const char*> written[] = {
+            {1234.5, "1234.5"}, {-0.0, "0"}, {1e8, "100000000"}, {0.1, "0.1"}};
+        for (const auto& [value, text] : written)
+            QCOMPARE(Regional::plainNumberText(value), QString::fromLatin1(text));
     }
 
-    void parseWholeNumber_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::addColumn<qint64>("value");
-        QTest::newRow("2.5 to even") << "2.5" << true << qint64(2);
-        QTest::newRow("3.5 to even") << "3.5" << true << qint64(4);
-        QTest::newRow("-2.5 to even") << "-2.5" << true << qint64(-2);
-        QTest::newRow("0.5 to even") << "0.5" << true << qint64(0);
-        QTest::newRow("past half") << "2.5000000000000000001" << true << qint64(3);
-        QTest::newRow("below half") << "2.4999999999999999999" << true << qint64(2);
-        QTest::newRow("exponent") << "1e1" << true << qint64(10);
-        QTest::newRow("grouped") << "2,026" << true << qint64(2026);
-        QTest::newRow("largest") << "9223372036854775807" << true << std::numeric_limits<qint64>::max();
-        QTest::newRow("smallest") << "-9223372036854775808" << true << std::numeric_limits<qint64>::min();
-        QTest::newRow("too large") << "9223372036854775808" << false << qint64(0);
-        QTest::newRow("rounds past largest") << "9223372036854775807.5" << false << qint64(0);
-        QTest::newRow("letters") << "abc" << false << qint64(0);
-    }
-    void parseWholeNumber()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, valid);
-        QFETCH(qint64, value);
-        const auto parsed = Regional::parseWholeNumber(text);
-        QCOMPARE(parsed.has_value(), valid);
-        if (valid)
-            QCOMPARE(*parsed, value);
-    }
-
-    void plainReaders_data()
-    {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("numeric");
-        QTest::addColumn<qint64>("raw");
-        QTest::newRow("record amount") << "en_US"
-                                       << "123.4500" << true << qint64(1234500);
-        QTest::newRow("record amount under de") << "de_DE"
-                                                << "123.4500" << true << qint64(1234500);
-        QTest::newRow("comma never counts") << "de_DE"
-                                            << "123,45" << false << qint64(0);
-        QTest::newRow("grouping never counts") << "en_US"
-                                               << "1,234" << false << qint64(0);
-        QTest::newRow("exponent as written by a double") << "en_US"
-                                                         << "1.5e+2" << true << qint64(1500000);
-        QTest::newRow("blanks and sign") << "en_US"
-                                         << " -7 " << true << qint64(-70000);
-        QTest::newRow("trailing sign") << "en_US"
-                                       << "7-" << false << qint64(0);
-    }
-    void plainReaders()
-    {
-        QFETCH(QString, locale);
-        QFETCH(QString, text);
-        QFETCH(bool, numeric);
-        QFETCH(qint64, raw);
-        LocaleScope scope(locale);
-        QCOMPARE(Regional::isPlainNumeric(text), numeric);
-        const auto money = Regional::parsePlainCurrency(text);
-        QCOMPARE(money.has_value(), numeric);
-        if (numeric)
-            QCOMPARE(money->raw(), raw);
-    }
-
-    void plainNumberText_data()
-    {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("fraction") << 1234.5 << "1234.5";
-        QTest::newRow("zero") << 0.0 << "0";
-        QTest::newRow("negative zero") << -0.0 << "0";
-        QTest::newRow("no exponent") << 1e8 << "100000000";
-        QTest::newRow("negative") << -12.25 << "-12.25";
-        QTest::newRow("shortest") << 0.1 << "0.1";
-    }
-    void plainNumberText()
-    {
-        QFETCH(double, value);
-        QFETCH(QString, text);
-        LocaleScope scope(QStringLiteral("de_DE")); // never the user's decimal comma
-        QCOMPARE(Regional::plainNumberText(value), text);
-    }
-
-    void defaultText_data()
-    {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<bool>("hasText");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("int") << "en_US" << QVariant(42) << true << "42";
-        QTest::newRow("negative int") << "en_US" << QVariant(-7) << true << "-7";
-        QTest::newRow("no grouping") << "en_US" << QVariant(qlonglong(1234567)) << true << "1234567";
-        QTest::newRow("money") << "en_US" << QVariant::fromValue(Currency::fromRaw(12345000)) << true << "1234.5";
-        QTest::newRow("money de") << "de_DE" << QVariant::fromValue(Currency::fromRaw(-12345000)) << true << "-1234,5";
-        QTest::newRow("double") << "en_US" << QVariant(0.1 + 0.2) << true << "0.3";
-        QTest::newRow("double de") << "de_DE" << QVariant(2.5) << true << "2,5";
-        QTest::newRow("text") << "en_US" << QVariant(QStringLiteral("x y")) << true << "x y";
-        QTest::newRow("empty text") << "en_US" << QVariant(QString()) << true << "";
-        QTest::newRow("bool") << "en_US" << QVariant(true) << true << "True";
-        QTest::newRow("date") << "en_US" << QVariant::fromValue(at(2026, 3, 5, 16, 7, 36)) << true
-                              << "3/5/2026 4:07:36 PM";
-        QTest::newRow("qdate") << "de_DE" << QVariant(QDate(2026, 3, 5)) << true << "05.03.2026";
-        QTest::newRow("null") << "en_US" << QVariant() << false << "";
-        QTest::newRow("database null") << "en_US" << QVariant(QMetaType::fromType<int>()) << false << "";
-    }
     void defaultText()
     {
-        QFETCH(QString, locale);
-        QFETCH(QVariant, value);
-        QFETCH(bool, hasText);
-        QFETCH(QString, text);
-        LocaleScope scope(locale);
-        const std::optional<QString> result = Regional::defaultText(value);
-        QCOMPARE(result.has_value(), hasText);
-        if (result)
-            QCOMPARE(*result, text);
+        // What a field shows when no format is given: the locale's decimals, no grouping.
+        const std::tuple<const char*, QVariant, const char*> cases[] = {
+            {"de_DE", QVariant::fromValue(Currency::fromRaw(-12345000)), "-1234,5"},
+            {"en_US", QVariant(0.1 + 0.2), "0.3"},
+            {"en_US", QVariant::fromValue(at(2026, 3, 5, 16, 7, 36)), "3/5/2026 4:07:36 PM"},
+        };
+        for (const auto& [locale, value, text] : cases) {
+            LocaleScope scope(QString::fromLatin1(locale));
+            QCOMPARE(Regional::defaultText(value), std::optional(QString::fromLatin1(text)));
+        }
+        QVERIFY(!Regional::defaultText(QVariant()));
+        QVERIFY(!Regional::defaultText(QVariant(QMetaType::fromType<int>()))); // a database NULL
     }
 };
 

@@ -1,0 +1,725 @@
+// The three lists (Customer Payments, Order Payments, Payment Allocations) and the roads
+// between the screens, through the Library on a TestHost over a real database: rows clicked,
+// removals answered through the scripted prompter and the real task dialog, the dialogs they
+// open driven under the watchdog, and the three figures read back.
+
+#include "support/ScreenTest.h"
+#include "support/TestMain.h"
+
+#include "host/DemoData.h"
+#include "ledger/Statements.h"
+#include "platform/controls/ComboBox.h"
+#include "shared/modSharedSQL.h"
+#include "values/Regional.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QTimer>
+
+using namespace tesr;
+using namespace tesrtest;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum Screen { CustomerPayments, OrderPayments, Allocations };
+const QString kScreens[] = {u"frmCustomerPayments"_s, u"frmOrderPayments"_s, u"frmPaymentAllocations"_s};
+const char* const kGrids[] = {"rptPayments", "rptPayments", "rptAllocations"};
+const QString kRemoveQ = u"Are you sure you want to remove the selected payment? This process cannot be undone."_s;
+const QString kDeleteQ =
+    u"Are you sure you want to delete the selected payment allocation? This process cannot be undone."_s;
+const QString kLog = u"Check the event log for details."_s;
+
+// Abbott has an order whose UniqueID holds a quote, paid by `full` (which also pays the second
+// order) and by part of `part`, and two unused payments of the same moment and amount; Baker
+// has an order nobody has paid and a payment left as credit.
+struct Book {
+    int abbott = 0, baker = 0, o1 = 0, o2 = 0, bakerOrder = 0;
+    int full = 0, part = 0, credit = 0, twin = 0;
+    int fullHere = 0, fullThere = 0, partHere = 0; // allocations
+};
+
+Book makeBook(TestDatabase& db)
+{
+    Book b;
+    const int cash = db.addPaymentMethod(u"Cash"_s);
+    const int check = db.addPaymentMethod(u"Check"_s);
+    const int visa = db.addPaymentMethod(u"Visa"_s, 1);
+    b.abbott = db.addCustomer(u"Abbott Interiors"_s);
+    b.baker = db.addCustomer(u"Baker & Sons"_s);
+    b.o1 = db.addOrder(b.abbott, u"SO-'1"_s, cur("1500"), 3, 0, u"2001"_s, u"Kitchen"_s);
+    b.o2 = db.addOrder(b.abbott, u"SO-2"_s, cur("900"), 3, 0, u"2002 "_s, u"  O'Neil porch  "_s);
+    b.bakerOrder = db.addOrder(b.baker, u"SO-6"_s, cur("500"), 3, 0, u"6001"_s, u"Shades"_s);
+    b.full = db.addPayment(b.abbott, cur("1000"), check, at(2024, 5, 1, 14, 45), u"First half"_s);
+    b.part =
+        db.addPayment(b.abbott, cur("1234.5678"), visa, at(2024, 5, 2, 9, 5), {}, u"4242"_s, u"J Smith"_s, 12, 2027);
+    b.credit = db.addPayment(b.abbott, cur("1234.005"), cash, at(2024, 5, 3, 23, 59));
+    b.twin = db.addPayment(b.abbott, cur("1234.005"), cash, at(2024, 5, 3, 23, 59));
+    db.addPayment(b.baker, cur("99"), cash, at(2024, 5, 3));
+    // Payment Allocations lists in the engine's order: the orders are last written in the
+    // order the list is expected in.
+    int* ids[] = {&b.partHere, &b.fullHere, &b.fullThere};
+    const std::tuple<int, QString, const char*> rows[] = {
+        {b.part, u"SO-'1"_s, "250.1234"}, {b.full, u"SO-'1"_s, "599.9999"}, {b.full, u"SO-2"_s, "400.0001"}};
+    for (int i = 0; i < 3; ++i) {
+        db.allocate(std::get<0>(rows[i]), std::get<1>(rows[i]), cur(std::get<2>(rows[i])));
+        *ids[i] = db.count(u"SELECT MAX(ID) FROM PaymentAllocations"_s);
+        db.exec(u"UPDATE PaymentAllocations SET AddedOn = '%1' WHERE ID = %2"_s
+                    .arg(modSharedSQL::FormatSQLDate(at(2024, 6, 2 + i, 10, 30), false))
+                    .arg(*ids[i]));
+    }
+    return b;
+}
+
+// The three figures of the book, with the number of allocations and payments.
+QString figures(TestDatabase& db, const Book& b)
+{
+    return u"%1 %2 %3 %4 %5/%6"_s
+        .arg(allocatedOf(db, b.full), allocatedOf(db, b.part), owedOf(db, b.o1), owedOf(db, b.o2))
+        .arg(db.count(u"SELECT COUNT(*) FROM PaymentAllocations"_s))
+        .arg(db.count(u"SELECT COUNT(*) FROM Payments"_s));
+}
+// A text with the book's IDs and the unused payments' amount in place of {names}.
+QString fill(QString text, const Book& b)
+{
+    const std::pair<const char*, int> ids[] = {
+        {"{full}", b.full},           {"{part}", b.part},         {"{credit}", b.credit},
+        {"{twin}", b.twin},           {"{fullHere}", b.fullHere}, {"{partHere}", b.partHere},
+        {"{fullThere}", b.fullThere}, {"{abbott}", b.abbott},     {"{o1}", b.o1}};
+    for (const auto& [name, id] : ids)
+        text.replace(QLatin1String(name), QString::number(id));
+    return text.replace(u"{c}"_s, Regional::formatCurrency(cur("1234.005")));
+}
+const QString kStart = u"1000 250.1234 850.1233/649.8767 400.0001/499.9999 3/5"_s;
+
+} // namespace
+
+class TestPaymentLists : public QObject {
+    Q_OBJECT
+    static ReportControl* grid(QWidget* w, Screen s = CustomerPayments) { return child<ReportControl>(w, kGrids[s]); }
+    static QString cpButtons(QWidget* w)
+    {
+        return enabledStates(w, {"cmdAllocations", "cmdNew", "cmdEdit", "cmdDelete"});
+    }
+    static void open(TestHost& h, Screen s, const Book& b)
+    {
+        if (s == CustomerPayments)
+            h.library().ShowCustomerPayments(b.abbott);
+        else if (s == OrderPayments)
+            h.library().ShowOrderPayments(b.o1);
+        else
+            h.library().ShowPaymentAllocations(b.full);
+    }
+    // Records a payment by check in a loaded New Payment: the only open order takes it whole.
+    static void recordPayment(QWidget* w, const QString& amount)
+    {
+        auto* box = child<ComboBox>(w, "cboPaymentMethod");
+        box->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(box, Qt::Key_Home);
+        QTest::keyClick(box, Qt::Key_Down);
+        QCOMPARE(box->Text(), u"Check"_s);
+        typeOver(child(w, "cboAmount"), amount, true);
+        clickButton(w, u"cmdOK"_s);
+    }
+    static void addScreenColumn()
+    {
+        QTest::addColumn<int>("screen");
+        QTest::addColumn<QString>("expected");
+    }
+
+private slots:
+    void init()
+    {
+        forgetPlacements({u"Customer Payments"_s, u"Order Payments"_s, u"Payment Allocations"_s, u"New Payment"_s,
+                          u"Edit Payment"_s});
+        setZone(300, true); // four hours behind universal time
+    }
+    void cleanup() { resetZone(); }
+
+    // Caption, columns, rows (only the customer's, the order's or the payment's; captions
+    // rounded, cells holding the four decimals) and what the summary says.
+    void lists_data()
+    {
+        addScreenColumn();
+        QTest::newRow("Customer Payments") << int(CustomerPayments)
+                                           << u"Customer Payments|Date Details Amount Allocated "
+                                              u"Unallocated|{full}|5/1/2024|Check - First half|$1,000.00|"
+                                              "$1,000.00|$0.00|{part}|5/2/2024|Visa ending 4242 (J "
+                                              "Smith)|$1,234.57|$250.12|$984.44|{credit}|5/3/2024|Cash|{c}|"
+                                              "$0.00|{c}|{twin}|5/3/2024|Cash|{c}|$0.00|{c}|1234.5678"_s;
+        QTest::newRow("Order Payments")
+            << int(OrderPayments)
+            << u"Order Payments|Date Details Amount|{partHere}|5/2/2024|Visa ending 4242 (J Smith)|$250.12|"
+               "{fullHere}|5/1/2024|Check - First half|$600.00|599.9999|$850.12"_s;
+        QTest::newRow("Payment Allocations") << int(Allocations)
+                                             << u"Payment Allocations|Date Order Number Sidemark "
+                                                u"Amount|{fullHere}|6/3/2024|2001|Kitchen|$600.00|{fullThere}|6/4/2024|"
+                                                "2002 |O'Neil porch|$400.00|599.9999"_s;
+    }
+    void lists()
+    {
+        QFETCH(int, screen);
+        QFETCH(QString, expected);
+        SCREEN_FIXTURE(makeBook);
+        QStringList seen;
+        const auto s = Screen(screen);
+        onScreen(d, kScreens[s], [&](QWidget* w) {
+            QCOMPARE(w->font().family() + u' ' + QString::number(w->font().pointSizeF()), u"Verdana 9.75"_s);
+            ReportControl* g = grid(w, s);
+            QCOMPARE(g->CustomDraw(), 4);
+            QStringList columns;
+            for (int i = 0; i < g->Columns().Count(); ++i)
+                columns << g->Columns().Column(i)->Caption();
+            QStringList rows = shown(g); // in the engine's order
+            rows.sort();
+            const int valueAt = int(tags(g).indexOf(QString::number(s == CustomerPayments ? b.part : b.fullHere)));
+            seen << w->windowTitle() << columns.join(u' ') << rows
+                 << g->Records()
+                        .Record(valueAt)
+                        ->Item(s == Allocations ? 3 : 2)
+                        ->Value()
+                        .value<Currency>()
+                        .toPlainString();
+            if (s == OrderPayments)
+                seen << textOf(w, "lblSummary");
+            // Larger, the list grows and the buttons keep to the bottom, Close to the right.
+            const QRect close = child(w, "cmdClose")->geometry();
+            w->resize(w->width() + 100, w->height() + 60);
+            QCOMPARE(child(w, "cmdClose")->geometry(), close.translated(100, 60));
+            render(w, kScreens[s] + u".png"_s);
+            clickButton(w, u"cmdClose"_s);
+        });
+        open(h, s, b);
+        SCREEN_DONE(d, h);
+        QCOMPARE(seen.join(u'|'), fill(expected, b));
+        QVERIFY(h.prompter().calls().isEmpty());
+    }
+
+    // The database refuses the removal, or a payment still applied may not be deleted: nothing
+    // changes, the row stays, and the host tells why.
+    void refusedDeleteChangesNothing_data()
+    {
+        addScreenColumn(); // the host's last headline and explanation
+        // clang-format off
+        QTest::newRow("Customer Payments, refused") << int(CustomerPayments) << u"The payment could not be deleted.|"_s + kLog;
+        QTest::newRow("Customer Payments, still applied") << int(CustomerPayments) << u"The selected payment cannot be deleted because it is attached to one or more quotes/sales/orders.|In order to delete a payment you must first delete all allocations for it."_s;
+        QTest::newRow("Order Payments, refused") << int(OrderPayments) << u"The payment allocation could not be removed.|"_s + kLog;
+        QTest::newRow("Payment Allocations, refused") << int(Allocations) << u"The payment allocation could not be deleted.|"_s + kLog;
+        // clang-format on
+    }
+    void refusedDeleteChangesNothing()
+    {
+        QFETCH(int, screen);
+        QFETCH(QString, expected);
+        SCREEN_FIXTURE(makeBook);
+        const auto s = Screen(screen);
+        const bool applied = QByteArray(QTest::currentDataTag()).endsWith("applied");
+        if (!applied)
+            h.db().refuseWrites(u"DELETE"_s, s == CustomerPayments ? u"Payments"_s : u"PaymentAllocations"_s,
+                                u"locked"_s);
+        if (s != CustomerPayments)
+            h.prompter().expectQuestion(ScriptedPrompter::Yes, s == OrderPayments ? kRemoveQ : kDeleteQ);
+        QStringList before, after;
+        onScreen(d, kScreens[s], [&](QWidget* w) {
+            before = shown(grid(w, s));
+            const int tag = s == CustomerPayments ? (applied ? b.part : b.credit)
+                            : s == OrderPayments  ? b.partHere
+                                                  : b.fullHere;
+            clickTag(grid(w, s), tag);
+            clickButton(w, u"cmdDelete"_s);
+            after = shown(grid(w, s));
+            clickButton(w, u"cmdClose"_s);
+        });
+        open(h, s, b);
+        SCREEN_DONE(d, h);
+        QCOMPARE(after, before);
+        QCOMPARE(figures(h.db(), b), kStart);
+        const auto last = h.prompter().calls().last();
+        QCOMPARE(last.headline + u'|' + last.explanation, expected);
+        QCOMPARE(int(last.kind),
+                 int(applied ? ScriptedPrompter::Call::Kind::Notice : ScriptedPrompter::Call::Kind::Error));
+        QVERIFY(activity(h.db()).isEmpty());
+    }
+
+    // Without a database the lists stay empty and nothing is said (Order Payments without the
+    // right to record, or it would open New Payment on its empty list).
+    void emptyWithoutDatabase_data()
+    {
+        addScreenColumn();
+        QTest::newRow("Customer Payments") << int(CustomerPayments) << u"0|0100"_s;
+        QTest::newRow("Order Payments") << int(OrderPayments) << u"0|$0.00"_s;
+    }
+    void emptyWithoutDatabase()
+    {
+        QFETCH(int, screen);
+        QFETCH(QString, expected);
+        SCREEN_FIXTURE(makeBook);
+        const auto s = Screen(screen);
+        h.config().setDatabaseUrl(h.db().folder() + u"/missing.db"_s);
+        if (s == OrderPayments)
+            h.config().deny(803, 8);
+        QString seen;
+        onScreen(d, kScreens[s], [&](QWidget* w) {
+            seen = QString::number(grid(w, s)->Records().Count()) + u'|' +
+                   (s == CustomerPayments ? cpButtons(w) : textOf(w, "lblSummary"));
+            clickButton(w, u"cmdDelete"_s);
+            clickButton(w, u"cmdClose"_s);
+        });
+        open(h, s, b);
+        SCREEN_DONE(d, h);
+        QCOMPARE(seen, expected);
+        QVERIFY(h.prompter().calls().isEmpty());
+    }
+
+    // Rights are read when the list opens; Customer Payments asks again on every selection.
+    void permissions_data()
+    {
+        QTest::addColumn<int>("screen");
+        QTest::addColumn<int>("denied");
+        QTest::addColumn<QString>("buttons"); // before and after the rights are given back
+        // clang-format off
+        QTest::newRow("customer, all rights") << int(CustomerPayments) << 0 << "1111 1111";
+        QTest::newRow("customer, no deleting") << int(CustomerPayments) << 32 << "1110 1111";
+        QTest::newRow("order, all rights") << int(OrderPayments) << 0 << "11 11";
+        QTest::newRow("order, no recording from an order") << int(OrderPayments) << 8 << "01 01";
+        QTest::newRow("order, no removing") << int(OrderPayments) << 32 << "10 10";
+        QTest::newRow("order, neither") << int(OrderPayments) << 40 << "00 00";
+        QTest::newRow("allocations, all rights") << int(Allocations) << 0 << "1 1";
+        QTest::newRow("allocations, no deleting") << int(Allocations) << 32 << "0 0";
+        // clang-format on
+    }
+    void permissions()
+    {
+        QFETCH(int, screen);
+        QFETCH(int, denied);
+        QFETCH(QString, buttons);
+        SCREEN_FIXTURE(makeBook);
+        const auto s = Screen(screen);
+        h.config().deny(803, denied);
+        QStringList seen;
+        onScreen(d, kScreens[s], [&](QWidget* w) {
+            auto state = [&] {
+                return s == CustomerPayments ? cpButtons(w)
+                       : s == OrderPayments  ? enabledStates(w, {"cmdNewPayment", "cmdDelete"})
+                                             : enabledStates(w, {"cmdDelete"});
+            };
+            clickCell(grid(w, s), 0);
+            seen << state();
+            h.config().grant(803, denied);
+            clickCell(grid(w, s), 1);
+            seen << state();
+            if (!child(w, "cmdDelete")->isEnabled())
+                clickButton(w, u"cmdDelete"_s);
+            clickButton(w, u"cmdClose"_s);
+        });
+        open(h, s, b);
+        SCREEN_DONE(d, h);
+        QCOMPARE(seen.join(u' '), buttons);
+        QCOMPARE(figures(h.db(), b), kStart); // a disabled removal does nothing
+    }
+
+    // Deleted without a question; the neighbour in record order takes the focus.
+    void customerDeletes_data()
+    {
+        QTest::addColumn<bool>("last");
+        QTest::newRow("a middle one: the next takes the focus") << false;
+        QTest::newRow("the last one: the new last takes the focus") << true;
+    }
+    void customerDeletes()
+    {
+        QFETCH(bool, last);
+        SCREEN_FIXTURE(makeBook);
+        QString seen;
+        onScreen(d, kScreens[CustomerPayments], [&](QWidget* w) {
+            QCOMPARE(tags(grid(w)).mid(2), (QStringList{QString::number(b.credit), QString::number(b.twin)}));
+            clickTag(grid(w), last ? b.twin : b.credit);
+            clickButton(w, u"cmdDelete"_s);
+            seen = tags(grid(w)).join(u',') + u'|' + focusedTag(grid(w)) + u'|' + cpButtons(w);
+            QVERIFY(grid(w)->hasFocus());
+            clickButton(w, u"cmdClose"_s);
+        });
+        h.library().ShowCustomerPayments(b.abbott);
+        SCREEN_DONE(d, h);
+        QVERIFY(h.prompter().calls().isEmpty());
+        QCOMPARE(seen,
+                 fill(last ? u"{full},{part},{credit}|{credit}|1111"_s : u"{full},{part},{twin}|{twin}|1111"_s, b));
+        QCOMPARE(h.db().count(u"SELECT COUNT(*) FROM Payments WHERE ID = %1"_s.arg(last ? b.twin : b.credit)), 0);
+        QCOMPARE(figures(h.db(), b), kStart.chopped(1) + u'4');
+        // The amount and the day exactly as the row showed them.
+        QCOMPARE(activity(h.db(), u"CustomerID = %1"_s.arg(b.abbott)),
+                 QStringList{fill(u"A payment of {c}, recorded on 5/3/2024, was deleted from this customer."_s, b)});
+    }
+
+    // A row removed with a Yes, kept with a No, or nothing asked without one row selected: the
+    // rows left, the focus, Order Payments' total (not reloaded) and the three figures after.
+    void removeOne_data()
+    {
+        QTest::addColumn<int>("screen");
+        QTest::addColumn<QString>("selected"); // tags clicked, with Ctrl held for a second one
+        QTest::addColumn<int>("answer");       // to the question, 0 when none is to be asked
+        QTest::addColumn<QString>("expected");
+        const int no = ScriptedPrompter::No, yes = ScriptedPrompter::Yes;
+        const QString both = u"{partHere},{fullHere}|"_s, unchanged = u"|$850.12|"_s + kStart;
+        // clang-format off
+        QTest::newRow("order, answered No") << int(OrderPayments) << "{fullHere}" << no << both + "{fullHere}" + unchanged;
+        QTest::newRow("order, nothing selected") << int(OrderPayments) << "" << 0 << both + unchanged;
+        QTest::newRow("order, two selected") << int(OrderPayments) << "{partHere},{fullHere}" << 0 << both + "{fullHere}" + unchanged;
+        QTest::newRow("order, the payment keeps another") << int(OrderPayments) << "{fullHere}" << yes << u"{partHere}|{partHere}|$850.12|400.0001 250.1234 250.1234/1249.8766 400.0001/499.9999 2/5"_s;
+        QTest::newRow("allocations, answered No") << int(Allocations) << "{fullHere}" << no << "{fullHere},{fullThere}|{fullHere}|" + kStart;
+        QTest::newRow("allocations, the first: the next takes the focus") << int(Allocations) << "{fullHere}" << yes << u"{fullThere}|{fullThere}|400.0001 250.1234 250.1234/1249.8766 400.0001/499.9999 2/5"_s;
+        QTest::newRow("allocations, the last: the new last takes the focus") << int(Allocations) << "{fullThere}" << yes << u"{fullHere}|{fullHere}|599.9999 250.1234 850.1233/649.8767 0/900 2/5"_s;
+        // clang-format on
+    }
+    void removeOne()
+    {
+        QFETCH(int, screen);
+        QFETCH(QString, selected);
+        QFETCH(int, answer);
+        QFETCH(QString, expected);
+        SCREEN_FIXTURE(makeBook);
+        const auto s = Screen(screen);
+        if (answer)
+            h.prompter().expectQuestion(answer, s == OrderPayments ? kRemoveQ : kDeleteQ);
+        QString seen;
+        onScreen(d, kScreens[s], [&](QWidget* w) {
+            const QStringList clicks = fill(selected, b).split(u',', Qt::SkipEmptyParts);
+            for (int i = 0; i < clicks.size(); ++i)
+                clickTag(grid(w, s), clicks[i].toInt(), i ? Qt::ControlModifier : Qt::NoModifier);
+            clickButton(w, u"cmdDelete"_s);
+            seen = tags(grid(w, s)).join(u',') + u'|' + focusedTag(grid(w, s));
+            if (s == OrderPayments)
+                seen += u'|' + textOf(w, "lblSummary");
+            clickButton(w, u"cmdClose"_s);
+        });
+        open(h, s, b);
+        SCREEN_DONE(d, h);
+        QCOMPARE(seen + u'|' + figures(h.db(), b), fill(expected, b));
+        QVERIFY(activity(h.db()).isEmpty());
+        if (answer)
+            QCOMPARE(h.prompter().calls()[0].explanation,
+                     s == OrderPayments ? u"Removing a payment will remove the amount from the sale/order and apply it "
+                                          "back to the original payment as 'unallocated'."_s
+                                        : u"Deleting a payment allocation will remove the amount from the order and "
+                                          "apply it back to the original payment as 'unallocated'."_s);
+    }
+
+    // The payment's only allocation removed: the task dialog offers to delete the payment. Or
+    // another workstation got there first: with the allocation gone nothing is said and the row
+    // stays until the next load; with the payment gone the removal stands and the delete fails.
+    void orderRemovesTheOnlyAllocation_data()
+    {
+        QTest::addColumn<QString>("answer");    // on the task dialog; none when it is not shown
+        QTest::addColumn<QString>("meanwhile"); // what another workstation does
+        QTest::addColumn<QString>("expected");  // rows left|figures|activity|errors
+        const QString removed = u"1000 0 599.9999/900.0001 400.0001/499.9999 2/"_s;
+        // The whole payment (not the part removed here), on its local date and time.
+        const QString deleted =
+            u"A payment of $1,234.57, recorded on 5/2/2024 5:05:00 AM, was deleted from this customer."_s;
+        // clang-format off
+        QTest::newRow("keep it as credit") << "button256" << "" << "{fullHere}|" + removed + "5||";
+        QTest::newRow("dialog closed") << "escape" << "" << "{fullHere}|" + removed + "5||";
+        QTest::newRow("delete it") << "button128" << "" << "{fullHere}|" + removed + "4|" + deleted + "|";
+        QTest::newRow("allocation removed elsewhere") << "" << "allocation" << "{partHere},{fullHere}|" + removed + "5||";
+        QTest::newRow("payment deleted elsewhere") << "button128" << "payment" << "{fullHere}|" + removed + "4||The payment could not be deleted.|" + kLog;
+        // clang-format on
+    }
+    void orderRemovesTheOnlyAllocation()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QString, meanwhile);
+        QFETCH(QString, expected);
+        SCREEN_FIXTURE(makeBook);
+        h.prompter().expectQuestion(ScriptedPrompter::Yes, kRemoveQ);
+        QStringList dialog;
+        QString left;
+        onScreen(d, kScreens[OrderPayments], [&](QWidget* w) {
+            if (meanwhile == u"allocation")
+                h.db().exec(ledger::FillMarkers(ledger::RemoveAllocation, {{u"<aid>", QString::number(b.partHere)},
+                                                                           {u"<pid>", QString::number(b.part)},
+                                                                           {u"<ouid>", u"SO-''1"_s},
+                                                                           {u"<a>", u"250.1234"_s}}));
+            clickTag(grid(w), b.partHere);
+            clickLater(w, u"cmdDelete"_s);
+            if (!answer.isEmpty())
+                d.expect(u"TaskDialog1"_s, [&](QWidget* t) {
+                    dialog << t->windowTitle() << textOf(t, "mainInstruction") << textOf(t, "content")
+                           << textOf(t, "button128") << textOf(t, "button256");
+                    QVERIFY(child<QLabel>(t, "content")->wordWrap());
+                    render(t, u"frmOrderPayments-delete.png"_s);
+                    if (meanwhile == u"payment")
+                        h.db().exec(u"DELETE FROM Payments WHERE ID = %1"_s.arg(b.part));
+                    if (answer == u"escape")
+                        QTest::keyClick(t, Qt::Key_Escape);
+                    else
+                        clickButton(t, answer);
+                });
+            d.expect(kScreens[OrderPayments], [&](QWidget* w2) {
+                left = tags(grid(w2)).join(u',');
+                clickButton(w2, u"cmdClose"_s);
+            });
+        });
+        h.library().ShowOrderPayments(b.o1);
+        SCREEN_DONE(d, h);
+        if (!answer.isEmpty())
+            QCOMPARE(dialog.join(u'|'),
+                     u"Delete Payment|The selected payment has been removed and it has no further allocations. Do "
+                     "you want to delete this payment also?|If you choose to delete the payment then it will be "
+                     "permanently deleted. If you choose keep the payment then it will remain on the customer's "
+                     "account as a credit and can be applied to future sales.|Yes, delete the payment.|No, keep the "
+                     "payment as a credit for this customer."_s);
+        QCOMPARE(QStringList(
+                     {left, figures(h.db(), b), activity(h.db()).join(u'|'), errors(h.prompter()).mid(0, 2).join(u'|')})
+                     .join(u'|'),
+                 fill(expected, b));
+    }
+
+    // A payment with an allocation to an order kept on another system, or no database: the
+    // screen closes by itself (a watchdog closes it and fails the test otherwise).
+    void allocationsCloseByThemselves_data()
+    {
+        QTest::addColumn<bool>("remote");
+        QTest::newRow("an order kept elsewhere") << true;
+        QTest::newRow("no database") << false;
+    }
+    void allocationsCloseByThemselves()
+    {
+        QFETCH(bool, remote);
+        TestHost h;
+        const Book b = makeBook(h.db());
+        if (remote)
+            h.db().allocate(b.full, u"REMOTE-77"_s, cur("99"));
+        else
+            h.config().setDatabaseUrl(h.db().folder() + u"/missing.db"_s);
+        const QString before = remote ? figures(h.db(), b) : QString();
+        bool stayedOpen = false;
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [&stayedOpen] {
+            for (QWidget* modal; (modal = QApplication::activeModalWidget()); stayedOpen = true)
+                modal->close();
+        });
+        watchdog.start(3000);
+        h.library().ShowPaymentAllocations(b.full);
+        QVERIFY(!stayedOpen);
+        if (!remote) {
+            QVERIFY(h.prompter().calls().isEmpty());
+            return;
+        }
+        const auto calls = h.prompter().calls();
+        QCOMPARE(int(calls.size()), 1);
+        QCOMPARE(
+            calls[0].headline + u'|' + calls[0].explanation,
+            u"Payment allocations cannot be viewed on this computer becauase of unknown sale/order references.|"
+            "This payment contains references to one or more sales or orders that do not exist on this "
+            "computer. Viewing or deleting of the allocations for this payment must be done on the main system."_s);
+        QCOMPARE(calls[0].buttons * 10 + calls[0].icon, 13);
+        QCOMPARE(figures(h.db(), b), before);
+    }
+
+    // Another workstation removed the allocation first: nothing is done twice, nothing is said.
+    void allocationAlreadyRemoved()
+    {
+        SCREEN_FIXTURE(makeBook);
+        h.prompter().expectQuestion(ScriptedPrompter::Yes, kDeleteQ);
+        QString afterOther;
+        onScreen(d, kScreens[Allocations], [&](QWidget* w) {
+            h.db().exec(ledger::FillMarkers(ledger::RemoveAllocation, {{u"<aid>", QString::number(b.fullThere)},
+                                                                       {u"<pid>", QString::number(b.full)},
+                                                                       {u"<ouid>", u"SO-2"_s},
+                                                                       {u"<a>", u"400.0001"_s}}));
+            afterOther = figures(h.db(), b);
+            clickTag(grid(w, Allocations), b.fullThere);
+            clickButton(w, u"cmdDelete"_s);
+            clickButton(w, u"cmdClose"_s);
+        });
+        h.library().ShowPaymentAllocations(b.full);
+        SCREEN_DONE(d, h);
+        QCOMPARE(afterOther, u"599.9999 250.1234 850.1233/649.8767 0/900 2/5"_s);
+        QCOMPARE(figures(h.db(), b), afterOther);
+        QCOMPARE(int(h.prompter().calls().size()), 1); // the question only
+    }
+
+    // Customer Payments -> New... -> saved -> listed and selected, with the three figures.
+    void newPaymentIsListedAndSelected()
+    {
+        SCREEN_FIXTURE(makeBook);
+        QString seen;
+        onScreen(d, kScreens[CustomerPayments], [&](QWidget* w) {
+            clickLater(w, u"cmdNew"_s);
+            onScreen(d, u"frmNewPayment"_s, [&](QWidget* n) { recordPayment(n, u"300"_s); });
+            d.expect(kScreens[CustomerPayments], [&](QWidget* w2) {
+                seen = selectedTags(grid(w2)).join(u',') + u'|' + cpButtons(w2) + u'|';
+                for (int k = 1; k < 5; ++k)
+                    seen += caption(grid(w2), int(tags(grid(w2)).indexOf(selectedTags(grid(w2)).value(0))), k) + u'|';
+                clickButton(w2, u"cmdClose"_s);
+            });
+        });
+        h.library().ShowCustomerPayments(b.baker);
+        SCREEN_DONE(d, h);
+        const int id = h.db().count(u"SELECT MAX(ID) FROM Payments"_s);
+        QCOMPARE(seen, u"%1|1111|Check|$300.00|$300.00|$0.00|"_s.arg(id));
+        QCOMPARE(allocatedOf(h.db(), id) + u' ' + owedOf(h.db(), b.bakerOrder), u"300 300/200"_s);
+        QCOMPARE(activity(h.db(), u"OrderID IS NULL AND CustomerID = %1"_s.arg(b.baker)),
+                 QStringList{"A payment of $300.00 was applied to this customer."});
+        QCOMPARE(activity(h.db(), u"OrderID = %1"_s.arg(b.bakerOrder)),
+                 QStringList{"A payment of $300.00 was applied."});
+    }
+
+    // Edit Payment saved: the list is reloaded with the same payment selected; New Payment or
+    // Edit Payment cancelled: the list is not reloaded (the very same record stays selected).
+    void customerListAfterDialogs_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<bool>("save");
+        QTest::newRow("New Payment cancelled") << "cmdNew"
+                                               << "frmNewPayment" << false;
+        QTest::newRow("Edit Payment cancelled") << "cmdEdit"
+                                                << "frmEditPayment" << false;
+        QTest::newRow("Edit Payment saved") << "cmdEdit"
+                                            << "frmEditPayment" << true;
+    }
+    void customerListAfterDialogs()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, dialog);
+        QFETCH(bool, save);
+        SCREEN_FIXTURE(makeBook);
+        const ReportRecord* before = nullptr;
+        const ReportRecord* after = nullptr;
+        QString seen;
+        onScreen(d, kScreens[CustomerPayments], [&](QWidget* w) {
+            clickTag(grid(w), b.credit);
+            before = grid(w)->Records().Record(2);
+            clickLater(w, button);
+            onScreen(d, dialog, [&](QWidget* e) {
+                if (!save)
+                    return clickButton(e, u"cmdCancel"_s);
+                typeOver(child(e, "txtDescription"), u"Balance on delivery"_s, true);
+                clickButton(e, u"cmdOK"_s);
+            });
+            d.expect(kScreens[CustomerPayments], [&](QWidget* w2) {
+                after = grid(w2)->Records().Record(2);
+                seen = selectedTags(grid(w2)).join(u',') + u'|' + cpButtons(w2) + u'|' + caption(grid(w2), 2, 1);
+                clickButton(w2, u"cmdClose"_s);
+            });
+        });
+        h.library().ShowCustomerPayments(b.abbott);
+        SCREEN_DONE(d, h);
+        QCOMPARE(seen, u"%1|1111|%2"_s.arg(b.credit).arg(save ? u"Cash - Balance on delivery"_s : u"Cash"_s));
+        QCOMPARE(after == before, !save); // the very same record unless reloaded
+        QCOMPARE(h.db().count(u"SELECT COUNT(*) FROM Payments"_s), 5);
+    }
+
+    // Payment Allocations from Customer Payments: an allocation removed there, and the list
+    // reloaded with the new figures and nothing selected.
+    void customerListAfterAllocations()
+    {
+        SCREEN_FIXTURE(makeBook);
+        h.prompter().expectQuestion(ScriptedPrompter::Yes, kDeleteQ);
+        QString seen;
+        onScreen(d, kScreens[CustomerPayments], [&](QWidget* w) {
+            clickTag(grid(w), b.part);
+            clickLater(w, u"cmdAllocations"_s);
+            onScreen(d, kScreens[Allocations], [&](QWidget* a) {
+                seen = tags(grid(a, Allocations)).join(u',') + u'|';
+                clickTag(grid(a, Allocations), b.partHere);
+                clickButton(a, u"cmdDelete"_s);
+                clickButton(a, u"cmdClose"_s);
+            });
+            d.expect(kScreens[CustomerPayments], [&](QWidget* w2) {
+                seen += cpButtons(w2) + u'|' + caption(grid(w2), 1, 3) + u'|' + caption(grid(w2), 1, 4);
+                clickButton(w2, u"cmdClose"_s);
+            });
+        });
+        h.library().ShowCustomerPayments(b.abbott);
+        SCREEN_DONE(d, h);
+        QCOMPARE(seen, u"%1|0100|$0.00|$1,234.57"_s.arg(b.partHere));
+        QCOMPARE(figures(h.db(), b), u"1000 0 599.9999/900.0001 400.0001/499.9999 2/5"_s);
+    }
+
+    // An order nobody has paid yet: New Payment opens at once for its customer, locked; Order
+    // Payments then lists what was saved. Without the right, the empty list only.
+    void unpaidOrderOpensNewPayment_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("expected"); // customer box, listed, total, the order's figures
+        QTest::newRow("saved") << "save"
+                               << "Baker & Sons|0|1|$200.00|200/300";
+        QTest::newRow("cancelled") << "cancel"
+                                   << "Baker & Sons|0|0|$0.00|0/500";
+        QTest::newRow("no right to record from an order") << "denied"
+                                                          << "0|$0.00|0/500";
+    }
+    void unpaidOrderOpensNewPayment()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, expected);
+        SCREEN_FIXTURE(makeBook);
+        if (how == u"denied")
+            h.config().deny(803, 8);
+        QStringList seen;
+        auto list = [&](QWidget* w) {
+            seen << QString::number(grid(w)->Records().Count()) << textOf(w, "lblSummary");
+            QVERIFY(how != u"denied" || !child(w, "cmdNewPayment")->isEnabled());
+            clickButton(w, u"cmdClose"_s);
+        };
+        if (how == u"denied") {
+            onScreen(d, kScreens[OrderPayments], list);
+        } else {
+            // Order Payments opens New Payment from its first activation.
+            onScreen(
+                d, u"frmNewPayment"_s,
+                [&](QWidget* n) {
+                    seen << textOf(n, "cboCustomer") << enabledStates(n, {"cboCustomer"});
+                    d.expect(kScreens[OrderPayments], list);
+                    if (how == u"save")
+                        return recordPayment(n, u"200"_s);
+                    clickButton(n, u"cmdCancel"_s);
+                },
+                [](QWidget* n) { return !textOf(n, "cboAmount").isEmpty(); });
+        }
+        h.library().ShowOrderPayments(b.bakerOrder);
+        SCREEN_DONE(d, h);
+        QCOMPARE(seen.join(u'|') + u'|' + owedOf(h.db(), b.bakerOrder), expected);
+    }
+
+    // The picture for the README: Customer Payments over the demo database, for the customer
+    // the host selects first; the list holds the customer's whole list.
+    void customerPaymentsOverTheDemoDatabase()
+    {
+        TestHost h;
+        const auto dir = makeTempDir();
+        const QString demo = dir->filePath(u"demo.db"_s);
+        QString error;
+        QVERIFY2(host::createDemoDatabase(demo, &error), qPrintable(error));
+        h.config().setDatabaseUrl(demo);
+        auto conn = openCompanyConnection(demo, &error);
+        QVERIFY2(conn, qPrintable(error));
+        auto rs =
+            conn->OpenRecordset(u"SELECT Customers.ID, COUNT(Payments.ID) AS N FROM Customers INNER JOIN Payments "
+                                "ON Payments.CustomerID = Customers.ID WHERE Customers.CustomerName = 'Amanda "
+                                "Anderson' GROUP BY Customers.ID"_s);
+        QVERIFY(rs && !rs->Eof());
+        const int customer = rs->Field(u"ID"_s).toInt(), payments = rs->Field(u"N"_s).toInt();
+        rs->Close();
+        conn->Close();
+        QVERIFY(payments > 3);
+        ModalDriver d;
+        int listed = -1;
+        onScreen(d, kScreens[CustomerPayments], [&](QWidget* w) {
+            listed = grid(w)->Records().Count();
+            w->resize(720, 420);
+            clickCell(grid(w), 2);
+            render(w, u"customer-payments.png"_s);
+            clickButton(w, u"cmdClose"_s);
+        });
+        h.library().ShowCustomerPayments(customer);
+        SCREEN_DONE(d, h);
+        QCOMPARE(listed, payments);
+    }
+};
+
+TESR_TEST_MAIN(TestPaymentLists)
+#include "tst_paymentLists.moc"

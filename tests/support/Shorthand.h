@@ -1,0 +1,38 @@
+#pragma once
+
+// Short spellings several test programs share.
+
+#include "values/Currency.h"
+#include "values/OleDate.h"
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace tesrtest {
+
+// An amount from its plain text ("1234.5"); a literal that is no amount stops the program.
+tesr::Currency cur(const char* text);
+// A wall-clock date and time (a date that does not exist stops the program).
+tesr::OleDate at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0);
+
+// A program run to its end: exit code (-1 when it crashed or outlived the time limit) and output.
+struct ProgramRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+// Runs a program with its per-user folders under `home`, offscreen unless `screen` is false (then
+// it gets no platform at all); the time limit is its watchdog.
+ProgramRun runProgram(const QString& program, const QStringList& args, const QString& home, bool screen = true,
+                      int timeoutMs = 120000);
+
+// A data table of one text column, "row"; each row is "name|field|field...", named by its first field.
+void rows(const QStringList& table);
+// The fields of the current data row, after its name.
+QStringList fields();
+// Shows a window and waits until it is the active one (false when it never becomes active).
+bool showActive(QWidget* window);
+
+} // namespace tesrtest
