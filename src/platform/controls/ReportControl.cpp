@@ -818,9 +818,10 @@ void ReportControl::columnChanged(ReportColumn* column, bool resize)
     h->setSectionResizeMode(position, column->m_resizable ? QHeaderView::Interactive : QHeaderView::Fixed);
     const bool wasHidden = isColumnHidden(position);
     setColumnHidden(position, !column->m_visible);
-    // Only a new width (or a column shown again) sets the size: otherwise the user's stays.
+    // Only a new width (or a column shown again) sets the size: otherwise the user's stays. A
+    // width given in code never hides part of the column's caption (the user may still narrow it).
     if (column->m_visible && (resize || wasHidden))
-        h->resizeSection(position, toPixels(column->m_width));
+        h->resizeSection(position, std::max(toPixels(column->m_width), h->sectionSizeHint(position)));
     m_model->columnChanged(position);
 }
 
