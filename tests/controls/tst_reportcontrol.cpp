@@ -136,55 +136,9 @@ private slots:
 
     void captionsAndColumns()
     {
-        // Cells show captions; values stay what the screen stored; an unset caption is the value's text.
+        // Cells show captions; values stay what the screen stored.
         QCOMPARE(m_grid->model()->index(1, 2).data().toString(), u"$1,234.56"_s);
         QCOMPARE(m_grid->Records().Record(1)->Item(2)->Value().value<Currency>(), cur("1234.56"));
-        ReportRecord* r = m_grid->Records().Add();
-        const QVariant values[] = {42, QVariant::fromValue(cur("12.5")), QVariant::fromValue(at(2024, 2, 29)), {}};
-        const QStringList shown{"42", "12.5", "2/29/2024", ""};
-        for (int i = 0; i < 4; ++i) {
-            ReportRecordItem* item = r->AddItem(values[i]);
-            QCOMPARE(item->Caption(), shown[i]);
-            item->SetCaption(QString()); // an explicit empty caption wins over the value
-            QCOMPARE(item->Caption(), QString());
-        }
-        // Items keep their addresses while more are added than one block of columns.
-        ReportRecordItem* first = r->Item(0);
-        for (int i = 0; i < 20; ++i)
-            r->AddItem(i);
-        QCOMPARE(r->Item(0), first);
-        QCOMPARE(r->Item(23)->Value().toInt(), 19);
-        QCOMPARE(r->Item(23)->Index(), 23);
-    }
-
-    void valueOrder_data()
-    {
-        QTest::addColumn<QVariant>("a");
-        QTest::addColumn<QVariant>("b");
-        QTest::addColumn<int>("sign");
-        auto row = [](const char* name, QVariant a, QVariant b, int sign) { QTest::newRow(name) << a << b << sign; };
-        auto m = [](const char* t) { return QVariant::fromValue(cur(t)); };
-        row("money by amount", m("9.99"), m("10"), -1);
-        row("money and whole number", m("3.5"), 3, 1);
-        row("equal money and double", m("0.25"), 0.25, 0);
-        row("date and time of day", QVariant::fromValue(at(2000, 1, 1, 0, 0, 1)), QVariant::fromValue(at(2000, 1, 1)),
-            1);
-        row("empty before a date", QString(), QVariant::fromValue(at(1900, 1, 5)), -1);
-        row("numbers before texts", 5, "1", -1);
-        row("digits by number", "A9", "A10", -1);
-        row("leading zeros", "007", "10", -1);
-        row("case ignored", "apple", "Banana", -1);
-        row("case breaks a tie", "a", "A", 1);
-        row("same text", "x1", "x1", 0);
-    }
-    void valueOrder()
-    {
-        QFETCH(QVariant, a);
-        QFETCH(QVariant, b);
-        QFETCH(int, sign);
-        auto sgn = [](int v) { return (v > 0) - (v < 0); };
-        QCOMPARE(sgn(compareReportValues(a, b)), sign);
-        QCOMPARE(sgn(compareReportValues(b, a)), -sign);
     }
 
     void headerClickSorts_data()
@@ -210,34 +164,16 @@ private slots:
         QCOMPARE(m_grid->FocusedRow()->Record()->Tag(), u"12"_s);
         QCOMPARE(m_grid->FocusedRow()->Index(), int(tags.split(u' ').indexOf("12")));
         QCOMPARE(selection.count(), 0);
-        QCOMPARE(m_grid->Records().Record(4)->Tag(), u"15"_s); // the record list keeps the screen's order
-        for (int i = 0; i < m_grid->Rows().Count(); ++i)
-            QCOMPARE(m_grid->Rows().Row(i)->Record()->Row(), m_grid->Rows().Row(i));
     }
 
-    void groupCollapseAndUngroup()
+    void groupAndUngroup()
     {
         headerMenu(1, "actionGroupBy");
         // Priority 1 first (equal priorities by their values, "Attic" before "Bath"), then 2;
         // records keep the record order inside a group.
         QCOMPARE(shownTags().join(u' '), u"[Middle] 15 [First] 12 14 [Later] 11 13"_s);
-        QCOMPARE(m_grid->Rows().Row(3)->ParentRow(), m_grid->Rows().Row(2));
         clickHeader(2); // sorting sorts inside the groups
         QCOMPARE(shownTags().join(u' '), u"[Middle] 15 [First] 14 12 [Later] 13 11"_s);
-        // A heading can be selected but is no record; its arrow collapses the group.
-        QSignalSpy selection(m_grid, &ReportControl::SelectionChanged);
-        clickCell(2, 1);
-        QCOMPARE(selection.count(), 1);
-        QVERIFY(m_grid->SelectedRows().Row(0)->GroupRow());
-        const QRect heading = m_grid->CellRect(m_grid->Rows().Row(2), m_grid->Columns().Column(0));
-        QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {}, heading.topLeft() + QPoint(6, 6));
-        QCOMPARE(shownTags().join(u' '), u"[Middle] 15 [First] [Later] 13 11"_s);
-        QCOMPARE(m_grid->Records().Record(1)->Row(), nullptr);
-        QTest::keyClick(m_grid, Qt::Key_Right); // opens it again
-        QCOMPARE(m_grid->Rows().Count(), 8);
-        QTest::keyClick(m_grid, Qt::Key_Left);
-        m_grid->Populate(); // a new layout keeps it as the user left it
-        QCOMPARE(m_grid->Rows().Count(), 6);
         headerMenu(0, "actionUngroup");
         QCOMPARE(m_grid->GroupColumn(), nullptr);
         QCOMPARE(shownTags().join(u' '), u"15 13 14 11 12"_s);
@@ -285,12 +221,6 @@ private slots:
         QCOMPARE(item->Caption(), commits ? u"150"_s : u"$0.00"_s);
         if (!commits)
             QCOMPARE(item->Value().value<Currency>(), Currency());
-        if (leaveBy == "tab") { // on to the next editable cell, open
-            QVERIFY(editor());
-            QCOMPARE(m_grid->FocusedRow()->Record()->Tag(), u"13"_s);
-            QTest::keyClick(editor(), Qt::Key_Escape);
-            QCOMPARE(order.size(), 2);
-        }
     }
 
     // The screens' rule: drop every "$", refuse what is not a number; then show the stored value
@@ -333,8 +263,7 @@ private slots:
 
     void onlyEditableCellsEdit_data()
     {
-        tesrtest::rows({"grid without edits|grid", "column without edits|column", "item without edits|item",
-                        "typing on another cell edits the row's editable one|"});
+        tesrtest::rows({"grid without edits|grid", "column without edits|column", "item without edits|item"});
     }
     void onlyEditableCellsEdit()
     {
@@ -347,67 +276,13 @@ private slots:
             m_grid->Records().Record(0)->Item(3)->SetEditable(false);
         int changing = 0; // (QSignalSpy cannot copy its reference argument)
         connect(m_grid, &ReportControl::ValueChanging, this, [&](ReportValueChange&) { ++changing; });
-        clickCell(0, setup.isEmpty() ? 0 : 3);
+        clickCell(0, 3);
         type(u"7"_s);
-        if (setup.isEmpty()) {
-            QCOMPARE(m_grid->FocusedColumn()->Caption(), u"To Allocate"_s);
-            QTest::keyClick(editor(), Qt::Key_Return);
-            QTRY_COMPARE(m_grid->Records().Record(0)->Item(3)->Value().toString(), u"7"_s);
-            return;
-        }
         QVERIFY(!editor());
         QTest::keyClick(m_grid, Qt::Key_F2);
         QTest::mouseDClick(m_grid->viewport(), Qt::LeftButton, {}, cellCenter(0, 3));
         QVERIFY(!editor());
         QCOMPARE(changing, 0);
-    }
-
-    void keyboardAndRefusedFocus()
-    {
-        clickCell(0, 0);
-        QSignalSpy selection(m_grid, &ReportControl::SelectionChanged);
-        const QList<std::pair<Qt::Key, int>> moves{{Qt::Key_Up, 0},   {Qt::Key_Down, 1}, {Qt::Key_End, 4},
-                                                   {Qt::Key_Down, 4}, {Qt::Key_Home, 0}, {Qt::Key_PageDown, 4}};
-        for (const auto& [key, row] : moves) {
-            QTest::keyClick(m_grid, key);
-            QCOMPARE(m_grid->FocusedRow()->Index(), row);
-        }
-        QCOMPARE(selection.count(), 4); // one per move, none where the cursor stays
-        // The handler sees where the cursor would go and may keep it where it is.
-        ReportRow* seen = nullptr;
-        bool refuse = true;
-        connect(m_grid, &ReportControl::FocusChanging, this,
-                [&](ReportRow* row, ReportColumn*, ReportRecordItem*, bool& cancel) {
-                    seen = row;
-                    cancel = refuse;
-                });
-        clickCell(2, 2);
-        QCOMPARE(seen, m_grid->Rows().Row(2));
-        QCOMPARE(m_grid->FocusedRow()->Index(), 4);
-        QCOMPARE(m_grid->SelectedRows().Row(0)->Index(), 4);
-        refuse = false;
-        QTest::keyClick(m_grid, Qt::Key_Up);
-        QCOMPARE(m_grid->FocusedRow()->Index(), 3);
-    }
-
-    void selectionNotifications()
-    {
-        QSignalSpy selection(m_grid, &ReportControl::SelectionChanged);
-        clickCell(1, 0);
-        clickCell(3, 0, Qt::ControlModifier);
-        QCOMPARE(selection.count(), 2);
-        QCOMPARE(m_grid->SelectedRows().Count(), 2);
-        m_grid->SetFocusedRow(m_grid->Rows().Row(4)); // by code: selected alone, and reported
-        QCOMPARE(selection.count(), 3);
-        QCOMPARE(m_grid->SelectedRows().Count(), 1);
-        m_grid->RemoveRecord(m_grid->Records().Record(4));
-        QCOMPARE(selection.count(), 4);
-        clickCell(0, 0);
-        m_grid->Populate(); // a layout that keeps the selection says nothing
-        QCOMPARE(selection.count(), 5);
-        fill(); // all records new: nothing of the old selection remains
-        QCOMPARE(selection.count(), 6);
-        QCOMPARE(m_grid->FocusedRow(), nullptr);
     }
 
     void removingRecordsKeepsRowsAndRecordsInStep_data()

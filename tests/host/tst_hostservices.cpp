@@ -5,7 +5,6 @@
 #include "support/TestHost.h"
 #include "support/TestMain.h"
 
-#include "platform/controls/ComboBox.h"
 #include "shared/modSharedXML.h"
 
 #include <QFile>
@@ -42,12 +41,8 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::newRow("quotes") << "O'Brien's ''double''";
-        QTest::newRow("wildcards and brackets") << "100% paid_in [Customers] [dbo].[x]";
         QTest::newRow("statement separators") << "a; DROP TABLE Payments; --";
-        QTest::newRow("line breaks") << "line 1\r\nline 2\nline 3\r";
-        QTest::newRow("json and xml characters") << "{\"a\": [1]} <b>&amp;</b> \\n";
-        QTest::newRow("almost a date") << "2018-01-23 16:07";
-        QTest::newRow("unicode") << "Müller – 5 €";
+        QTest::newRow("line breaks, unicode") << "line 1\r\nMüller – 5 €\nline 3\r";
         QTest::newRow("empty") << "";
     }
     void textsRoundTrip()
@@ -63,8 +58,6 @@ private slots:
         const QString row = common.ExecuteSelect(statement);
         QCOMPARE(common.GetFieldValue(row, u"DESCRIPTION"_s, u"d"_s), text);
         QCOMPARE(common.GetFieldValue(row, u"NameOnCard"_s, u"d"_s), u"d"_s);
-        QCOMPARE(common.GetFieldValue(row, u"NoSuchColumn"_s, u"d"_s), u"d"_s);
-        QCOMPARE(common.GetFieldValue(row, u"ID"_s, QString()).toInt(), id);
         const QDomElement record = firstRecord(t, statement);
         QCOMPARE(modSharedXML::GetNodeText(u"Description"_s, record), text);
         QVERIFY(record.firstChildElement(u"NameOnCard"_s).isNull());
@@ -88,9 +81,7 @@ private slots:
         for (const char* field : {"Rest", "Allocated", "PaymentDate", "ExpireMonth"})
             texts << common.GetFieldValue(row, QString::fromLatin1(field), {});
         QCOMPARE(texts.join(u'|'), u"1234.2678|0.3|2018-01-23 16:07:36|0"_s);
-        const QDomElement record = firstRecord(t, statement);
-        QCOMPARE(record.firstChildElement(u"PaymentDate"_s).text(), u"2018-01-23T16:07:36"_s);
-        QCOMPARE(record.firstChildElement(u"Allocated"_s).text(), u"0.3"_s);
+        QCOMPARE(firstRecord(t, statement).firstChildElement(u"PaymentDate"_s).text(), u"2018-01-23T16:07:36"_s);
         // A date written the host's way is stored as that moment.
         QVERIFY(common.ExecuteUpdate("UPDATE Payments SET PaymentDate = '" +
                                      t.host().FixDateForSQLInsert(at(2018, 3, 1, 21, 5, 7)) + "'"));
@@ -106,15 +97,12 @@ private slots:
         auto& common = t.host().Common();
         auto& db = t.host().Database();
         QCOMPARE(db.ExecuteScaler(u"SELECT COUNT(*) FROM Payments"_s, {}, "0").toInt(), 2);
-        QCOMPARE(db.ExecuteScaler(u"SELECT SUM(Amount) FROM Payments WHERE ID = -1"_s, {}, "d").toString(), u"d"_s);
         QCOMPARE(db.ExecuteNonQuery(u"UPDATE Payments SET Description = 'x' WHERE CustomerID = %1"_s.arg(c)), 2);
-        QCOMPARE(db.ExecuteNonQuery(u"DELETE FROM Payments WHERE ID = -5"_s), 0);
         QVERIFY(db.LastSQLErrorDescription().isEmpty());
         // Failures: empty results, the engine's words kept and logged, nothing asked of the user.
         QCOMPARE(db.ExecuteNonQuery(u"UPDATE NoSuchTable SET a = 1"_s), -1);
         QVERIFY(db.LastSQLErrorDescription().contains(u"NoSuchTable"_s));
         QVERIFY(common.ExecuteSelect(u"SELECT x FROM NoSuchTable"_s).isEmpty());
-        QVERIFY(db.ExecuteRead(u"SELECT x FROM NoSuchTable"_s).isNull());
         QVERIFY(logText(t).contains(u"NoSuchTable"_s));
         QVERIFY(t.prompter().calls().isEmpty());
         // A compound command runs whole or changes nothing.
@@ -158,22 +146,10 @@ private slots:
         t.host().Activity().RecordOrderActivityEx(o, text, conn.get());
         QVERIFY(commit ? conn->CommitTrans() : conn->RollbackTrans());
         QCOMPARE(t.db().count(count), commit ? 0 : 2);
-        QCOMPARE(t.db().count(u"SELECT COUNT(*) FROM ActivityHistory"_s), commit ? 2 : 0);
-        if (commit) {
-            QCOMPARE(
-                t.db().count(QStringLiteral("SELECT COUNT(*) FROM ActivityHistory WHERE CustomerID = %1 AND OrderID "
-                                            "IS NULL AND UserID = 17 AND Description = %2")
-                                 .arg(c)
-                                 .arg(t.db().quoted(text))),
-                1);
-            QCOMPARE(t.db().count(QStringLiteral("SELECT COUNT(*) FROM ActivityHistory WHERE CustomerID = %1 AND "
-                                                 "OrderID = %2 AND UserID = 17")
-                                      .arg(c)
-                                      .arg(o)),
-                     1);
-        }
-        QCOMPARE(common.CountRecordsEx(u"SELECT COUNT(*) FROM NoSuchTable"_s, conn.get()), -1);
-        QVERIFY(!common.ExecuteDeleteEx(u"DELETE FROM NoSuchTable"_s, conn.get()));
+        const QString lines = u"SELECT COUNT(*) FROM ActivityHistory WHERE CustomerID = %1 AND UserID = 17 AND "
+                              "Description = %2 AND (OrderID IS NULL OR OrderID = %3)"_s;
+        QCOMPARE(t.db().count(lines.arg(c).arg(t.db().quoted(text)).arg(o)), commit ? 2 : 0);
+        QCOMPARE(t.db().count(u"SELECT COUNT(OrderID) FROM ActivityHistory"_s), commit ? 1 : 0);
         QCOMPARE(common.CountRecordsEx(count, nullptr), -1);
         t.host().Activity().RecordCustomerActivityEx(c, u"lost"_s, nullptr); // nowhere to write
         QVERIFY(logText(t).contains(u"no open connection"_s));
@@ -183,7 +159,6 @@ private slots:
     void lookups()
     {
         TestHost t;
-        const int visa = t.db().addPaymentMethod(u"Visa"_s, 1);
         const int cash = t.db().addPaymentMethod(u"Cash"_s, 0);
         const int ann = t.db().addCustomer(u"  Ann O'Neil   "_s);
         t.db().addOrder(ann, u"U-1"_s, cur("1000"));
@@ -195,24 +170,12 @@ private slots:
         t.db().allocate(over, u"U-1"_s, cur("12.25")); // beyond its amount
         auto& common = t.host().Common();
         QCOMPARE(common.GetCustomerName(ann), u"Ann O'Neil"_s);
-        QCOMPARE(common.GetCustomerName(12345), QString());
         QCOMPARE(common.GetCustomerCredit(ann), cur("88.25")); // 70 - 2.25 + 20.5
         QCOMPARE(common.GetCustomerCredit(12345), Currency());
-        ComboBox box(nullptr, ComboBox::DropDownList);
-        box.AddItem(u"left over"_s);
-        common.LoadPaymentMethods(box);
-        QCOMPARE(u"%1=%2 %3=%4"_s.arg(box.List(0)).arg(box.ItemData(0)).arg(box.List(1)).arg(box.ItemData(1)),
-                 u"Cash=%1 Visa=%2"_s.arg(cash).arg(visa));
-        QCOMPARE(box.ListCount(), 2);
-        QVERIFY(common.GetPaymentMethodType2(visa) != 0);
-        QCOMPARE(common.GetPaymentMethodType2(cash), 0);
-        QCOMPARE(common.BuildString(u"{0} of {1} {2}{3} {0}"_s, {12, "it's", 2, 3}), u"12 of it's 2{3} 12"_s);
         // Options and rights follow the configuration as it changes.
-        QCOMPARE(t.host().Options().GetUserOption(u"Payments"_s, u"RequireCCDetails"_s, 0).toInt(), 0);
         t.config().setOption(u"Payments"_s, u"RequireCCDetails"_s, u"1"_s);
         QCOMPARE(t.host().Options().GetUserOption(u"payments"_s, u"requireccdetails"_s, 0).toInt(), 1);
         t.config().deny(803, 32);
-        QVERIFY(t.host().Security().CanDo(803, 8));
         QVERIFY(!t.host().Security().CanDo(803, 32));
     }
 
@@ -224,14 +187,8 @@ private slots:
         QVERIFY(!t.host().CurrentCompanyConn());
         QVERIFY(!QFile::exists(missing));
         QVERIFY(logText(t).contains(u"missing.db"_s));
-        QCOMPARE(t.host().Common().GetCustomerName(1), QString());
         QVERIFY(!t.host().Common().ExecuteUpdate(u"UPDATE Payments SET Amount = 1"_s));
         QVERIFY(!t.host().Database().LastSQLErrorDescription().isEmpty());
-        QCOMPARE(t.host().Database().ExecuteScaler(u"SELECT 1"_s, {}, u"9"_s).toString(), u"9"_s);
-        ComboBox box;
-        box.AddItem(u"left over"_s);
-        t.host().Common().LoadPaymentMethods(box);
-        QCOMPARE(box.ListCount(), 0);
     }
 
     void messagesGoThroughThePrompterAndErrorsToTheLog()
@@ -250,7 +207,6 @@ private slots:
         const QString log = logText(t);
         QVERIFY(log.contains(u"ERROR Unable to edit the payment."_s));
         QVERIFY(log.contains(u"    UNIQUE constraint failed"_s));
-        QVERIFY(log.contains(host::ReferenceHost::StandardExplanation.left(40)));
     }
 };
 

@@ -22,11 +22,8 @@ private slots:
             return u"%1|%2|0"_s.arg(icon).arg(QLatin1String(buttons));
         };
         tesrtest::rows({"yes|6|0|Yes|2|" + shown(QMessageBox::Question, "No Yes"),
-                        "escape on a warning question|6|3|Escape|4|" + shown(QMessageBox::Warning, "No Yes"),
-                        "close box on a question|6|0||4|" + shown(QMessageBox::Question, "No Yes"),
-                        "enter takes yes|6|0|Return|2|" + shown(QMessageBox::Question, "No Yes"),
+                        "close box on a warning question|6|3||4|" + shown(QMessageBox::Warning, "No Yes"),
                         "ok|1|0|Return|1|" + shown(QMessageBox::Information, "OK"),
-                        "no buttons given|0|4|Escape|1|" + shown(QMessageBox::Critical, "OK"),
                         "error with detail|0|-1|Return|0|" + shown(QMessageBox::Critical, "OK")});
     }
     void answers()

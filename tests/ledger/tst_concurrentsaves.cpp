@@ -106,12 +106,10 @@ private slots:
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<bool>("bothFit"); // the two amounts together fit the credit of 100
-        QTest::newRow("each takes most of it") << "70"
-                                               << "60" << false;
-        QTest::newRow("to the ten-thousandth") << "50.0001"
-                                               << "50" << false;
-        QTest::newRow("both fit") << "30"
-                                  << "70" << true;
+        for (const auto& [tag, first, second, bothFit] : {std::tuple{"each takes most of it", "70", "60", false},
+                                                          {"to the ten-thousandth", "50.0001", "50", false},
+                                                          {"both fit", "30", "70", true}})
+            QTest::newRow(tag) << QString::fromLatin1(first) << QString::fromLatin1(second) << bothFit;
     }
     void sameCreditAllocatedTwice()
     {

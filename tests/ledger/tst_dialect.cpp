@@ -44,12 +44,6 @@ private slots:
             {"SELECT ID FROM t WHERE a ILIKE '%O''B [top] like%' LIMIT 9"});
         row("TOP (n) in lower case, trailing blank", "select top (5) ID from t where x = 1 ",
             {"select ID from t where x = 1 LIMIT 5"});
-        row("DISTINCT TOP", "SELECT DISTINCT TOP 3 ID FROM t", {"SELECT DISTINCT ID FROM t LIMIT 3"});
-        row("TOP PERCENT has no LIMIT form", "SELECT TOP 10 PERCENT ID FROM t", {"SELECT TOP 10 PERCENT ID FROM t"});
-        row("names and literals like TOP", "SELECT 'TOP 5', Topic, stop AS top FROM t",
-            {"SELECT 'TOP 5', Topic, stop AS top FROM t"});
-        row("LIMIT after a closing line comment", "SELECT TOP 3 ID FROM t -- newest first\n",
-            {"SELECT ID FROM t -- newest first\nLIMIT 3"});
         row("subquery TOP closes with it; ORDER BY an expression, a function",
             "SELECT ID FROM t WHERE ID IN (SELECT TOP 1 ID FROM t ORDER BY (a - b) DESC) ORDER BY "
             "dbo.PaymentDetails(ID)",
@@ -78,25 +72,13 @@ private slots:
         row("TOP in each statement; a quoted name holding a semicolon",
             "SELECT TOP 2 \"a;b\" FROM t;SELECT TOP 1 x FROM u",
             {"SELECT \"a;b\" FROM t LIMIT 2", "SELECT x FROM u LIMIT 1"});
-        row("unterminated literal left for the engine", "SELECT 'abc; [d]", {"SELECT 'abc; [d]"});
         row("update lock: dropped on SQLite, the row locked on PostgreSQL",
             "SELECT Amount - Allocated FROM Payments WITH (UPDLOCK, ROWLOCK) WHERE ID = 7",
             {"SELECT Amount - Allocated FROM Payments WHERE ID = 7"},
             {"SELECT Amount - Allocated FROM Payments WHERE ID = 7 FOR UPDATE"});
-        row("update lock with TOP and ORDER BY", "SELECT TOP 1 ID FROM t WITH (UPDLOCK) WHERE a = 3 ORDER BY ID",
-            {"SELECT ID FROM t WHERE a = 3 ORDER BY ID LIMIT 1"},
-            {"SELECT ID FROM t WHERE a = 3 ORDER BY ID NULLS FIRST LIMIT 1 FOR UPDATE"});
-        row("a read hint is dropped", "SELECT ID FROM t WITH (NOLOCK) WHERE ID = 1", {"SELECT ID FROM t WHERE ID = 1"});
-        row("a CTE is no hint", "WITH x AS (SELECT SUM(a) AS s FROM t) SELECT s FROM x",
-            {"WITH x AS (SELECT SUM(a) AS s FROM t) SELECT s FROM x"});
         row("NULLs lowest, per ORDER BY item", "SELECT ID FROM t ORDER BY a, b DESC, c ASC",
             {"SELECT ID FROM t ORDER BY a, b DESC, c ASC"},
             {"SELECT ID FROM t ORDER BY a NULLS FIRST, b DESC NULLS LAST, c ASC NULLS FIRST"});
-        row("NULLS written already", "SELECT ID FROM t ORDER BY x NULLS LAST",
-            {"SELECT ID FROM t ORDER BY x NULLS LAST"});
-        row("NOT LIKE with ESCAPE", "SELECT ID FROM t WHERE a NOT LIKE 'x\\_%' ESCAPE '\\'",
-            {"SELECT ID FROM t WHERE a NOT LIKE 'x\\_%' ESCAPE '\\'"},
-            {"SELECT ID FROM t WHERE a NOT ILIKE 'x\\_%' ESCAPE '\\'"});
     }
 
     void translate()
@@ -108,41 +90,6 @@ private slots:
         QCOMPARE(tesr::ledger::makeDialect(Engine::PostgreSQL)->translate(command),
                  postgres.isEmpty() ? sqlite : postgres);
         QCOMPARE(tesr::ledger::makeDialect(Engine::SqlServer)->translate(command), QStringList{command});
-    }
-
-    void splitStatements_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("at semicolons outside literals")
-            << "UPDATE t SET x = 'a;b'; B ;C" << QStringList{"UPDATE t SET x = 'a;b'", "B", "C"};
-        QTest::newRow("not inside names or comments, nothing rewritten")
-            << "SELECT TOP 1 [a;b], \"c;d\" FROM t -- x; y\n; B"
-            << QStringList{"SELECT TOP 1 [a;b], \"c;d\" FROM t -- x; y", "B"};
-        QTest::newRow("nothing but separators") << " ;; \n" << QStringList{};
-    }
-
-    void splitStatements()
-    {
-        QFETCH(QString, command);
-        QFETCH(QStringList, expected);
-        QCOMPARE(tesr::ledger::splitStatements(command), expected);
-    }
-
-    void compoundFlag()
-    {
-        // A compound command runs all-or-nothing, even where the engine receives it as one batch.
-        for (Engine e : {Engine::SQLite, Engine::SqlServer, Engine::PostgreSQL}) {
-            const auto dialect = tesr::ledger::makeDialect(e);
-            const auto compound = dialect->prepareCommand(apply);
-            QCOMPARE(compound.statements.size(), e == Engine::SqlServer ? 1 : 3);
-            QVERIFY(compound.compound);
-            for (const char* single : {"UPDATE t SET x = ';' WHERE ID = 1", "DELETE FROM t;"}) {
-                const auto prepared = dialect->prepareCommand(QString::fromLatin1(single));
-                QCOMPARE(prepared.statements.size(), 1);
-                QVERIFY(!prepared.compound);
-            }
-        }
     }
 };
 

@@ -63,7 +63,7 @@ private slots:
                            QString::number(w), home->filePath(QStringLiteral("logs%1").arg(w))});
         }
 
-        int saves = 0, refused = 0, allocations = 0;
+        int saves = 0, allocations = 0;
         QMap<QString, Currency> moved; // per order (upper case): applied less removed
         QStringList failures;
         for (int w = 1; w <= Workstations; ++w) {
@@ -78,7 +78,6 @@ private slots:
                 failures << QStringLiteral("workstation %1 failed: ").arg(w) + summary.value("failure").toString() +
                                 QString::fromUtf8(process.readAllStandardError()).right(2000);
             saves += summary.value("saves").toInt();
-            refused += summary.value("refused").toInt();
             allocations += summary.value("allocations").toInt();
             const QJsonObject movedHere = summary.value("moved").toObject();
             for (auto it = movedHere.begin(); it != movedHere.end(); ++it)
@@ -93,10 +92,7 @@ private slots:
 
         // Every figure in step with the allocation rows, for the whole database.
         const tesr::host::IntegrityReport report = tesr::host::checkIntegrity(db.connection());
-        QStringList drifts;
-        for (const auto& d : report.drifts)
-            drifts << d.describe();
-        QVERIFY2(report.ran && report.clean(), qPrintable(report.error + drifts.join(u'\n')));
+        QVERIFY2(report.ran && report.clean(), qPrintable(report.error));
         QCOMPARE(db.count("SELECT COUNT(*) FROM Payments WHERE Allocated > Amount OR Allocated < 0"), 0);
         // Every order moved by exactly what the workstations applied and removed.
         for (const QString& uid : orders) {
@@ -108,10 +104,9 @@ private slots:
         // The script did real work: most operations saved something.
         QVERIFY2(saves >= Workstations * operations / 3, qPrintable(QString::number(saves)));
 
-        std::printf("THROUGHPUT %s: %d saves (%d refused as out of date) by %d workstations x %d operations in %.1f s: "
+        std::printf("THROUGHPUT %s: %d saves by %d workstations x %d operations in %.1f s: "
                     "%.2f saves/s\n",
-                    qPrintable(tesrtest::testEngineName()), saves, refused, Workstations, operations, seconds,
-                    saves / seconds);
+                    qPrintable(tesrtest::testEngineName()), saves, Workstations, operations, seconds, saves / seconds);
     }
 };
 

@@ -12,7 +12,7 @@
 //
 // At the end one JSON object goes to the standard output: the saves that went through, the
 // amount each order moved (from what the dialogs showed and wrote, not from the database), the
-// allocations made less those removed, the refusals, any error the host was shown, and any
+// allocations made less those removed, any error the host was shown, and any
 // failure of the script itself (then the exit code is 1).
 
 #include "entry/Library.h"
@@ -124,9 +124,11 @@ public:
         QJsonObject moved;
         for (auto it = m_moved.cbegin(); it != m_moved.cend(); ++it)
             moved.insert(it.key(), it.value().toPlainString());
-        return {{"saves", m_saves},     {"allocations", m_allocations},
-                {"refused", m_refused}, {"moved", moved},
-                {"failure", m_failure}, {"errors", QJsonArray::fromStringList(m_prompter.errors)}};
+        return {{"saves", m_saves},
+                {"allocations", m_allocations},
+                {"moved", moved},
+                {"failure", m_failure},
+                {"errors", QJsonArray::fromStringList(m_prompter.errors)}};
     }
 
 private:
@@ -153,7 +155,6 @@ private:
                     w->close();
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             // A refusal the module tells in a message box: acknowledged; the dialog is cancelled.
-            ++m_refused;
             m_cancelNext = true;
             tesrtest::answerMessageBox(box, QMessageBox::Ok);
         } else if (modal && m_cancelNext && child<QWidget>(modal, "cmdCancel")) {
@@ -277,7 +278,6 @@ private:
                         tesrtest::clickButton(w, QStringLiteral("cmdDelete"));
                         removed = grid->Records().Count() == before - 1 && m_prompter.errors.size() == errors;
                     }
-                m_refused += removed ? 0 : 1; // gone from the list already, or refused
                 clickLater(w, "cmdClose");
                 return true;
             },
@@ -301,8 +301,8 @@ private:
     QElapsedTimer m_started;
     std::function<bool(QWidget*)> m_step;
     bool m_busy = false, m_cancelNext = false;
-    int m_saves = 0, m_allocations = 0, m_refused = 0; // allocations made less removed
-    QMap<QString, Currency> m_moved;                   // per order (upper case): applied less removed
+    int m_saves = 0, m_allocations = 0; // allocations made less removed
+    QMap<QString, Currency> m_moved;    // per order (upper case): applied less removed
     QString m_failure;
 };
 

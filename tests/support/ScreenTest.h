@@ -12,6 +12,7 @@
 #include "support/TestHost.h"
 
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 
@@ -41,19 +42,19 @@ template <class T = QWidget> T* child(QWidget* w, const char* name)
     return c;
 }
 
-// Runs `action` on the screen once it has loaded: once `ready` holds (then the action must
+// Runs `act` on the screen once it has loaded: once `ready` holds (then the action must
 // queue whatever follows it), or else at the second look (the first may come while the first
 // activation still lets events through).
-void onScreen(ModalDriver& d, const QString& screen, ModalDriver::Action action,
-              std::function<bool(QWidget*)> ready = {});
+void onScreen(ModalDriver& d, const QString& screen, ModalDriver::Action act, std::function<bool(QWidget*)> ready = {});
 // Presses a button from the event loop once the current step has returned (a press that opens
 // a modal window the driver must answer).
-void clickLater(QWidget* w, const QString& button);
+inline void clickLater(QWidget* w, const QString& button)
+{
+    QTimer::singleShot(0, w, [w, button] { clickButton(w, button); });
+}
 // Queues OK on the next standard message box, keeping its text in `shown`.
 void answerBox(ModalDriver& d, QString& shown);
 
-// Types key by key; characters beyond ASCII arrive as an input method delivers them.
-void typeText(QWidget* w, const QString& text);
 // Selects what the field holds and types over it; `leave` then tabs away.
 void typeOver(QWidget* field, const QString& text, bool leave = false);
 // Clicks a record's cell (record index, column by item index); a record not shown fails the test.
@@ -66,11 +67,16 @@ void editCell(ReportControl* g, int record, int column, const QString& text);
 QStringList shown(ReportControl* g);
 QStringList tags(ReportControl* g);
 QString focusedTag(ReportControl* g);
-QStringList selectedTags(ReportControl* g);
 // The caption of a record's item.
-QString caption(ReportControl* g, int record, int item);
+inline QString caption(ReportControl* g, int record, int item)
+{
+    return g->Records().Record(record)->Item(item)->Caption();
+}
 // The text of a named field, label or button.
-QString textOf(QWidget* w, const char* name);
+inline QString textOf(QWidget* w, const char* name)
+{
+    return childWidget(w, QString::fromLatin1(name))->property("text").toString();
+}
 // '1'/'0' for each named control being enabled.
 QString enabledStates(QWidget* w, const QStringList& names);
 
@@ -78,7 +84,6 @@ QString enabledStates(QWidget* w, const QStringList& names);
 void render(QWidget* w, const QString& file);
 // Forgets where screens were placed (each test opens them at the design size).
 void forgetPlacements(const QStringList& captions);
-QString storedPlacement(const QString& caption);
 // Local time is `bias` minutes behind universal time, an hour less while `daylight`.
 void setZone(int bias, bool daylight = false);
 void resetZone();
@@ -98,11 +103,9 @@ QStringList errors(const ScriptedPrompter& p);
 
 // Methods Cash, Check and Visa (a card); Abbott has an order (800, deposit 400) and a sale
 // (2,000, deposit 1,000.50) that take payments, a quote, and orders in states or with status
-// codes that take none; Baker has one order and a 50.00 payment left as credit; Barker nothing.
+// codes that take none.
 struct Shop {
-    int cash = 0, check = 0, visa = 0;
-    int abbott = 0, baker = 0, barker = 0;
-    int orderA = 0, orderB = 0, bakerOrder = 0, credit = 0;
+    int cash = 0, check = 0, visa = 0, abbott = 0, orderA = 0, orderB = 0;
 };
 Shop makeShop(TestDatabase& db);
 

@@ -22,14 +22,11 @@ tesr::OleDate at(int y, int mo, int d, int h, int mi, int s)
     return *value;
 }
 
-ProgramRun runProgram(const QString& program, const QStringList& args, const QString& home, bool screen, int timeoutMs)
+ProgramRun runProgram(const QString& program, const QStringList& args, const QString& home, int timeoutMs)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (screen)
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    else
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
     env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home);

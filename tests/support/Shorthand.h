@@ -23,10 +23,9 @@ struct ProgramRun {
     QString out;
     QString err;
 };
-// Runs a program with its per-user folders under `home`, offscreen unless `screen` is false (then
-// it gets no platform at all); the time limit is its watchdog.
-ProgramRun runProgram(const QString& program, const QStringList& args, const QString& home, bool screen = true,
-                      int timeoutMs = 120000);
+// Runs a program with its per-user folders under `home` and no display platform at all; the time
+// limit is its watchdog.
+ProgramRun runProgram(const QString& program, const QStringList& args, const QString& home, int timeoutMs = 120000);
 
 // A data table of one text column, "row"; each row is "name|field|field...", named by its first field.
 void rows(const QStringList& table);
