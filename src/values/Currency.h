@@ -86,6 +86,9 @@ private:
 } // namespace tesr
 
 // Declared before any inline code asks for the metatype (a late declaration is an error).
+// Relocatable: a QVariant holds the value in place instead of on the heap (a list of thousands
+// of amounts and dates would otherwise allocate once per cell).
+Q_DECLARE_TYPEINFO(tesr::Currency, Q_RELOCATABLE_TYPE);
 Q_DECLARE_METATYPE(tesr::Currency)
 
 namespace tesr {

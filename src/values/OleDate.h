@@ -89,13 +89,17 @@ private:
 } // namespace tesr
 
 // Declared before any inline code asks for the metatype (a late declaration is an error).
+// Relocatable: a QVariant holds the value in place instead of on the heap (a list of thousands
+// of amounts and dates would otherwise allocate once per cell).
+Q_DECLARE_TYPEINFO(tesr::OleDate, Q_RELOCATABLE_TYPE);
 Q_DECLARE_METATYPE(tesr::OleDate)
 
 namespace tesr {
 
 inline std::optional<OleDate> OleDate::fromEngineText(const QString& text)
 {
-    const bool dashed = text.size() == 19 && text[4] == u'-' && text[7] == u'-' && (text[10] == u' ' || text[10] == u'T');
+    const bool dashed =
+        text.size() == 19 && text[4] == u'-' && text[7] == u'-' && (text[10] == u' ' || text[10] == u'T');
     const bool compact = text.size() == 17 && text[8] == u' ';
     if (!dashed && !compact)
         return std::nullopt;

@@ -59,7 +59,7 @@ Currency money(const QVariant& value)
 ReportRecordItem* addMoney(ReportRecord* record, Currency amount)
 {
     ReportRecordItem* item = record->AddItem(QVariant::fromValue(amount));
-    item->SetCaption(Regional::formatCurrency(amount));
+    item->SetCurrencyCaption();
     return item;
 }
 
@@ -352,8 +352,7 @@ void frmAllocateCredit::RecalcNewBalances()
         if (!newBalance)
             continue;
         const Currency value = money(record->Item(OrdBalance)->Value()) - money(record->Item(OrdAllocate)->Value());
-        newBalance->SetValue(QVariant::fromValue(value));
-        newBalance->SetCaption(Regional::formatCurrency(value));
+        newBalance->SetValue(QVariant::fromValue(value)); // its caption follows
     }
     rptOrders->Populate();
 }
@@ -377,7 +376,7 @@ void frmAllocateCredit::rptOrders_ValueChanging(ReportValueChange& change)
 void frmAllocateCredit::rptOrders_ValueChanged(ReportRow*, ReportColumn*, ReportRecordItem* item)
 {
     if (item)
-        item->SetCaption(Regional::formatCurrency(money(item->Value())));
+        item->SetCurrencyCaption();
     RecalcNewBalances();
     UpdateSummary();
 }

@@ -142,7 +142,7 @@ void frmCustomerPayments::LoadPayments(int SelectID)
                     const Currency allocated =
                         Currency::fromVariant(fields.Value(*rs, fAllocated)).value_or(Currency());
                     for (const Currency value : {amount, allocated, amount - allocated})
-                        record->AddItem(QVariant::fromValue(value))->SetCaption(Regional::formatCurrency(value));
+                        record->AddItem(QVariant::fromValue(value))->SetCurrencyCaption();
                     rs->MoveNext();
                 }
                 rs->Close();

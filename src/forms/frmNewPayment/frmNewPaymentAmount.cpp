@@ -37,7 +37,7 @@ void frmNewPayment::SetMoneyItem(ReportRecordItem* item, Currency value)
     if (!item)
         return;
     item->SetValue(QVariant::fromValue(value));
-    item->SetCaption(Regional::formatCurrency(value));
+    item->SetCurrencyCaption();
 }
 
 Currency frmNewPayment::MoneyOf(const ReportRecordItem* item)
@@ -154,8 +154,8 @@ void frmNewPayment::RecalcNewBalances()
         ReportRecord* record = records.Record(i);
         ReportRecordItem* item = record->Item(ItemNewBalance);
         const Currency newBalance = MoneyOf(record, ItemBalance) - MoneyOf(record, ItemToAllocate);
-        // A figure that stays what it is needs no new caption, and no new layout.
-        if (!item || (MoneyOf(item) == newBalance && item->HasCaption()))
+        // A figure that stays what it is needs no new layout.
+        if (!item || MoneyOf(item) == newBalance)
             continue;
         SetMoneyItem(item, newBalance);
         changed = true;

@@ -186,7 +186,7 @@ void frmOrderPayments::LoadPayments()
                     cells.Date(*record->AddItem(0), date);
                     record->AddItem(fields.Value(*rs, fDetails).toString().trimmed());
                     const Currency amount = Currency::fromVariant(fields.Value(*rs, fAmount)).value_or(Currency());
-                    record->AddItem(QVariant::fromValue(amount))->SetCaption(Regional::formatCurrency(amount));
+                    record->AddItem(QVariant::fromValue(amount))->SetCurrencyCaption();
                     total += amount;
                     rs->MoveNext();
                 }

@@ -154,7 +154,7 @@ bool frmPaymentAllocations::LoadAllocations()
                     record->AddItem(fields.Value(*rs, fNumber).toString());
                     record->AddItem(fields.Value(*rs, fSidemark).toString().trimmed());
                     const Currency amount = Currency::fromVariant(fields.Value(*rs, fAmount)).value_or(Currency());
-                    record->AddItem(QVariant::fromValue(amount))->SetCaption(Regional::formatCurrency(amount));
+                    record->AddItem(QVariant::fromValue(amount))->SetCurrencyCaption();
                     rs->MoveNext();
                 }
                 rs->Close();

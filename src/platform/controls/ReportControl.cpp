@@ -461,6 +461,8 @@ QString ReportRecordItem::Caption() const
 {
     if (m_hasCaption)
         return m_caption;
+    if (m_currencyCaption)
+        return Regional::formatCurrency(Currency::fromVariant(m_value).value_or(Currency()));
     return Regional::defaultText(m_value).value_or(QString());
 }
 
@@ -475,6 +477,15 @@ void ReportRecordItem::ResetCaption()
 {
     m_caption.clear();
     m_hasCaption = false;
+    m_currencyCaption = false;
+    changed();
+}
+
+void ReportRecordItem::SetCurrencyCaption()
+{
+    m_caption.clear();
+    m_hasCaption = false;
+    m_currencyCaption = true;
     changed();
 }
 

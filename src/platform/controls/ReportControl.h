@@ -57,6 +57,9 @@ public:
     bool HasCaption() const { return m_hasCaption; }
     // Shows the value's default text again.
     void ResetCaption();
+    // Shows the value (money) in the user's currency format, worked out whenever the caption is
+    // read: a list of thousands of amounts pays only for the rows drawn. SetCaption overrides it.
+    void SetCurrencyCaption();
     QString ToolTip() const;
     void SetToolTip(const QString& text);
     // When the grid is grouped by this item's column: the heading of the item's group (empty:
@@ -89,6 +92,7 @@ private:
     int m_groupPriority = 0;
     int m_index = 0;
     bool m_hasCaption = false;
+    bool m_currencyCaption = false;
     bool m_editable = true;
 };
 
