@@ -220,10 +220,8 @@ void frmAllocateCredit::Form_Load()
 
 void frmAllocateCredit::Form_Activate()
 {
-    if (m_activated)
+    if (!FirstActivation())
         return;
-    m_activated = true;
-    DoEvents(); // the dialog is drawn before the lists are read
     InitialLoad();
     m_dataLoaded = true;
 }

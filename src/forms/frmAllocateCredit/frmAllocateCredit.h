@@ -107,7 +107,6 @@ private:
     int m_customerID = 0;
     Library* m_library = nullptr;
     Currency m_customerCredit;
-    bool m_activated = false;
     bool m_dataLoaded = false;
 
     QLabel* Label4;

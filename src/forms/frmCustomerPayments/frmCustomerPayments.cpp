@@ -86,11 +86,7 @@ void frmCustomerPayments::Form_Load()
 
 void frmCustomerPayments::Form_Activate()
 {
-    if (m_activated)
-        return;
-    m_activated = true;
-    DoEvents(); // the window is painted before the list is read
-    if (IsUnloaded())
+    if (!FirstActivation())
         return;
     LoadPayments(0);
     UpdateButtons();

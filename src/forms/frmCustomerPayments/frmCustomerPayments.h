@@ -49,7 +49,6 @@ private:
 
     int m_customerID = 0;
     Library* m_library = nullptr;
-    bool m_activated = false;
 
     ReportControl* rptPayments;
     PushButton* cmdAllocations;

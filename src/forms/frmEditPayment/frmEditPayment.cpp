@@ -229,10 +229,8 @@ void frmEditPayment::Form_Load()
 
 void frmEditPayment::Form_Activate()
 {
-    if (m_activated)
+    if (!FirstActivation())
         return;
-    m_activated = true;
-    DoEvents(); // the dialog is drawn before the payment is read
     LoadPayment();
     m_dataLoaded = true;
 }

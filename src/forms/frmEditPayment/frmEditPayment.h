@@ -67,7 +67,6 @@ private:
     // The method the payment was loaded with: kept when no entry of the list is chosen (a method
     // the list no longer offers).
     int m_loadedMethodID = 0;
-    bool m_activated = false;
     bool m_dataLoaded = false;
 
     QLabel* Label4;

@@ -238,11 +238,7 @@ void frmNewPayment::Form_Load()
 
 void frmNewPayment::Form_Activate()
 {
-    if (m_activated)
-        return;
-    m_activated = true;
-    DoEvents(); // the window is painted before anything is read
-    if (IsUnloaded())
+    if (!FirstActivation())
         return;
     InitialLoad();
     if (m_forceCustomer)

@@ -130,7 +130,6 @@ private:
     Library* m_library = nullptr;
     QString m_pendingAmount;
     bool m_customerBusy = false;
-    bool m_activated = false;
 
     // ---- controls ------------------------------------------------------------------------
     QLabel* Label4;

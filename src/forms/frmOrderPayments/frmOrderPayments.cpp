@@ -128,11 +128,7 @@ void frmOrderPayments::Form_Load()
 
 void frmOrderPayments::Form_Activate()
 {
-    if (m_activated)
-        return;
-    m_activated = true;
-    DoEvents();
-    if (IsUnloaded())
+    if (!FirstActivation())
         return;
     LoadPayments();
     UpdateButtons();

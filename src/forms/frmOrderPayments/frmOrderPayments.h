@@ -59,7 +59,6 @@ private:
     Library* m_library = nullptr;
     QDomDocument m_orderDoc;
     QDomElement m_orderRecord; // null when the order does not exist
-    bool m_activated = false;
 
     ReportControl* rptPayments;
     QLabel* lblSummary;

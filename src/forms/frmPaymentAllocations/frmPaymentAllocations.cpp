@@ -79,11 +79,7 @@ void frmPaymentAllocations::Form_Load()
 
 void frmPaymentAllocations::Form_Activate()
 {
-    if (m_activated)
-        return;
-    m_activated = true;
-    DoEvents();
-    if (IsUnloaded())
+    if (!FirstActivation())
         return;
     if (LoadAllocations())
         UpdateButtons();

@@ -48,7 +48,6 @@ private:
 
     int m_paymentID = 0;
     Library* m_library = nullptr;
-    bool m_activated = false;
 
     ReportControl* rptAllocations;
     PushButton* cmdDelete;

@@ -50,6 +50,15 @@ void Form::Unload()
     QDialog::done(QDialog::Rejected);
 }
 
+bool Form::FirstActivation()
+{
+    if (m_firstActivationSeen)
+        return false;
+    m_firstActivationSeen = true;
+    DoEvents();
+    return !m_unloaded;
+}
+
 void Form::DoEvents()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);

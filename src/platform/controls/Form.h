@@ -29,6 +29,10 @@ public:
 protected:
     // The window's name, caption, the screens' typeface (Verdana 9.75 pt) and design size.
     void SetupWindow(const char* objectName, const char* caption, int designWidth, int designHeight);
+    // For Form_Activate: true once only, on the first activation, after the pending window
+    // messages were let through (the window is drawn before anything is read) and only if the
+    // form is still loaded then.
+    bool FirstActivation();
     // A control of the form, named: `new W(args..., this)` with its objectName set.
     template <class W, class... Args> W* Make(const char* objectName, Args&&... args)
     {
@@ -51,6 +55,7 @@ private:
     bool m_loaded = false;
     bool m_unloaded = false;
     bool m_activationPending = false;
+    bool m_firstActivationSeen = false;
 };
 
 } // namespace tesr
