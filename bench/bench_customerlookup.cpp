@@ -15,19 +15,16 @@
 //     filters on (CustomerName, Active, SalesRepID), on a copy of the 1,000,000-customer file.
 
 #include "host/DemoData.h"
-#include "host/HostConfig.h"
-#include "host/Logger.h"
-#include "host/Prompter.h"
 #include "host/ReferenceHost.h"
 #include "ledger/Dialect.h"
 #include "platform/controls/ComboBox.h"
 #include "shared/modSharedCustomers.h"
+#include "support/BenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QDialog>
-#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QSqlDatabase>
@@ -36,23 +33,11 @@
 #include <QTemporaryDir>
 #include <QUuid>
 
-#include <chrono>
-#include <map>
 #include <memory>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double since(Clock::time_point t0)
-{
-    return std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
-QString cacheFolder()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/bench-cache");
-}
+using namespace tesr::bench;
 
 // What the user has typed before the measured key, the key, and what the box then holds.
 struct Case {
@@ -72,42 +57,39 @@ const Case kCases[] = {
 // A company database of that many customers, built on first use and kept.
 QString scaleDatabase(int customers, bool coveringIndex, QString* error)
 {
-    QDir().mkpath(cacheFolder());
-    const QString path =
-        cacheFolder() + QStringLiteral("/customers-%1%2.db").arg(customers).arg(coveringIndex ? "-covering" : "");
-    if (QFile::exists(path))
-        return path;
+    const QString name = QStringLiteral("customers-%1%2.db").arg(customers).arg(coveringIndex ? "-covering" : "");
     if (!coveringIndex) {
-        const QString building = path + QStringLiteral(".building");
-        QFile::remove(building);
-        if (!tesr::host::createScaleDatabase(building, customers, 10000, 10000, error))
-            return {};
-        return QFile::rename(building, path) ? path : QString();
+        return cachedFile(
+            name,
+            [&](const QString& building) {
+                return tesr::host::createScaleDatabase(building, customers, 10000, 10000, error);
+            },
+            error);
     }
-    const QString plain = scaleDatabase(customers, false, error);
-    if (plain.isEmpty())
-        return {};
-    const QString building = path + QStringLiteral(".building");
-    QFile::remove(building);
-    if (!QFile::copy(plain, building)) {
-        *error = QStringLiteral("cannot copy %1").arg(plain);
-        return {};
-    }
-    {
-        const QString name = QUuid::createUuid().toString();
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(building);
-        QSqlQuery q(db);
-        if (!db.open() ||
-            !q.exec(QStringLiteral("CREATE INDEX ixCustomersSearch ON Customers (CustomerName, Active, SalesRepID)"))) {
-            *error = q.lastError().text();
+    return cachedFile(
+        name,
+        [&](const QString& building) {
+            const QString plain = scaleDatabase(customers, false, error);
+            if (plain.isEmpty())
+                return false;
+            if (!QFile::copy(plain, building)) {
+                *error = QStringLiteral("cannot copy %1").arg(plain);
+                return false;
+            }
+            const QString connection = QUuid::createUuid().toString();
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+            db.setDatabaseName(building);
+            QSqlQuery q(db);
+            const bool indexed =
+                db.open() && q.exec(QStringLiteral(
+                                 "CREATE INDEX ixCustomersSearch ON Customers (CustomerName, Active, SalesRepID)"));
+            if (!indexed)
+                *error = q.lastError().text();
+            q.finish();
             db.close();
-            return {};
-        }
-        q.finish();
-        db.close();
-    }
-    return QFile::rename(building, path) ? path : QString();
+            return indexed;
+        },
+        error);
 }
 
 // The reference host over one database file, a shown dialog with the customer box, and a
@@ -119,7 +101,7 @@ struct Setup {
     std::shared_ptr<tesr::host::ReferenceHost> host;
     std::unique_ptr<QDialog> window;
     tesr::ComboBox* box = nullptr;
-    QString rawName;
+    std::unique_ptr<RawSession> raw;
 
     Setup(int customers, bool coveringIndex)
     {
@@ -127,11 +109,7 @@ struct Setup {
         if (path.isEmpty())
             return;
         logs = std::make_unique<QTemporaryDir>();
-        tesr::host::HostConfig config;
-        config.setDatabaseUrl(path);
-        config.setLogFolder(logs->path());
-        host = std::make_shared<tesr::host::ReferenceHost>(config, std::make_shared<tesr::host::ConsolePrompter>(),
-                                                           std::make_shared<tesr::host::Logger>(logs->path()));
+        host = referenceHost(path, logs->path());
         window = std::make_unique<QDialog>();
         window->resize(420, 80);
         box = new tesr::ComboBox(window.get());
@@ -141,37 +119,15 @@ struct Setup {
         window->show();
         box->setFocus();
         QApplication::processEvents();
-        rawName = QStringLiteral("raw-") + QUuid::createUuid().toString();
-        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), rawName);
-        raw.setDatabaseName(path);
-        if (!raw.open())
-            error = raw.lastError().text();
-    }
-    ~Setup()
-    {
-        if (!rawName.isEmpty()) {
-            QSqlDatabase::database(rawName).close();
-            QSqlDatabase::removeDatabase(rawName);
-        }
+        raw = std::make_unique<RawSession>(path);
+        error = raw->error();
     }
 };
 
-std::map<std::pair<int, bool>, std::unique_ptr<Setup>>& setups()
-{
-    static std::map<std::pair<int, bool>, std::unique_ptr<Setup>> all;
-    return all;
-}
-
 Setup& setup(int customers, bool coveringIndex = false)
 {
-    auto& s = setups()[{customers, coveringIndex}];
-    if (!s) {
-        // Windows and sessions go before the application object does.
-        if (setups().size() == 1)
-            qAddPostRoutine([] { setups().clear(); });
-        s = std::make_unique<Setup>(customers, coveringIndex);
-    }
-    return *s;
+    return keptUntilQuit<Setup>(std::pair{customers, coveringIndex},
+                                [&] { return std::make_unique<Setup>(customers, coveringIndex); });
 }
 
 // The statement as the engine receives it (the module writes T-SQL).
@@ -181,52 +137,16 @@ QString translated(Setup& s, const QString& typed)
     return dialect->translate(tesr::modSharedCustomers::CustomerSearchStatement(typed, true, 1, *s.host)).front();
 }
 
-int readRaw(QSqlDatabase db, const QString& statement)
+// The entries' ID and name, as the box reads them.
+int readRaw(const QSqlDatabase& db, const QString& statement)
 {
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    q.exec(statement);
-    int rows = 0;
-    while (q.next()) {
-        QVariant id = q.value(0);
-        QVariant name = q.value(1);
-        benchmark::DoNotOptimize(id);
-        benchmark::DoNotOptimize(name);
-        ++rows;
-    }
-    return rows;
+    return readForward(db, statement, 2);
 }
 
 // The same job raw: a fresh session, the statement, the rows, closed again.
 int rawJob(const QString& path, const QString& statement)
 {
-    static int serial = 0;
-    const QString name = QStringLiteral("job-%1").arg(++serial);
-    int rows = 0;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        if (db.open()) {
-            // The session as the host hands one over: the same two settings.
-            QSqlQuery setupQuery(db);
-            setupQuery.exec(QStringLiteral("PRAGMA busy_timeout = 5000"));
-            setupQuery.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
-            setupQuery.finish();
-            rows = readRaw(db, statement);
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return rows;
-}
-
-QString label(const char* what, double ratio, double target)
-{
-    return QStringLiteral("%1: %2x (target < %3x) %4")
-        .arg(QLatin1StringView(what))
-        .arg(ratio, 0, 'f', 3)
-        .arg(target, 0, 'f', 2)
-        .arg(ratio < target ? QStringLiteral("MET") : QStringLiteral("MISSED"));
+    return onFreshSession(path, [&](const QSqlDatabase& db) { return readRaw(db, statement); });
 }
 
 void BM_FillVsRaw(benchmark::State& state)
@@ -240,7 +160,7 @@ void BM_FillVsRaw(benchmark::State& state)
     }
     const QString typed = QString::fromUtf8(c.typed);
     const QString statement = translated(s, typed);
-    const QSqlDatabase raw = QSqlDatabase::database(s.rawName);
+    const QSqlDatabase raw = s.raw->db();
     s.box->SetText(typed);
     tesr::modSharedCustomers::FillCustomerCombo(*s.box, s.host.get(), false);
     const int expected = s.box->ListCount();
@@ -249,45 +169,19 @@ void BM_FillVsRaw(benchmark::State& state)
         return;
     }
     double ours = 0, job = 0, stmt = 0;
-    int turn = 0; // taking turns: no side always runs on a cache another warmed
+    int turn = 0;
     for (auto _ : state) {
-        auto timeOurs = [&] {
-            const auto t0 = Clock::now();
-            tesr::modSharedCustomers::FillCustomerCombo(*s.box, s.host.get(), false);
-            ours += since(t0);
-        };
-        auto timeJob = [&] {
-            const auto t0 = Clock::now();
-            benchmark::DoNotOptimize(rawJob(s.path, statement));
-            job += since(t0);
-        };
-        auto timeStmt = [&] {
-            const auto t0 = Clock::now();
-            benchmark::DoNotOptimize(readRaw(raw, statement));
-            stmt += since(t0);
-        };
-        switch (turn++ % 3) {
-        case 0:
-            timeOurs(), timeJob(), timeStmt();
-            break;
-        case 1:
-            timeJob(), timeStmt(), timeOurs();
-            break;
-        default:
-            timeStmt(), timeOurs(), timeJob();
-            break;
-        }
+        takeTurns(turn, {timed(ours, [&] { tesr::modSharedCustomers::FillCustomerCombo(*s.box, s.host.get(), false); }),
+                         timed(job, [&] { benchmark::DoNotOptimize(rawJob(s.path, statement)); }),
+                         timed(stmt, [&] { benchmark::DoNotOptimize(readRaw(raw, statement)); })});
     }
-    const double n = double(state.iterations());
     constexpr double target = 1.20;
     state.counters["entries"] = expected;
-    state.counters["ours_ms"] = ours / n * 1e3;
-    state.counters["raw_job_ms"] = job / n * 1e3;
-    state.counters["raw_stmt_ms"] = stmt / n * 1e3;
-    state.counters["ratio"] = ours / job;
+    state.counters["ours_ms"] = msEach(state, ours);
+    state.counters["raw_job_ms"] = msEach(state, job);
+    state.counters["raw_stmt_ms"] = msEach(state, stmt);
     state.counters["ratio_stmt"] = ours / stmt;
-    state.counters["target"] = target;
-    state.SetLabel(label(c.name, ours / job, target).toStdString());
+    reportRatio(state, QStringLiteral("%1:").arg(QLatin1StringView(c.name)), ours, job, target, Bound::Below);
 }
 
 // One key into the shown box, until the refilled list has been laid out.

@@ -11,6 +11,7 @@
 
 #include "host/DemoData.h"
 #include "platform/SqlConnection.h"
+#include "support/BenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,13 +19,11 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
-#include <chrono>
-#include <cstdio>
 #include <memory>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace tesr::bench;
 
 struct Fixture {
     QTemporaryDir dir;
@@ -53,10 +52,10 @@ struct Fixture {
     }
 };
 
+// Kept until the application object goes: its session must close before QtSql does.
 Fixture& fixture()
 {
-    static Fixture f;
-    return f;
+    return keptUntilQuit<Fixture>(0, [] { return std::make_unique<Fixture>(); });
 }
 
 bool ready(benchmark::State& state)
@@ -90,42 +89,7 @@ int readThroughRecordset(tesr::SqlConnection& c, const QString& statement)
 // The floor: the already translated statement, forward-only, by index.
 int readRaw(const QSqlDatabase& db, const QString& translated)
 {
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    q.exec(translated);
-    int rows = 0;
-    while (q.next()) {
-        for (int i = 0; i < 8; ++i) {
-            QVariant v = q.value(i);
-            benchmark::DoNotOptimize(v);
-        }
-        ++rows;
-    }
-    return rows;
-}
-
-void report(benchmark::State& state, double raw, double ours, double target, const char* what)
-{
-    const double n = double(state.iterations());
-    const double ratio = ours / raw;
-    state.counters["raw_us"] = raw / n * 1e6;
-    state.counters["ours_us"] = ours / n * 1e6;
-    state.counters["ratio"] = ratio;
-    if (target > 0) {
-        state.counters["target"] = target;
-        state.SetLabel(QStringLiteral("%1: %2x (target < %3x) %4")
-                           .arg(QLatin1StringView(what))
-                           .arg(ratio, 0, 'f', 3)
-                           .arg(target, 0, 'f', 2)
-                           .arg(ratio < target ? QStringLiteral("MET") : QStringLiteral("MISSED"))
-                           .toStdString());
-    } else {
-        state.SetLabel(QStringLiteral("%1: %2x, %3 us over")
-                           .arg(QLatin1StringView(what))
-                           .arg(ratio, 0, 'f', 3)
-                           .arg((ours - raw) / n * 1e6, 0, 'f', 2)
-                           .toStdString());
-    }
+    return readForward(db, translated, 8);
 }
 
 void BM_List100_RecordsetVsRaw(benchmark::State& state)
@@ -140,28 +104,16 @@ void BM_List100_RecordsetVsRaw(benchmark::State& state)
         return;
     }
     double raw = 0, ours = 0;
-    bool rawFirst = true; // taking turns: neither side always runs on a cache the other warmed
+    int turn = 0;
     for (auto _ : state) {
-        auto timeRaw = [&] {
-            const auto t0 = Clock::now();
-            benchmark::DoNotOptimize(readRaw(db, translated));
-            raw += std::chrono::duration<double>(Clock::now() - t0).count();
-        };
-        auto timeOurs = [&] {
-            const auto t0 = Clock::now();
-            benchmark::DoNotOptimize(readThroughRecordset(*f.connection, f.listStatement));
-            ours += std::chrono::duration<double>(Clock::now() - t0).count();
-        };
-        if (rawFirst) {
-            timeRaw();
-            timeOurs();
-        } else {
-            timeOurs();
-            timeRaw();
-        }
-        rawFirst = !rawFirst;
+        takeTurns(turn, {timed(raw, [&] { benchmark::DoNotOptimize(readRaw(db, translated)); }), timed(ours, [&] {
+                             benchmark::DoNotOptimize(readThroughRecordset(*f.connection, f.listStatement));
+                         })});
     }
-    report(state, raw, ours, 1.10, "recordset by name vs raw QSqlQuery by index, 100 rows");
+    state.counters["raw_us"] = usEach(state, raw);
+    state.counters["ours_us"] = usEach(state, ours);
+    reportRatio(state, QStringLiteral("recordset by name vs raw QSqlQuery by index, 100 rows:"), ours, raw, 1.10,
+                Bound::Below);
 }
 BENCHMARK(BM_List100_RecordsetVsRaw)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 
@@ -179,34 +131,28 @@ void updateBench(benchmark::State& state, bool inTransaction)
     const QString update = QStringLiteral("UPDATE Payments SET Description = 'Deposit', ExpireMonth = %1 WHERE ID = 5");
     double raw = 0, ours = 0;
     int k = 0;
-    bool rawFirst = true;
+    int turn = 0;
     for (auto _ : state) {
         const QString a = update.arg(++k % 12);
         const QString b = update.arg(++k % 12);
-        auto timeRaw = [&] {
-            const auto t0 = Clock::now();
-            QSqlQuery q(db);
-            benchmark::DoNotOptimize(q.exec(a));
-            q.finish();
-            raw += std::chrono::duration<double>(Clock::now() - t0).count();
-        };
-        auto timeOurs = [&] {
-            const auto t0 = Clock::now();
-            benchmark::DoNotOptimize(f.connection->Execute(b));
-            ours += std::chrono::duration<double>(Clock::now() - t0).count();
-        };
-        if (rawFirst) {
-            timeRaw();
-            timeOurs();
-        } else {
-            timeOurs();
-            timeRaw();
-        }
-        rawFirst = !rawFirst;
+        takeTurns(turn, {timed(raw,
+                               [&] {
+                                   QSqlQuery q(db);
+                                   benchmark::DoNotOptimize(q.exec(a));
+                                   q.finish();
+                               }),
+                         timed(ours, [&] { benchmark::DoNotOptimize(f.connection->Execute(b)); })});
     }
     if (inTransaction)
         f.connection->RollbackTrans();
-    report(state, raw, ours, 0, "Execute vs raw QSqlQuery, one UPDATE");
+    // No target: the overhead is only shown.
+    state.counters["raw_us"] = usEach(state, raw);
+    state.counters["ours_us"] = usEach(state, ours);
+    state.counters["ratio"] = ours / raw;
+    state.SetLabel(QStringLiteral("Execute vs raw QSqlQuery, one UPDATE: %1x, %2 us over")
+                       .arg(ours / raw, 0, 'f', 3)
+                       .arg(usEach(state, ours - raw), 0, 'f', 2)
+                       .toStdString());
 }
 
 void BM_Update_InTransaction(benchmark::State& state)
@@ -243,7 +189,7 @@ void BM_CreateScaleDatabase(benchmark::State& state)
         const QString path = dir.filePath(QStringLiteral("scale%1.db").arg(++run));
         const auto t0 = Clock::now();
         const bool built = tesr::host::createScaleDatabase(path, 1000000, 100000, 100000, &error);
-        seconds += std::chrono::duration<double>(Clock::now() - t0).count();
+        seconds += since(t0);
         if (!built) {
             state.SkipWithError(qPrintable(error));
             return;
@@ -257,7 +203,7 @@ void BM_CreateScaleDatabase(benchmark::State& state)
     state.SetLabel(QStringLiteral("1,000,000 customers, 100,000 orders, 100,000 payments: %1 s (target < %2 s) %3")
                        .arg(seconds, 0, 'f', 1)
                        .arg(target, 0, 'f', 0)
-                       .arg(seconds < target ? QStringLiteral("MET") : QStringLiteral("MISSED"))
+                       .arg(verdict(seconds, target, Bound::Below))
                        .toStdString());
 }
 BENCHMARK(BM_CreateScaleDatabase)->Unit(benchmark::kSecond)->Iterations(1);

@@ -17,6 +17,7 @@
 #include "platform/controls/ReportControl.h"
 #include "shared/modSharedSQL.h"
 #include "shared/modSharedStrings.h"
+#include "support/BenchSupport.h"
 #include "values/Regional.h"
 
 #include <benchmark/benchmark.h>
@@ -24,16 +25,14 @@
 #include <QApplication>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 
-#include <chrono>
 #include <memory>
 
 namespace {
 
 using namespace tesr;
-using Clock = std::chrono::steady_clock;
+using namespace tesr::bench;
 
 constexpr int kOrders = 2000;
 constexpr int kPayments = 500;
@@ -48,11 +47,6 @@ const QString PaymentsList = QStringLiteral(
     "PaymentMethods.ID WHERE (Payments.CustomerID = %1) AND (Payments.Allocated <> Payments.Amount)");
 const QString OrdersList = QStringLiteral("SELECT ID, OrderNumber, Sidemark, Balance, UniqueID FROM Orders WHERE "
                                           "CustomerID = %1 AND Balance <> 0 AND (State = 2 OR State = 3)");
-
-double since(Clock::time_point t0)
-{
-    return std::chrono::duration<double>(Clock::now() - t0).count();
-}
 
 struct Fixture {
     QTemporaryDir dir;
@@ -73,11 +67,7 @@ struct Fixture {
         customer = host::addCustomerWithOpenOrders(path, kOrders, kPayments, &error);
         if (customer < 1)
             return;
-        host::HostConfig config;
-        config.setDatabaseUrl(path);
-        config.setLogFolder(dir.filePath(QStringLiteral("logs")));
-        host =
-            std::make_shared<host::ReferenceHost>(config, nullptr, std::make_shared<host::Logger>(config.logFolder()));
+        host = referenceHost(path, dir.filePath(QStringLiteral("logs")), nullptr);
         library.Initialize(host);
         DatabaseUrl url;
         url.path = path;
@@ -127,18 +117,7 @@ int readListsRaw(const Fixture& f)
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
             db.setDatabaseName(f.path);
             db.open();
-            QSqlQuery q(db);
-            q.setForwardOnly(true);
-            q.exec(statement);
-            const int columns = q.record().count();
-            while (q.next()) {
-                for (int i = 0; i < columns; ++i) {
-                    QVariant v = q.value(i);
-                    benchmark::DoNotOptimize(v);
-                }
-                ++rows;
-            }
-            q.finish();
+            rows += readForward(db, statement);
             db.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("raw"));
@@ -148,18 +127,9 @@ int readListsRaw(const Fixture& f)
 
 void report(benchmark::State& state, double raw, double ours, double target, const char* what)
 {
-    const double n = double(state.iterations());
-    const double ratio = raw > 0 ? ours / raw : 0;
-    state.counters["raw_ms"] = raw / n * 1e3;
-    state.counters["ours_ms"] = ours / n * 1e3;
-    state.counters["ratio"] = ratio;
-    state.counters["target"] = target;
-    state.SetLabel(QStringLiteral("%1: %2x (target <= %3x) %4")
-                       .arg(QLatin1StringView(what))
-                       .arg(ratio, 0, 'f', 2)
-                       .arg(target, 0, 'f', 1)
-                       .arg(ratio <= target ? QStringLiteral("MET") : QStringLiteral("MISSED"))
-                       .toStdString());
+    state.counters["raw_ms"] = msEach(state, raw);
+    state.counters["ours_ms"] = msEach(state, ours);
+    reportRatio(state, QStringLiteral("%1:").arg(QLatin1StringView(what)), ours, raw, target, Bound::AtMost);
 }
 
 void BM_OpenToFirstPaint(benchmark::State& state)
@@ -173,14 +143,10 @@ void BM_OpenToFirstPaint(benchmark::State& state)
     openForm(f).reset();
     readListsRaw(f);
     double raw = 0, ours = 0;
-    bool rawFirst = true;
+    int turn = 0;
     int shown = 0;
     for (auto _ : state) {
-        auto timeRaw = [&] {
-            const auto t0 = Clock::now();
-            benchmark::DoNotOptimize(readListsRaw(f));
-            raw += since(t0);
-        };
+        auto timeRaw = timed(raw, [&] { benchmark::DoNotOptimize(readListsRaw(f)); });
         auto timeOurs = [&] {
             const auto t0 = Clock::now();
             auto form = openForm(f);
@@ -189,14 +155,7 @@ void BM_OpenToFirstPaint(benchmark::State& state)
                 grid(form.get(), "rptPayments")->Records().Count() + grid(form.get(), "rptOrders")->Records().Count();
             form->Unload();
         };
-        if (rawFirst) {
-            timeRaw();
-            timeOurs();
-        } else {
-            timeOurs();
-            timeRaw();
-        }
-        rawFirst = !rawFirst;
+        takeTurns(turn, {timeRaw, timeOurs});
     }
     report(state, raw, ours, kOpenTarget, "open to first paint vs the two SELECTs raw");
     if (shown != kOrders + kPayments)
@@ -245,7 +204,7 @@ void BM_Save200Allocations(benchmark::State& state)
     db.setDatabaseName(f.path);
     db.open();
     double raw = 0, ours = 0;
-    bool rawFirst = true;
+    int turn = 0;
     int payment = 0; // each save, ours or raw, uses a payment of its own
     QString failure;
     for (auto _ : state) {
@@ -281,14 +240,7 @@ void BM_Save200Allocations(benchmark::State& state)
             if (form->Cancelled)
                 failure = QStringLiteral("the form did not save");
         };
-        if (rawFirst) {
-            timeRaw();
-            timeOurs();
-        } else {
-            timeOurs();
-            timeRaw();
-        }
-        rawFirst = !rawFirst;
+        takeTurns(turn, {timeRaw, timeOurs});
     }
     db.close();
     db = QSqlDatabase();

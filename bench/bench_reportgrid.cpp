@@ -3,6 +3,7 @@
 // Reports grid/tree time ratios (target: at most 1.0) and heap bytes per record for both.
 
 #include "platform/controls/ReportControl.h"
+#include "support/BenchSupport.h"
 #include "values/Currency.h"
 #include "values/Regional.h"
 
@@ -14,11 +15,11 @@
 #include <malloc.h>
 
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <vector>
 
 using namespace tesr;
+using namespace tesr::bench;
 
 namespace {
 
@@ -62,13 +63,6 @@ std::size_t heapInUse()
 {
     const struct mallinfo2 mi = mallinfo2();
     return mi.uordblks + mi.hblkhd;
-}
-
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::time_point from)
-{
-    return std::chrono::duration<double>(Clock::now() - from).count();
 }
 
 void settle()
@@ -156,14 +150,14 @@ void BM_PopulateVsTreeWidget(benchmark::State& state)
         auto t0 = Clock::now();
         fillTree(w.tree);
         settle();
-        const double tree = seconds(t0);
+        const double tree = since(t0);
         treeBytes = heapInUse() - before;
 
         before = heapInUse();
         t0 = Clock::now();
         fillGrid(w.grid);
         settle();
-        const double grid = seconds(t0);
+        const double grid = since(t0);
         gridBytes = heapInUse() - before;
 
         treeTime += tree;
@@ -194,11 +188,11 @@ void BM_SortByMoneyVsTreeWidget(benchmark::State& state)
         auto t0 = Clock::now();
         w.tree.sortItems(2, order);
         settle();
-        const double tree = seconds(t0);
+        const double tree = since(t0);
         t0 = Clock::now();
         w.grid.SortBy(w.grid.Columns().Column(2), order);
         settle();
-        const double grid = seconds(t0);
+        const double grid = since(t0);
         treeTime += tree;
         gridTime += grid;
         state.SetIterationTime(grid);

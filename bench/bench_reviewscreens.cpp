@@ -9,11 +9,10 @@
 
 #include "entry/Library.h"
 #include "host/DemoData.h"
-#include "host/Logger.h"
-#include "host/Prompter.h"
 #include "host/ReferenceHost.h"
 #include "ledger/Dialect.h"
 #include "platform/controls/ReportControl.h"
+#include "support/BenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,7 +29,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace tesr::bench;
 constexpr double kTarget = 1.5;
 constexpr int kCustomerPayments = 10000;
 constexpr int kOrderAllocations = 2000;
@@ -67,12 +66,7 @@ struct Fixture {
         if (q.next())
             orderUniqueID = q.value(0).toString();
 
-        tesr::host::HostConfig config;
-        config.setDatabaseUrl(path);
-        config.setDefaultRights(-1);
-        config.setLogFolder(dir.filePath(QStringLiteral("logs")));
-        host = std::make_shared<tesr::host::ReferenceHost>(config, std::make_shared<tesr::host::ConsolePrompter>(),
-                                                           std::make_shared<tesr::host::Logger>(config.logFolder()));
+        host = referenceHost(path, dir.filePath(QStringLiteral("logs"))); // every right granted by default
         library = std::make_unique<tesr::Library>();
         library->Initialize(host);
     }
@@ -90,18 +84,8 @@ Fixture& fixture()
 int readRaw(const QString& statement, int columns)
 {
     static const auto dialect = tesr::ledger::makeDialect(tesr::ledger::Engine::SQLite);
-    QSqlQuery q(QSqlDatabase::database(fixture().connectionName));
-    q.setForwardOnly(true);
-    q.exec(dialect->translate(statement).front());
-    int rows = 0;
-    while (q.next()) {
-        for (int i = 0; i < columns; ++i) {
-            QVariant v = q.value(i);
-            benchmark::DoNotOptimize(v);
-        }
-        ++rows;
-    }
-    return rows;
+    return readForward(QSqlDatabase::database(fixture().connectionName), dialect->translate(statement).front(),
+                       columns);
 }
 
 // Stops the clock at the first paint of a grid that holds the whole list, then closes the
@@ -153,18 +137,10 @@ template <class Open> double openScreen(int records, Open open, bool& ok)
 
 void report(benchmark::State& state, double screen, double raw, const char* what)
 {
-    const double n = double(state.iterations());
-    const double ratio = raw > 0 ? screen / raw : 0;
-    state.counters["screen_ms"] = screen / n * 1e3;
-    state.counters["raw_ms"] = raw / n * 1e3;
-    state.counters["ratio"] = ratio;
-    state.counters["target"] = kTarget;
-    state.SetLabel(QStringLiteral("%1: screen/raw %2x (target <= %3x) %4")
-                       .arg(QLatin1StringView(what))
-                       .arg(ratio, 0, 'f', 2)
-                       .arg(kTarget, 0, 'f', 1)
-                       .arg(ratio <= kTarget ? QStringLiteral("MET") : QStringLiteral("MISSED"))
-                       .toStdString());
+    state.counters["screen_ms"] = msEach(state, screen);
+    state.counters["raw_ms"] = msEach(state, raw);
+    reportRatio(state, QStringLiteral("%1: screen/raw").arg(QLatin1StringView(what)), screen, raw, kTarget,
+                Bound::AtMost);
 }
 
 const QString kCustomerPaymentsList =
@@ -178,62 +154,51 @@ const QString kOrderPaymentsList = QStringLiteral(
     "PaymentAllocations INNER JOIN Payments ON PaymentAllocations.PaymentID = Payments.ID INNER JOIN PaymentMethods "
     "ON Payments.PaymentMethodID = PaymentMethods.ID WHERE (PaymentAllocations.OrderUniqueID = '%1')");
 
-void BM_CustomerPayments10000(benchmark::State& state)
+// The screen `open` shows, `records` rows long, against its list's `statement` read raw.
+template <class Open>
+void screenVsRaw(benchmark::State& state, const QString& statement, int columns, int records, Open open,
+                 const char* notThere, const char* what)
 {
-    Fixture& f = fixture();
-    if (!f.ready()) {
-        state.SkipWithError(qPrintable(QStringLiteral("no database: ") + f.error));
+    if (!fixture().ready()) {
+        state.SkipWithError(qPrintable(QStringLiteral("no database: ") + fixture().error));
         return;
     }
-    const QString statement = kCustomerPaymentsList.arg(f.customer);
-    if (readRaw(statement, 8) != kCustomerPayments) {
-        state.SkipWithError("the customer does not have 10,000 payments");
+    if (readRaw(statement, columns) != records) {
+        state.SkipWithError(notThere);
         return;
     }
     double screen = 0;
     double raw = 0;
     bool ok = true;
     for (auto _ : state) {
-        const double s = openScreen(
-            kCustomerPayments, [&f] { f.library->ShowCustomerPayments(f.customer); }, ok);
+        const double s = openScreen(records, open, ok);
         const auto t0 = Clock::now();
-        benchmark::DoNotOptimize(readRaw(statement, 8));
-        raw += std::chrono::duration<double>(Clock::now() - t0).count();
+        benchmark::DoNotOptimize(readRaw(statement, columns));
+        raw += since(t0);
         screen += s;
         state.SetIterationTime(s);
     }
     if (!ok)
         state.SkipWithError("the screen never painted its whole list");
-    report(state, screen, raw, "Customer Payments, 10,000 payments");
+    report(state, screen, raw, what);
+}
+
+void BM_CustomerPayments10000(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    screenVsRaw(
+        state, kCustomerPaymentsList.arg(f.customer), 8, kCustomerPayments,
+        [&f] { f.library->ShowCustomerPayments(f.customer); }, "the customer does not have 10,000 payments",
+        "Customer Payments, 10,000 payments");
 }
 
 void BM_OrderPayments2000(benchmark::State& state)
 {
     Fixture& f = fixture();
-    if (!f.ready()) {
-        state.SkipWithError(qPrintable(QStringLiteral("no database: ") + f.error));
-        return;
-    }
-    const QString statement = kOrderPaymentsList.arg(f.orderUniqueID);
-    if (readRaw(statement, 7) != kOrderAllocations) {
-        state.SkipWithError("the order does not have 2,000 allocations");
-        return;
-    }
-    double screen = 0;
-    double raw = 0;
-    bool ok = true;
-    for (auto _ : state) {
-        const double s = openScreen(
-            kOrderAllocations, [&f] { f.library->ShowOrderPayments(f.order); }, ok);
-        const auto t0 = Clock::now();
-        benchmark::DoNotOptimize(readRaw(statement, 7));
-        raw += std::chrono::duration<double>(Clock::now() - t0).count();
-        screen += s;
-        state.SetIterationTime(s);
-    }
-    if (!ok)
-        state.SkipWithError("the screen never painted its whole list");
-    report(state, screen, raw, "Order Payments, 2,000 allocations");
+    screenVsRaw(
+        state, kOrderPaymentsList.arg(f.orderUniqueID), 7, kOrderAllocations,
+        [&f] { f.library->ShowOrderPayments(f.order); }, "the order does not have 2,000 allocations",
+        "Order Payments, 2,000 allocations");
 }
 
 } // namespace
