@@ -41,8 +41,6 @@ const QString PaymentTemplate = QStringLiteral(
     "SELECT Payments.ID AS PaymentID, Payments.PaymentDate, Payments.CustomerID, Payments.Amount, "
     "PaymentAllocations.ID FROM PaymentAllocations INNER JOIN Payments ON PaymentAllocations.PaymentID = Payments.ID "
     "WHERE (PaymentAllocations.ID = {0})");
-const QString AllocationTemplate =
-    QStringLiteral("SELECT PaymentID, OrderUniqueID, Amount FROM PaymentAllocations WHERE ID = {0}");
 const QString RemainingTemplate =
     QStringLiteral("SELECT COUNT(*) AS theCount FROM PaymentAllocations WHERE PaymentID = {0}");
 const QString DeleteTemplate = QStringLiteral("DELETE FROM Payments WHERE ID = {0}");
@@ -235,24 +233,10 @@ void frmOrderPayments::cmdDelete_Click()
     const QDomElement payment = firstRecord(paymentDoc);
 
     HostCommon& common = scl->Common();
-    const QString row = common.ExecuteSelect(common.BuildString(AllocationTemplate, {allocationID}));
-    if (row.isEmpty())
+    const QString remove = reviewgrid::RemoveAllocationStatement(common, allocationID);
+    if (remove.isEmpty())
         return; // gone already (another workstation): nothing to remove
-
-    const qint64 paymentID =
-        Regional::parsePlainWholeNumber(common.GetFieldValue(row, QStringLiteral("PaymentID"), QStringLiteral("0")))
-            .value_or(0);
-    const QString orderUniqueID = common.GetFieldValue(row, QStringLiteral("OrderUniqueID"), QString());
-    const Currency amount =
-        Regional::parsePlainCurrency(common.GetFieldValue(row, QStringLiteral("Amount"), QStringLiteral("0")))
-            .value_or(Currency());
-
-    const QString remove =
-        ledger::FillMarkers(ledger::RemoveAllocation, {{u"<aid>", QString::number(allocationID)},
-                                                       {u"<pid>", QString::number(paymentID)},
-                                                       {u"<ouid>", modSharedSQL::FixSQLQuotes(orderUniqueID)},
-                                                       {u"<a>", amount.toPlainString()}});
-    if (!scl->Common().ExecuteUpdate(remove)) {
+    if (!common.ExecuteUpdate(remove)) {
         scl->ShowErrorMessage(tr("The payment allocation could not be removed."),
                               tr("Check the event log for details."));
         return;

@@ -8,7 +8,6 @@
 #include "platform/controls/ReportControl.h"
 #include "platform/controls/Resizer.h"
 #include "shared/modSharedReportControl.h"
-#include "shared/modSharedSQL.h"
 #include "shared/modSharedStrings.h"
 #include "shared/modSharedWork.h"
 #include "values/Regional.h"
@@ -29,9 +28,6 @@ constexpr QStringView ListStatement =
     u"SELECT PaymentAllocations.ID, PaymentAllocations.AddedOn, Orders.OrderNumber, Orders.Sidemark, "
     u"PaymentAllocations.Amount FROM PaymentAllocations INNER JOIN Orders ON PaymentAllocations.OrderUniqueID = "
     u"Orders.UniqueID WHERE (PaymentAllocations.PaymentID = <pid>)";
-
-const QString AllocationTemplate =
-    QStringLiteral("SELECT PaymentID, OrderUniqueID, Amount FROM PaymentAllocations WHERE ID = {0}");
 
 constexpr int PermissionPayments = 803;
 constexpr int RightDelete = 32;
@@ -190,23 +186,9 @@ void frmPaymentAllocations::cmdDelete_Click()
         return;
 
     HostCommon& common = scl->Common();
-    const QString row = common.ExecuteSelect(common.BuildString(AllocationTemplate, {allocationID}));
-    if (row.isEmpty())
+    const QString remove = reviewgrid::RemoveAllocationStatement(common, allocationID);
+    if (remove.isEmpty())
         return; // gone already (another workstation): nothing to remove
-
-    const qint64 paymentID =
-        Regional::parsePlainWholeNumber(common.GetFieldValue(row, QStringLiteral("PaymentID"), QStringLiteral("0")))
-            .value_or(0);
-    const QString orderUniqueID = common.GetFieldValue(row, QStringLiteral("OrderUniqueID"), QString());
-    const Currency amount =
-        Regional::parsePlainCurrency(common.GetFieldValue(row, QStringLiteral("Amount"), QStringLiteral("0")))
-            .value_or(Currency());
-
-    const QString remove =
-        ledger::FillMarkers(ledger::RemoveAllocation, {{u"<aid>", QString::number(allocationID)},
-                                                       {u"<pid>", QString::number(paymentID)},
-                                                       {u"<ouid>", modSharedSQL::FixSQLQuotes(orderUniqueID)},
-                                                       {u"<a>", amount.toPlainString()}});
     if (common.ExecuteUpdate(remove))
         RemoveRecordByID(allocationID, *rptAllocations);
     else
