@@ -44,6 +44,26 @@ QString engineText(const QSqlError& error)
     return driver.isEmpty() ? db : db + QStringLiteral(" (") + driver + u')';
 }
 
+StatementHook& statementHook()
+{
+    static StatementHook hook;
+    return hook;
+}
+
+// Runs a job's statement on the query, unless the test hook refuses it. On failure *why holds
+// the engine's words (or the hook's).
+bool send(QSqlQuery& query, const QString& statement, QString* why)
+{
+    if (const StatementHook& hook = statementHook(); hook && !hook(statement)) {
+        *why = QStringLiteral("The statement was refused by the test hook (injected failure).");
+        return false;
+    }
+    if (query.exec(statement))
+        return true;
+    *why = engineText(query.lastError());
+    return false;
+}
+
 // What LastError holds after a failure: the engine's words, then the statement as it ran and,
 // when the dialect changed it, the command as it was sent.
 QString failureText(const QString& why, const QString& statement, const QString& command = QString())
@@ -273,9 +293,10 @@ struct SqlConnection::Core {
         if (statement.isEmpty())
             return true;
         QSqlQuery query(session->db);
-        if (query.exec(statement))
+        QString why;
+        if (send(query, statement, &why))
             return true;
-        lastError = failureText(engineText(query.lastError()), statement);
+        lastError = failureText(why, statement);
         return false;
     }
 
@@ -349,10 +370,9 @@ bool SqlConnection::Core::run(const ledger::Dialect::Command& prepared, const QS
     query.setForwardOnly(true);
     int affected = 0;
     for (const QString& statement : prepared.statements) {
-        if (!query.exec(statement)) {
-            const QString why = failureText(engineText(query.lastError()), statement, command);
+        if (QString why; !send(query, statement, &why)) {
             query.finish();
-            return undo(why);
+            return undo(failureText(why, statement, command));
         }
         affected = query.isSelect() ? -1 : query.numRowsAffected();
         if (prepared.compound && !newId) {
@@ -428,10 +448,8 @@ public:
 
     bool open(const QString& statement, QString* why)
     {
-        if (!m_query.exec(statement)) {
-            *why = engineText(m_query.lastError());
+        if (!send(m_query, statement, why))
             return false;
-        }
         const QSqlRecord record = m_query.record();
         const int count = record.count();
         m_names.reserve(size_t(count));
@@ -615,10 +633,8 @@ public:
         QSqlQuery query(db);
         query.setForwardOnly(true);
         query.setNumericalPrecisionPolicy(QSql::HighPrecision);
-        if (!query.exec(statement)) {
-            *why = engineText(query.lastError());
+        if (!send(query, statement, why))
             return false;
-        }
         const QSqlRecord record = query.record();
         m_columns = record.count();
         QHash<QString, QString> spelled;
@@ -1105,6 +1121,11 @@ QString DatabaseUrl::toString() const
     }
     }
     return QString();
+}
+
+void setStatementHook(StatementHook hook)
+{
+    statementHook() = std::move(hook);
 }
 
 std::unique_ptr<Connection> openCompanyConnection(const QString& url, QString* error)

@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -74,6 +75,16 @@ private:
     explicit SqlConnection(std::shared_ptr<Core> core);
     std::shared_ptr<Core> m_core;
 };
+
+// Test hook for fault injection. When set, it is asked before each statement a connection sends
+// to the engine on behalf of a job: transaction control and savepoints, every statement of a
+// command (each one of a compound command, as the engine receives it) and every query. A false
+// answer fails that statement as if the engine had refused it; nothing is sent. Opening a
+// session (login, settings) and the connection's own health probes are not offered to it.
+// Process-wide; set and cleared by tests on the thread that runs the statements; an empty
+// function removes it.
+using StatementHook = std::function<bool(const QString& statement)>;
+void setStatementHook(StatementHook hook);
 
 // Opens a company database connection from a URL (see DatabaseUrl).
 std::unique_ptr<Connection> openCompanyConnection(const QString& url, QString* error = nullptr);
