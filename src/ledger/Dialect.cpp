@@ -232,6 +232,13 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
         bool itemDesc = false;   // ... and its last word so far is DESC
         bool itemHasNulls = false;
         qsizetype itemEnd = 0; // where the item's last token ends in the source
+        // A compound query (UNION, EXCEPT, INTERSECT): T-SQL's TOP limits its own branch, while
+        // LIMIT would limit the whole result. A branch with a TOP becomes a derived table with
+        // the LIMIT inside it; a trailing ORDER BY stays with the whole result.
+        qsizetype branchBegin = -1; // where the current branch's SELECT stands in `current`
+        bool compound = false;      // a UNION, EXCEPT or INTERSECT has been seen
+        qsizetype orderBegin = -1;  // where the ORDER of the current branch stands in `current`
+        bool orderAfterLineComment = false;
     };
     QVarLengthArray<Level, 8> levels(1);
 
@@ -239,6 +246,8 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
     QString current;
     qsizetype copied = 0; // source text before this is already in `current` (or dropped)
     bool afterLineComment = false;
+    qsizetype orderCandidate = -1; // where the last ORDER stands in `current`, until BY confirms it
+    bool orderAfterLineComment = false;
 
     auto flush = [&](qsizetype upTo) {
         if (upTo > copied)
@@ -254,9 +263,31 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
         }
         level.itemSeen = level.itemDesc = level.itemHasNulls = false;
     };
+    // SELECT * FROM (branch LIMIT n) AS branch, for the branch that ends at `end` in `current`;
+    // `more`: a word follows (the next UNION), so a blank must too.
+    auto wrapBranch = [&](Level& level, qsizetype end, bool lineCommentBefore, bool more) {
+        const QString tail = current.mid(end);
+        current.truncate(end);
+        while (!current.isEmpty() && isSpace(current.back().unicode()))
+            current.chop(1);
+        current += lineCommentBefore ? u"\n" : u" ";
+        current += u"LIMIT ";
+        current.append(QStringView(s + level.limitBegin, level.limitEnd - level.limitBegin));
+        current += u") AS branch";
+        if (more || !tail.isEmpty())
+            current += u' ';
+        current += tail;
+        current.insert(level.branchBegin, u"SELECT * FROM ("_s);
+        level.limitBegin = level.limitEnd = -1;
+    };
     auto closeLevel = [&](Level& level) {
         closeOrderItem(level);
         level.inOrderBy = false;
+        if (level.compound && level.limitBegin >= 0 && level.branchBegin >= 0) {
+            const bool ordered = level.orderBegin >= 0;
+            wrapBranch(level, ordered ? level.orderBegin : current.size(),
+                       ordered ? level.orderAfterLineComment : afterLineComment, false);
+        }
         while (!current.isEmpty() && isSpace(current.back().unicode()) && (level.limitBegin >= 0 || level.forUpdate))
             current.chop(1);
         // A line comment swallows the rest of its line.
@@ -422,21 +453,37 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
             }
             if (is(s, t, "order")) {
                 level.afterOrder = true;
+                flush(t.begin);
+                orderCandidate = current.size();
+                orderAfterLineComment = afterLineComment;
             } else if (level.afterOrder && is(s, t, "by")) {
                 level.afterOrder = false;
                 level.inOrderBy = true;
                 level.itemSeen = level.itemDesc = level.itemHasNulls = false;
+                level.orderBegin = orderCandidate;
+                level.orderAfterLineComment = orderAfterLineComment;
             } else {
                 level.afterOrder = false;
+            }
+            if (rules.topToLimit && (is(s, t, "union") || is(s, t, "except") || is(s, t, "intersect"))) {
+                if (level.limitBegin >= 0 && level.branchBegin >= 0) {
+                    flush(t.begin);
+                    wrapBranch(level, current.size(), afterLineComment, true);
+                }
+                level.compound = true;
+                level.branchBegin = level.orderBegin = -1;
             }
             if (rules.likeToIlike && is(s, t, "like")) {
                 flush(t.begin);
                 current += u"ILIKE";
                 copied = t.end;
             }
-            if (is(s, t, "select"))
+            if (is(s, t, "select")) {
                 level.expectTop = true;
-            else if (!(level.expectTop && (is(s, t, "distinct") || is(s, t, "all"))))
+                flush(t.begin);
+                level.branchBegin = current.size();
+                level.orderBegin = -1;
+            } else if (!(level.expectTop && (is(s, t, "distinct") || is(s, t, "all"))))
                 level.expectTop = false;
             [[fallthrough]];
         case Kind::BracketName: {

@@ -451,9 +451,14 @@ QString schemaScript(Engine engine)
             script += statement + QStringLiteral("\nGO\n\n");
         return script;
     }
+    // One transaction: the search path set for it holds for every statement (psql sends each
+    // one on its own), and a failure part-way leaves nothing behind.
+    script = QStringLiteral("-- The company database tables, views and payment details the payments module uses.\n"
+                            "-- Run it in an empty database (psql -v ON_ERROR_STOP=1, sqlite3 -bail).\n"
+                            "BEGIN;\n");
     for (const QString& statement : statements)
         script += statement + QStringLiteral(";\n");
-    return script;
+    return script + QStringLiteral("COMMIT;\n");
 }
 
 QString canonicalColumnName(const QString& wanted)

@@ -24,7 +24,7 @@ bool hasSchema(const QSqlDatabase& db, Engine engine);
 
 // The whole schema as one script for the engine's own tools: for SQL Server a T-SQL script
 // whose batches are separated by GO lines (CREATE VIEW and CREATE FUNCTION each need a batch
-// of their own), elsewhere statements ending in ';'.
+// of their own), elsewhere statements ending in ';' in one transaction.
 QString schemaScript(Engine engine);
 
 // A column of the schema's tables and views spelled as the schema writes it ("CustomerName"

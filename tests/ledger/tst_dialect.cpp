@@ -1,12 +1,18 @@
 // How each engine receives the module's T-SQL: split into statements, TOP as LIMIT, brackets
 // and (SQLite) the payment details function rewritten; PostgreSQL also gets ILIKE, NULLs sorted
 // lowest and FOR UPDATE for an update-lock hint; nothing inside a literal is ever touched; SQL
-// Server gets every command verbatim and whole.
+// Server gets every command verbatim and whole. A TOP limits its own branch of a UNION on the
+// engine itself, and the schema script runs through the engine's own command-line tool.
 
 #include "ledger/Dialect.h"
+#include "ledger/Schema.h"
 #include "ledger/Statements.h"
 
+#include "support/Shorthand.h"
+#include "support/TestDatabase.h"
 #include "support/TestMain.h"
+
+#include <QProcess>
 
 using tesr::ledger::Engine;
 
@@ -76,6 +82,16 @@ private slots:
             "SELECT Amount - Allocated FROM Payments WITH (UPDLOCK, ROWLOCK) WHERE ID = 7",
             {"SELECT Amount - Allocated FROM Payments WHERE ID = 7"},
             {"SELECT Amount - Allocated FROM Payments WHERE ID = 7 FOR UPDATE"});
+        row("TOP limits its own branch of a UNION; the ORDER BY sorts the whole",
+            "SELECT TOP 1 a FROM t UNION ALL SELECT TOP (2) b FROM u ORDER BY a DESC",
+            {"SELECT * FROM (SELECT a FROM t LIMIT 1) AS branch UNION ALL "
+             "SELECT * FROM (SELECT b FROM u LIMIT 2) AS branch ORDER BY a DESC"},
+            {"SELECT * FROM (SELECT a FROM t LIMIT 1) AS branch UNION ALL "
+             "SELECT * FROM (SELECT b FROM u LIMIT 2) AS branch ORDER BY a DESC NULLS LAST"});
+        row("TOP in one branch, inside a derived table, after a line comment",
+            "SELECT x FROM (SELECT TOP 3 a FROM t -- first\nINTERSECT SELECT b FROM u) v",
+            {"SELECT x FROM (SELECT * FROM (SELECT a FROM t -- first\nLIMIT 3) AS branch INTERSECT SELECT b FROM u) "
+             "v"});
         row("NULLs lowest, per ORDER BY item", "SELECT ID FROM t ORDER BY a, b DESC, c ASC",
             {"SELECT ID FROM t ORDER BY a, b DESC, c ASC"},
             {"SELECT ID FROM t ORDER BY a NULLS FIRST, b DESC NULLS LAST, c ASC NULLS FIRST"});
@@ -90,6 +106,43 @@ private slots:
         QCOMPARE(tesr::ledger::makeDialect(Engine::PostgreSQL)->translate(command),
                  postgres.isEmpty() ? sqlite : postgres);
         QCOMPARE(tesr::ledger::makeDialect(Engine::SqlServer)->translate(command), QStringList{command});
+    }
+
+    // Each branch of a compound query keeps its own TOP on the engine itself.
+    void unionBranchesKeepTheirTop()
+    {
+        tesrtest::TestDatabase db;
+        const int ann = db.addCustomer(QStringLiteral("Ann"));
+        for (const char* id : {"A-1", "A-2", "A-3"})
+            db.addOrder(ann, QString::fromLatin1(id), tesrtest::cur("10"));
+        QStringList found;
+        for (auto rs = db.connection().OpenRecordset(
+                 "SELECT TOP 1 UniqueID FROM Orders WHERE UniqueID = 'A-1' UNION ALL "
+                 "SELECT TOP 2 UniqueID FROM Orders WHERE UniqueID <> 'A-1' ORDER BY UniqueID DESC");
+             rs && !rs->Eof(); rs->MoveNext())
+            found << rs->FieldValue(0).toString();
+        QCOMPARE(found, (QStringList{"A-3", "A-2", "A-1"}));
+    }
+
+    // The schema script, as `tesrhost --schema-script` prints it, runs through the engine's own
+    // tool (psql, sqlite3) without a word on its error stream and leaves the whole schema.
+    void schemaScriptRunsThroughTheEngineTool()
+    {
+        tesrtest::ScratchDatabase db(tesrtest::ScratchDatabase::Contents::Empty);
+        const bool pg = db.engine() == Engine::PostgreSQL;
+        QProcess tool;
+        tool.start(pg ? "psql" : "sqlite3", pg ? QStringList{"-X", "-q", "-v", "ON_ERROR_STOP=1", "-d", db.url()}
+                                               : QStringList{"-bail", db.url()});
+        QVERIFY2(tool.waitForStarted(10000), qPrintable(tool.errorString()));
+        tool.write(tesr::ledger::schemaScript(db.engine()).toUtf8());
+        tool.closeWriteChannel();
+        QVERIFY2(tool.waitForFinished(60000), "the engine's tool did not finish within a minute");
+        QCOMPARE(QString::fromUtf8(tool.readAllStandardError()), QString());
+        QCOMPARE(tool.exitCode(), 0);
+        QString error;
+        const auto conn = tesr::SqlConnection::open(db.databaseUrl(), &error);
+        QVERIFY2(conn, qPrintable(error));
+        QVERIFY(tesr::ledger::hasSchema(conn->database(), db.engine()));
     }
 };
 
