@@ -6,7 +6,7 @@ BUILD_ASAN  ?= build-asan
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test test-sqlite test-asan bench deps configure build clean format
+.PHONY: run test test-sqlite test-asan bench package install deps configure build clean format
 
 deps:
 	@scripts/install-deps.sh
@@ -35,6 +35,14 @@ test-asan: deps
 
 bench: build
 	scripts/run-benchmarks.sh $(BUILD)
+
+# The Debian package of the host and the module: $(BUILD)/tesrpay5_5.0.0_amd64.deb.
+package: build
+	cmake --build $(BUILD) --target package
+
+# Installs the host and the module under PREFIX (default /usr/local).
+install: build
+	cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local)
 
 format:
 	find src app tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
