@@ -1,5 +1,6 @@
 #include "platform/InputTools.h"
 
+#include "platform/controls/MessageBox.h"
 #include "values/Regional.h"
 
 #include <cmath>
@@ -76,6 +77,47 @@ void DefaultInputTools::SelectEntryByItemData(int value, ComboList& combo)
 std::unique_ptr<InputTools> makeDefaultInputTools()
 {
     return std::make_unique<DefaultInputTools>();
+}
+
+QString amountEntryRefusal(const QString& text, Currency low, Currency high)
+{
+    if (text.trimmed().isEmpty())
+        return QString();
+    const std::optional<Currency> amount = Regional::parseMoneyEntry(text);
+    if (!amount)
+        return QStringLiteral("The amount \"%1\" cannot be read. Type it in figures, for example %2.")
+            .arg(text.trimmed(), Regional::formatCurrency(Currency::fromRaw(12505000)));
+    if (*amount > high)
+        return QStringLiteral("The amount %1 is too large. The largest amount is %2.")
+            .arg(Regional::formatCurrency(*amount), Regional::formatCurrency(high));
+    if (*amount < low)
+        return QStringLiteral("The amount %1 is too small. The smallest amount is %2.")
+            .arg(Regional::formatCurrency(*amount), Regional::formatCurrency(low));
+    return QString();
+}
+
+QString dateEntryRefusal(const QString& text)
+{
+    if (text.trimmed().isEmpty() || Regional::parseDate(text))
+        return QString();
+    return QStringLiteral("The date \"%1\" cannot be read. Type it as %2, for example %3.")
+        .arg(text.trimmed(), Regional::shortDatePattern(),
+             Regional::formatShortDate(OleDate::fromParts(QDate::currentDate())));
+}
+
+bool refuseEntry(const QString& refusal, bool& cancel)
+{
+    if (refusal.isEmpty())
+        return false;
+    MessageBox::Show(refusal, MessageBox::OkOnly | MessageBox::Exclamation);
+    cancel = true;
+    return true;
+}
+
+QString plainAmountText(const QString& text)
+{
+    const std::optional<Currency> amount = Regional::parseMoneyEntry(text);
+    return amount ? amount->toPlainString() : text;
 }
 
 } // namespace tesr

@@ -5,6 +5,9 @@
 // leaves it holding text the screens can put into a statement unchanged.
 
 #include "platform/HelperTools.h"
+#include "values/Currency.h"
+
+#include <QString>
 
 #include <memory>
 
@@ -31,5 +34,21 @@ public:
 };
 
 std::unique_ptr<InputTools> makeDefaultInputTools();
+
+// A money or date box checks what the user typed before its rule rewrites the text, so that
+// an entry nobody can read is refused at the box, in words, rather than turned into 0 or
+// blanked. Each answers the words for the user, or nothing when the entry can be taken.
+//
+// The amount as parseMoneyEntry reads it (symbol, grouping), within [low, high]; an empty box
+// is no refusal (its rule gives it the fallback).
+QString amountEntryRefusal(const QString& text, Currency low, Currency high);
+// A date the date rule reads; an empty box is no refusal.
+QString dateEntryRefusal(const QString& text);
+// Shows the refusal (the standard message box, exclamation icon) and sets cancel, which keeps
+// the focus in the box; false, doing nothing, when there is no refusal.
+bool refuseEntry(const QString& refusal, bool& cancel);
+// When the entry can be taken: the box's text as plain decimal money text, the form the
+// screens' statements and the number rule read ("$1,250.50" -> "1250.5"); else the text.
+QString plainAmountText(const QString& text);
 
 } // namespace tesr

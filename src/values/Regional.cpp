@@ -902,6 +902,52 @@ std::optional<Currency> parseCurrency(const QString& text)
     return d ? toCurrency(*d) : std::nullopt;
 }
 
+std::optional<Currency> parseMoneyEntry(const QString& text)
+{
+    const QLocale loc = locale();
+    // Direction marks some locales put round the symbol and the sign are no part of the amount.
+    const auto unmarked = [](QString t) {
+        t.removeIf([](QChar c) { return c == QChar(0x200E) || c == QChar(0x200F) || c == QChar(0x061C); });
+        return t.trimmed();
+    };
+    QString t = unmarked(text);
+    const QString minus = unmarked(loc.negativeSign());
+    const QString plus = unmarked(loc.positiveSign());
+    QString sign;
+    if (t.size() > 2 && t.front() == u'(' && t.back() == u')') {
+        t = t.mid(1, t.size() - 2).trimmed();
+        sign = QStringLiteral("-");
+    }
+    // One symbol, at either end or right after a leading sign ("-$5"); one inside the
+    // digits ("5$5") is no amount.
+    const QString symbols[] = {unmarked(loc.currencySymbol(QLocale::CurrencySymbol)),
+                               loc.currencySymbol(QLocale::CurrencyIsoCode), QStringLiteral("$")};
+    for (const QString& symbol : symbols) {
+        if (symbol.isEmpty())
+            continue;
+        const qsizetype at = t.indexOf(symbol);
+        if (at < 0)
+            continue;
+        const QString before = t.left(at).trimmed();
+        const bool leading = before.isEmpty() || before == u'-' || before == u'+' || before == minus || before == plus;
+        if (leading)
+            t = before + t.mid(at + symbol.size()).trimmed();
+        else if (at + symbol.size() == t.size())
+            t = before;
+        else
+            return std::nullopt;
+        break;
+    }
+    if (!sign.isEmpty()) {
+        // A bracketed amount carries no sign of its own.
+        for (const QString& own : {QStringLiteral("-"), QStringLiteral("+"), minus, plus})
+            if (!own.isEmpty() && t.startsWith(own))
+                return std::nullopt;
+        t.prepend(sign);
+    }
+    return parseCurrency(t);
+}
+
 std::optional<qint64> parseWholeNumber(const QString& text)
 {
     const auto d = readLocalized(text, locale());

@@ -39,6 +39,11 @@ std::optional<double> parseNumber(const QString& text);
 bool isNumeric(const QString& text);
 // The same reading, exact, as money (more than four decimals round half to even).
 std::optional<Currency> parseCurrency(const QString& text);
+// An amount as a user types it into a money box or cell: the number as parseCurrency reads
+// it, with the locale's currency symbol (or its ISO code, or "$") once before or after it, and
+// a negative written with a sign or in brackets, as the locale's currency format shows one
+// ("-$5.00", "($5.00)", "5,00 €"). Nothing when the text is no amount.
+std::optional<Currency> parseMoneyEntry(const QString& text);
 // The same reading, rounded to a whole number exactly (halves to even: "2.5" gives 2).
 // Nothing when the text is not numeric or the number does not fit 64 bits.
 std::optional<qint64> parseWholeNumber(const QString& text);

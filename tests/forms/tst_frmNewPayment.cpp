@@ -181,6 +181,7 @@ private slots:
         // clang-format off
         QTest::newRow("grouping, Enter") << "2,500.25" << "2500.25" << "$2,500.25" << true;
         QTest::newRow("grouping, mouse") << "2,500.25" << "2500.25" << "$2,500.25" << false;
+        QTest::newRow("currency symbol") << "$500" << "500" << "$500.00" << false;
         QTest::newRow("more than four decimals") << "10.123456" << "10.1235" << "$10.12" << true;
         // clang-format on
     }
@@ -220,7 +221,6 @@ private slots:
         QTest::addColumn<QString>("method"); // a V asks for card details
         QTest::addColumn<QString>("card");
         QTest::addColumn<QStringList>("toAllocate"); // per record
-        QTest::addColumn<QString>("date");           // typed over today's
         QTest::addColumn<QString>("answers");        // to the host's questions, in order
         QTest::addColumn<QString>("message");        // in the standard message box
         QTest::addColumn<QStringList>("asked");      // the host's headlines
@@ -229,22 +229,20 @@ private slots:
         const QString kCard = u"You must enter the last 4 digits of the credit card number."_s;
         const QString kName = u"You must enter the name printed on the card."_s;
         const QString kOver = u"You cannot allocate more than the payment amount."_s;
-        const QString kDate = u"You must enter a valid payment date."_s;
         const QString kNegativeQ =
             u"One or more sales/orders will have a negative balance as a result of this payment. "
             "Are you sure you want to continue?"_s;
         // clang-format off
-        for (const char* amount : {"0", "", "-5", "abc", "1e9", "$100"})
-            QTest::newRow(amount) << amount << "Cash" << no << none << no << no << kAmountMsg << none;
-        QTest::newRow("amount before card") << "0" << "V" << no << none << no << no << kAmountMsg << none;
-        QTest::newRow("card number") << "100" << "V" << no << QStringList{"120"} << no << no << kCard << none;
-        QTest::newRow("name on card") << "100" << "V" << "4242" << none << no << no << kName << none;
-        QTest::newRow("over-allocated, before any question") << "100" << "Visa" << no << QStringList{"60", "60"} << no << no << kOver << none;
-        QTest::newRow("unreadable date") << "100" << "Cash" << no << QStringList{"60"} << "31/45/2024" << no << kDate << none;
-        QTest::newRow("partial declined") << "100" << "Cash" << no << QStringList{"60"} << no << "n" << no << QStringList{kPartialQ};
-        QTest::newRow("negative after the partial question") << "100" << "Cash" << no << QStringList{"-10", "50"} << no << "y" << no << QStringList{kPartialQ, kNegativeNotice};
-        QTest::newRow("negative balance declined") << "900" << "Cash" << no << QStringList{"900"} << no << "n" << no << QStringList{kNegativeQ};
-        QTest::newRow("credit declined") << "250" << "Cash" << no << none << no << "n" << no << QStringList{kCreditQ};
+        for (const char* amount : {"0", "", "-5"})
+            QTest::newRow(amount) << amount << "Cash" << no << none << no << kAmountMsg << none;
+        QTest::newRow("amount before card") << "0" << "V" << no << none << no << kAmountMsg << none;
+        QTest::newRow("card number") << "100" << "V" << no << QStringList{"120"} << no << kCard << none;
+        QTest::newRow("name on card") << "100" << "V" << "4242" << none << no << kName << none;
+        QTest::newRow("over-allocated, before any question") << "100" << "Visa" << no << QStringList{"60", "60"} << no << kOver << none;
+        QTest::newRow("partial declined") << "100" << "Cash" << no << QStringList{"60"} << "n" << no << QStringList{kPartialQ};
+        QTest::newRow("negative after the partial question") << "100" << "Cash" << no << QStringList{"-10", "50"} << "y" << no << QStringList{kPartialQ, kNegativeNotice};
+        QTest::newRow("negative balance declined") << "900" << "Cash" << no << QStringList{"900"} << "n" << no << QStringList{kNegativeQ};
+        QTest::newRow("credit declined") << "250" << "Cash" << no << none << "n" << no << QStringList{kCreditQ};
         // clang-format on
     }
     void refusals()
@@ -253,7 +251,6 @@ private slots:
         QFETCH(QString, method);
         QFETCH(QString, card);
         QFETCH(QStringList, toAllocate);
-        QFETCH(QString, date);
         QFETCH(QString, answers);
         QFETCH(QString, message);
         QFETCH(QStringList, asked);
@@ -281,8 +278,6 @@ private slots:
                 allocate(w, r, toAllocate[r]);
             if (!card.isEmpty())
                 type(w, "txtCardNumber", card);
-            if (!date.isEmpty())
-                type(w, "txtPaymentDate", date);
             type(w, "txtDescription", u"kept"_s);
             entered = state(w);
             if (message.isEmpty()) {
@@ -313,6 +308,57 @@ private slots:
 
     // The database refuses one of the writes: all of the save is undone, the dialog keeps every
     // entry, and the next OK saves from scratch.
+    // What the amount or date box cannot read is refused there, in words: the entry stays as
+    // typed and the focus with it (never a 0 or a blank), and OK refuses it again.
+    void unreadableEntryRefusedAtItsBox_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message");
+        const QString today = QDate::currentDate().toString(u"M/d/yyyy"_s);
+        // clang-format off
+        QTest::newRow("amount, no number") << "cboAmount" << "abc" << u"The amount \"abc\" cannot be read. Type it in figures, for example $1,250.50."_s;
+        QTest::newRow("amount, out of range") << "cboAmount" << "1e9" << u"The amount $1,000,000,000.00 is too large. The largest amount is $100,000,000.00."_s;
+        QTest::newRow("date") << "txtPaymentDate" << "31/45/2024" << u"The date \"31/45/2024\" cannot be read. Type it as M/d/yyyy, for example %1."_s.arg(today);
+        // clang-format on
+    }
+    void unreadableEntryRefusedAtItsBox()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        SCREEN_FIXTURE(makeShop);
+        const QString before = ledgerState(h.db());
+        const QByteArray name = box.toLatin1();
+        QStringList messages;
+        QString kept;
+        bool focusKept = false;
+        auto answer = [&](QWidget* mb) {
+            messages << messageBoxText(mb);
+            QCOMPARE(qobject_cast<QMessageBox*>(mb)->icon(), QMessageBox::Warning);
+            answerMessageBox(mb, QMessageBox::Ok);
+        };
+        onDialog(d, [&](QWidget* w) {
+            QWidget* field = child(w, name.constData());
+            typeOver(field, typed);
+            QTimer::singleShot(0, field, [field] { QTest::keyClick(field, Qt::Key_Tab); });
+            d.expect(u"moduleMessageBox"_s, answer);
+            d.expect(kScreen, [&, field](QWidget* w) {
+                focusKept = w->focusWidget() == field || field->isAncestorOf(w->focusWidget());
+                kept = textOf(w, name.constData());
+                clickLater(w, u"cmdOK"_s);
+            });
+            d.expect(u"moduleMessageBox"_s, answer);
+            d.expect(kScreen, [](QWidget* w) { clickButton(w, u"cmdCancel"_s); });
+        });
+        QCOMPARE(h.library().ShowNewPayment(b.abbott), 0);
+        SCREEN_DONE(d, h);
+        QCOMPARE(messages, QStringList({message, message}));
+        QCOMPARE(kept, typed);
+        QVERIFY(focusKept);
+        QCOMPARE(ledgerState(h.db()), before);
+    }
+
     void refusedWriteRollsBack_data()
     {
         QTest::addColumn<QString>("table");

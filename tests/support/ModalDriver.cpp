@@ -43,6 +43,18 @@ void ModalDriver::poll()
         // An action is under way (it may have opened a nested modal window: that is the
         // next step's business). Only the watchdog applies.
     } else if (!m_steps.empty() && modal && modal->isVisible() && matches(modal, m_steps.front().name)) {
+        // A user works in the window that has the focus. A window manager may leave a new
+        // window unfocused for a moment (or for good, when it judges the window to steal the
+        // focus): ask for it once, and act when it has come.
+        if (QApplication::activeWindow() != modal) {
+            if (!m_activationAsked) {
+                m_activationAsked = true;
+                modal->activateWindow();
+            }
+            if (now - m_stepStarted <= m_timeoutMs)
+                return;
+        }
+        m_activationAsked = false;
         Step step = std::move(m_steps.front());
         m_steps.pop_front();
         m_running = true;
@@ -66,9 +78,12 @@ void ModalDriver::poll()
     }
     if (now - m_stepStarted > m_timeoutMs) {
         QString waitingFor = m_steps.empty() ? QStringLiteral("(an action to finish)") : m_steps.front().name;
-        QString current = modal ? modal->objectName() + QLatin1Char('/') + QString::fromLatin1(modal->metaObject()->className())
-                                : QStringLiteral("none");
-        fail(QStringLiteral("watchdog: waited %1 ms for '%2'; active modal: %3").arg(m_timeoutMs).arg(waitingFor, current));
+        QString current =
+            modal ? modal->objectName() + QLatin1Char('/') + QString::fromLatin1(modal->metaObject()->className())
+                  : QStringLiteral("none");
+        fail(QStringLiteral("watchdog: waited %1 ms for '%2'; active modal: %3")
+                 .arg(m_timeoutMs)
+                 .arg(waitingFor, current));
         m_steps.clear();
         closeAllModals();
         m_stepStarted = now;

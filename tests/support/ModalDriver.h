@@ -49,6 +49,7 @@ private:
     int m_timeoutMs;
     qint64 m_stepStarted = 0;
     bool m_running = false;
+    bool m_activationAsked = false;
     QStringList m_failure;
 };
 

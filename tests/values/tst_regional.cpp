@@ -168,6 +168,47 @@ private slots:
             QCOMPARE(Currency::fromDouble(*number), money);
     }
 
+    // What a user types into a money box or cell: the number, its currency symbol once at an
+    // end, a negative as the currency format writes it.
+    void parseMoneyEntry_data()
+    {
+        textColumns(); // expected as plain money text; empty: refused
+        row("en_US", "$500", "500");
+        row("en_US", "$1,234.50", "1234.5");
+        row("en_US", " 1,234.50 $ ", "1234.5");
+        row("en_US", "-$5", "-5");
+        row("en_US", "($5.00)", "-5");
+        row("en_US", "USD 12", "12");
+        row("de_DE", "1.234,50 €", "1234.5");
+        row("de_DE", "-5 €", "-5");
+        for (const char* text : {"5$5", "$$5", "(-5)", "()", "$", "abc", "1,23"})
+            row("en_US", text);
+    }
+    void parseMoneyEntry()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        LocaleScope scope(locale);
+        const std::optional<Currency> money = Regional::parseMoneyEntry(text);
+        QCOMPARE(money ? money->toPlainString() : QString(), expected);
+    }
+    void everyLocaleReadsTheMoneyItShows()
+    {
+        QStringList failures;
+        for (const QLocale& loc :
+             QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
+            QLocale::setDefault(loc);
+            for (const Currency v : {Currency::fromRaw(12345675000), Currency::fromUnits(-5)}) {
+                const QString shown = Regional::formatCurrency(v);
+                if (Regional::parseMoneyEntry(shown) != std::optional(v.rounded(Regional::currencyDigits())))
+                    failures << loc.name() + QStringLiteral(": ") + shown;
+            }
+        }
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QStringLiteral("; "))));
+    }
+
     void wholeAndPlainNumbers()
     {
         // A whole number rounds halves to even, exactly, over the full 64 bits.

@@ -357,13 +357,10 @@ void frmAllocateCredit::RecalcNewBalances()
 
 void frmAllocateCredit::rptOrders_ValueChanging(ReportValueChange& change)
 {
-    // Users type amounts the way they see them: "$" is dropped, the user's own number format
-    // (grouping included) is read. The accepted amount is kept as money, so a statement never
-    // sees the typed text.
-    QString text = change.NewValue.toString();
-    text.remove(QLatin1Char('$'));
-    change.NewValue = text;
-    const std::optional<Currency> amount = Regional::parseCurrency(text);
+    // Users type amounts the way they see them: the currency symbol and the user's own number
+    // format (grouping included) are read. The accepted amount is kept as money, so a statement
+    // never sees the typed text.
+    const std::optional<Currency> amount = Regional::parseMoneyEntry(change.NewValue.toString());
     if (!amount) {
         change.Cancel = true;
         return;

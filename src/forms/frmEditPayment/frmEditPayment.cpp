@@ -2,6 +2,7 @@
 
 #include "entry/Library.h"
 #include "platform/HelperTools.h"
+#include "platform/InputTools.h"
 #include "platform/controls/ComboBox.h"
 #include "platform/controls/DatePicker.h"
 #include "platform/controls/FlatEdit.h"
@@ -331,8 +332,11 @@ void frmEditPayment::txtExpireYear_Validate(bool&)
         tools->WholeNumberRangeRule(1900, 2075, QDate::currentDate().year(), *txtExpireYear);
 }
 
-void frmEditPayment::txtPaymentDate_Validate(bool&)
+void frmEditPayment::txtPaymentDate_Validate(bool& cancel)
 {
+    // An unreadable date stays as typed, with a message, rather than being blanked.
+    if (refuseEntry(dateEntryRefusal(txtPaymentDate->Text()), cancel))
+        return;
     if (std::unique_ptr<InputTools> tools = helperFactory().CreateInputTools())
         tools->DateTextRule(*txtPaymentDate);
 }

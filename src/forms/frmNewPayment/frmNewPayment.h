@@ -122,7 +122,7 @@ private:
     void txtPaymentDate_Validate(bool& cancel);
     // Leaves the amount and expiry boxes holding what their leave rules accept, for a box whose
     // last visit was never checked (the focus left it for a control that checks nothing).
-    void EnsureCheckedNumbers();
+    bool EnsureCheckedNumbers();
 
     // ---- state ---------------------------------------------------------------------------
     int m_customerID = 0;

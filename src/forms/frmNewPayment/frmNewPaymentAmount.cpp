@@ -5,6 +5,7 @@
 
 #include "entry/Library.h"
 #include "platform/HelperTools.h"
+#include "platform/InputTools.h"
 #include "platform/controls/ComboBox.h"
 #include "platform/controls/ReportControl.h"
 #include "shared/modSharedStrings.h"
@@ -22,10 +23,12 @@ namespace {
 // The presets offered for the focused order, in per cent of its balance.
 constexpr int PresetPercents[] = {10, 15, 20, 25, 30, 50, 65, 75, 80, 90};
 
-// The amount box accepts this range; anything else becomes 0.
+// The amount box accepts this range; an empty box becomes 0, anything else is refused.
 constexpr double AmountLow = -100000000.0;
 constexpr double AmountHigh = 100000000.0;
 constexpr double AmountFallback = 0.0;
+constexpr Currency AmountLowest = Currency::fromUnits(-100000000);
+constexpr Currency AmountHighest = Currency::fromUnits(100000000);
 
 const QString SummaryTemplate = QStringLiteral("Allocated: {0}, Unallocated: {1}");
 const QString PresetTemplate = QStringLiteral("{0} ({1}%)");
@@ -94,8 +97,12 @@ void frmNewPayment::tmrSetAmount_Timer()
 
 // ---- the amount box ------------------------------------------------------------------------------
 
-void frmNewPayment::cboAmount_Validate(bool&)
+void frmNewPayment::cboAmount_Validate(bool& cancel)
 {
+    // "$500" is 500, as in the "To Allocate" cells; what cannot be read stays, with a message.
+    if (refuseEntry(amountEntryRefusal(cboAmount->Text(), AmountLowest, AmountHighest), cancel))
+        return;
+    cboAmount->SetText(plainAmountText(cboAmount->Text()));
     helperFactory().CreateInputTools()->NumberRangeRule(AmountLow, AmountHigh, AmountFallback, *cboAmount);
 
     // With a single order the amount goes to it, up to its balance.
@@ -117,11 +124,9 @@ void frmNewPayment::rptOrders_ValueChanging(ReportValueChange& change)
 {
     if (!change.Column || change.Column->ItemIndex() != ItemToAllocate)
         return;
-    // A pasted "$150" is taken as 150; other symbols and the grouping are the number's business.
-    QString text = Regional::defaultText(change.NewValue).value_or(QString());
-    text.remove(u'$');
+    // A pasted "$150" is taken as 150, read as the amount box reads it.
     const std::optional<Currency> value =
-        Regional::isNumeric(text) ? Regional::parseCurrency(text) : std::optional<Currency>();
+        Regional::parseMoneyEntry(Regional::defaultText(change.NewValue).value_or(QString()));
     if (!value) {
         change.Cancel = true;
         return;

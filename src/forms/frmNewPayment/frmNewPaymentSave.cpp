@@ -6,6 +6,7 @@
 #include "entry/Library.h"
 #include "ledger/Statements.h"
 #include "platform/HelperTools.h"
+#include "platform/InputTools.h"
 #include "platform/controls/ComboBox.h"
 #include "platform/controls/DatePicker.h"
 #include "platform/controls/FlatEdit.h"
@@ -98,7 +99,8 @@ bool isWholeNumberText(const QString& text)
 
 void frmNewPayment::cmdOK_Click()
 {
-    EnsureCheckedNumbers();
+    if (!EnsureCheckedNumbers())
+        return;
     if (!ValidateInput())
         return;
     if (!SavePayment())
@@ -107,18 +109,24 @@ void frmNewPayment::cmdOK_Click()
     Unload();
 }
 
-void frmNewPayment::EnsureCheckedNumbers()
+bool frmNewPayment::EnsureCheckedNumbers()
 {
     // Every visit to a box is checked when it ends; a box left for a control that checks
     // nothing (Cancel) is the one way round that, and its text is checked here instead, since
-    // these three go into the statement as they stand.
+    // these three go into the statement as they stand. An amount refused here keeps the focus.
     bool cancel = false;
-    if (!Currency::parsePlain(cboAmount->Text()))
+    if (!Currency::parsePlain(cboAmount->Text())) {
         cboAmount_Validate(cancel);
+        if (cancel) {
+            cboAmount->SetFocus();
+            return false;
+        }
+    }
     if (!isWholeNumberText(txtExpireMonth->Text()))
         txtExpireMonth_Validate(cancel);
     if (!isWholeNumberText(txtExpireYear->Text()))
         txtExpireYear_Validate(cancel);
+    return true;
 }
 
 bool frmNewPayment::ValidateInput()
@@ -339,8 +347,10 @@ void frmNewPayment::txtExpireYear_Validate(bool&)
                                                              *txtExpireYear);
 }
 
-void frmNewPayment::txtPaymentDate_Validate(bool&)
+void frmNewPayment::txtPaymentDate_Validate(bool& cancel)
 {
+    if (refuseEntry(dateEntryRefusal(txtPaymentDate->Text()), cancel))
+        return;
     helperFactory().CreateInputTools()->DateTextRule(*txtPaymentDate);
 }
 

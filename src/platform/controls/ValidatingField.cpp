@@ -31,6 +31,11 @@ void ValidatingField::NoteUserInput()
 
 bool ValidatingField::RunPendingValidation()
 {
+    return runValidation(nullptr);
+}
+
+bool ValidatingField::runValidation(QWidget* leavingFor)
+{
     if (!m_pending || m_running)
         return true;
     g_refusedTarget = nullptr;
@@ -45,9 +50,12 @@ bool ValidatingField::RunPendingValidation()
     if (cancel) {
         m_pending = true; // still the same visit: the next leave checks again
         QWidget* w = self;
-        QWidget* target = QApplication::focusWidget();
-        if (target && target != w && !w->isAncestorOf(target)) {
-            g_refusedTarget = target;
+        // The control the leave was heading for: a message the check showed has moved the
+        // focus about since (and may have left none at all while its window hands the
+        // activation back), so it is the one named when the leave began.
+        g_refusedTarget = leavingFor;
+        QWidget* now = w->window()->focusWidget();
+        if (now != w && !(now && w->isAncestorOf(now))) {
             // Put the focus back at once, before the press that moved it is delivered.
             w->setFocus(Qt::OtherFocusReason);
         }
@@ -78,7 +86,7 @@ bool ValidatingField::handleFocusOut(QFocusEvent* event)
     const QVariant causes = next ? next->property("causesValidation") : QVariant();
     // Moving to a control that causes no check leaves unchecked; the next real leave checks.
     const bool check = !causes.isValid() || causes.toBool();
-    if (check && !RunPendingValidation())
+    if (check && !runValidation(next))
         return false;
     m_hasFocus = false;
     return true;
@@ -86,8 +94,10 @@ bool ValidatingField::handleFocusOut(QFocusEvent* event)
 
 bool ValidatingField::ValidateFocusedField(QWidget* window)
 {
-    QWidget* w = QApplication::focusWidget();
-    if (!w || !window || w->window() != window->window())
+    // The window's own focus, whether or not the window is active just now (a message a check
+    // showed may still be handing the activation back).
+    QWidget* w = window ? window->window()->focusWidget() : nullptr;
+    if (!w)
         return true;
     for (int depth = 0; w && depth < 4; ++depth, w = w->parentWidget()) {
         if (auto* field = dynamic_cast<ValidatingField*>(w))

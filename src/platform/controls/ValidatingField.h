@@ -46,6 +46,9 @@ protected:
     virtual QWidget* fieldWidget() = 0;
 
 private:
+    // The check; leavingFor is the control the focus was leaving for, if any.
+    bool runValidation(QWidget* leavingFor);
+
     bool m_hasFocus = false; // the focus of its window, whether or not the window is active
     bool m_pending = false;
     bool m_running = false;
