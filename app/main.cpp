@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QIcon>
 #include <QPixmap>
 
 #include <cstdio>
@@ -79,6 +80,10 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("tesrhost"));
     QCoreApplication::setApplicationVersion(QStringLiteral("5.0"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("TESR 5 - Payments"));
+    // The installed menu entry and icon (tesrhost.desktop, the hicolor theme's tesrhost), so
+    // that the desktop shows the window under the entry's name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("tesrhost"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tesrhost")));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Reference host of the TESR 5 payments module."));

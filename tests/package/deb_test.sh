@@ -43,11 +43,6 @@ done
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
-for size in 16 48 256; do
-  expect "${size}x${size} icon" "$size x $size" \
-    "$(file -b "$root/usr/share/icons/hicolor/${size}x${size}/apps/tesrhost.png" | grep -o '[0-9]* x [0-9]*')"
-done
-
 desktop=$root/usr/share/applications/tesrhost.desktop
 command -v desktop-file-validate >/dev/null || fail "desktop-file-validate is missing (desktop-file-utils)"
 desktop-file-validate "$desktop" || fail "desktop entry"
