@@ -6,6 +6,7 @@
 #include "host/DatabaseCheck.h"
 #include "host/ReferenceHost.h"
 #include "platform/SqlConnection.h"
+#include "platform/controls/GridExport.h"
 #include "shared/modSharedDateTime.h"
 #include "values/Regional.h"
 
@@ -34,6 +35,8 @@ namespace {
 
 constexpr int IdRole = Qt::UserRole;
 constexpr int SortRole = Qt::UserRole + 1;
+// Money (Currency) and dates (OleDate) as values, for an export to read as numbers and dates.
+constexpr int ValueRole = Qt::UserRole + 2;
 
 // Sorts by the value behind a cell (money, dates, numbers), not by its text.
 class ListItem final : public QTreeWidgetItem {
@@ -50,12 +53,17 @@ public:
     }
 };
 
-// The stretch column takes the room the fixed-width figures leave.
-QTreeWidget* makeList(const QString& objectName, const QStringList& headers, const QList<int>& widths,
-                      int stretchColumn)
+// The stretch column takes the room the fixed-width figures leave. The context menu offers Copy
+// and Export to CSV..., the file named after the list.
+QTreeWidget* makeList(const QString& objectName, const QString& exportName, const QStringList& headers,
+                      const QList<int>& widths, int stretchColumn)
 {
     auto* list = new QTreeWidget;
     list->setObjectName(objectName);
+    list->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* actions = new gridexport::GridActions(
+        list, [list](bool selectedOnly) { return gridexport::TableOf(*list, selectedOnly, ValueRole); });
+    actions->SetFileName([exportName] { return exportName; });
     list->setHeaderLabels(headers);
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true);
@@ -92,6 +100,7 @@ void setMoney(QTreeWidgetItem* item, int column, const QVariant& value)
     const Currency amount = money(value);
     item->setText(column, Regional::formatCurrency(amount));
     item->setData(column, SortRole, QVariant::fromValue<qint64>(amount.raw()));
+    item->setData(column, ValueRole, QVariant::fromValue(amount));
     item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
 }
 
@@ -178,7 +187,8 @@ void MainWindow::buildUi()
     connect(m_filter, &QLineEdit::textChanged, m_filterTimer, qOverload<>(&QTimer::start));
     connect(m_filterTimer, &QTimer::timeout, this, [this] { loadCustomers(selectedCustomerId()); });
 
-    m_customers = makeList(QStringLiteral("customerList"), {tr("Customer"), tr("Credit")}, {220, 90}, 0);
+    m_customers =
+        makeList(QStringLiteral("customerList"), tr("Customers"), {tr("Customer"), tr("Credit")}, {220, 90}, 0);
     connect(m_customers, &QTreeWidget::itemSelectionChanged, this, [this] { loadCustomerDetails(); });
 
     auto* left = new QWidget;
@@ -213,7 +223,7 @@ void MainWindow::buildUi()
     customerBar->addWidget(m_cmdAllocateCredit);
 
     m_orders =
-        makeList(QStringLiteral("orderList"),
+        makeList(QStringLiteral("orderList"), tr("Quotes, sales and orders"),
                  {tr("Number"), tr("Sidemark"), tr("State"), tr("Status"), tr("Total"), tr("Payments"), tr("Balance")},
                  {80, 200, 60, 60, 95, 95, 95}, 1);
     auto* ordersBox = new QGroupBox(tr("Quotes, sales and orders"));
@@ -224,8 +234,8 @@ void MainWindow::buildUi()
     orderButtons->addWidget(m_cmdOrderPayments);
     ordersLayout->addLayout(orderButtons);
 
-    m_payments = makeList(QStringLiteral("paymentList"), {tr("Date"), tr("Details"), tr("Amount"), tr("Allocated")},
-                          {95, 320, 95, 95}, 1);
+    m_payments = makeList(QStringLiteral("paymentList"), tr("Payments"),
+                          {tr("Date"), tr("Details"), tr("Amount"), tr("Allocated")}, {95, 320, 95, 95}, 1);
     auto* paymentsBox = new QGroupBox(tr("Payments"));
     auto* paymentsLayout = new QVBoxLayout(paymentsBox);
     paymentsLayout->addWidget(m_payments);
@@ -461,6 +471,7 @@ void MainWindow::loadPayments(int customerId, int selectId)
                         const OleDate local = modSharedDateTime::UTCToLocal(*date);
                         item->setText(0, Regional::formatShortDate(local));
                         item->setData(0, SortRole, QVariant::fromValue<qint64>(local.seconds()));
+                        item->setData(0, ValueRole, QVariant::fromValue(local));
                     }
                     item->setText(1, rs->Field(QStringLiteral("theDetails")).toString().trimmed());
                     setMoney(item, 2, rs->Field(QStringLiteral("Amount")));

@@ -6,8 +6,10 @@
 
 #include "host/DatabaseCheck.h"
 #include "platform/SqlConnection.h"
+#include "platform/controls/GridExport.h"
 #include "ui/MainWindow.h"
 
+#include <QClipboard>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -106,6 +108,40 @@ private slots:
         QVERIFY(win.w.selectCustomer(bob));
         QCOMPARE(win.column("orderList", 0), QStringList{"U-3"});
         QVERIFY(win.column("paymentList", 0).isEmpty());
+    }
+
+    // Copy gives the cells as shown; the CSV file money and dates a spreadsheet reads as such.
+    void listsCopyAndExport()
+    {
+        TestHost t;
+        const int cash = t.db().addPaymentMethod(u"Cash"_s);
+        const int ann = t.db().addCustomer(u"Ann Archer"_s);
+        const int order = t.db().addOrder(ann, u"U-1"_s, cur("1234.5"), 3, 0, u"1001"_s, u"O'Neil, \"porch\""_s);
+        t.db().addPayment(ann, cur("300.25"), cash, tesrtest::at(2024, 3, 5, 12));
+        Window win(t);
+        QVERIFY(tesrtest::showActive(&win.w));
+        QVERIFY(win.w.selectOrder(order));
+        auto* orders = win.w.findChild<QTreeWidget*>(u"orderList"_s);
+        orders->setFocus();
+        QTest::keyClick(orders, Qt::Key_C, Qt::ControlModifier);
+        const auto copied = tesrtest::byHeading(tesrtest::parseTabs(QApplication::clipboard()->text()));
+        QCOMPARE(copied.size(), 1);
+        QCOMPARE(copied[0][u"Number"_s], u"1001"_s);
+        QCOMPARE(copied[0][u"Sidemark"_s], u"O'Neil, \"porch\""_s);
+        QCOMPARE(copied[0][u"Total"_s], u"$1,234.50"_s);
+
+        const QString path = t.db().folder() + u"/payments.csv"_s;
+        auto* payments = win.w.findChild<QTreeWidget*>(u"paymentList"_s);
+        QVERIFY(payments->findChild<tesr::gridexport::GridActions*>()->ExportTo(path));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const auto rows = tesrtest::byHeading(tesrtest::parseCsv(QString::fromUtf8(file.readAll().mid(3))));
+        QCOMPARE(rows.size(), 1);
+        const QString shownDate = win.column("paymentList", 0).value(0);
+        QCOMPARE(rows[0][u"Date"_s], QDate::fromString(shownDate, u"M/d/yyyy"_s).toString(Qt::ISODate));
+        QCOMPARE(rows[0][u"Amount"_s], u"300.25"_s);
+        QCOMPARE(rows[0][u"Allocated"_s], u"0"_s);
+        QCOMPARE(rows[0][u"Details"_s], win.column("paymentList", 1).value(0));
     }
 
     // The filter finds names containing the text, wildcard characters taken literally.

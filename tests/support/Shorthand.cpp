@@ -60,6 +60,59 @@ QStringList fields()
     return row.split(u'|');
 }
 
+QList<QStringList> parseCsv(const QString& text)
+{
+    QList<QStringList> records;
+    QStringList record;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
+                field += text[++i];
+            else if (c == u'"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            record << field;
+            field.clear();
+        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            record << field;
+            field.clear();
+            records << record;
+            record.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    return records;
+}
+
+QList<QMap<QString, QString>> byHeading(const QList<QStringList>& lines)
+{
+    QList<QMap<QString, QString>> out;
+    for (qsizetype r = 1; r < lines.size(); ++r) {
+        QMap<QString, QString> row;
+        for (qsizetype c = 0; c < lines[0].size() && c < lines[r].size(); ++c)
+            row.insert(lines[0][c], lines[r][c]);
+        out << row;
+    }
+    return out;
+}
+
+QList<QStringList> parseTabs(const QString& text)
+{
+    QList<QStringList> lines;
+    for (const QString& line : text.split(u'\n', Qt::SkipEmptyParts))
+        lines << line.split(u'\t');
+    return lines;
+}
+
 bool showActive(QWidget* window)
 {
     window->show();

@@ -5,6 +5,8 @@
 #include "values/Currency.h"
 #include "values/OleDate.h"
 
+#include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +33,13 @@ ProgramRun runProgram(const QString& program, const QStringList& args, const QSt
 void rows(const QStringList& table);
 // The fields of the current data row, after its name.
 QStringList fields();
+// A CSV text read back the RFC 4180 way (fields split at commas outside quotes, doubled quotes
+// inside them, records ended by CRLF), and tab-separated lines split at the tabs.
+QList<QStringList> parseCsv(const QString& text);
+QList<QStringList> parseTabs(const QString& text);
+// The rows after the first (the header row) as heading -> field, so a failure names the column.
+QList<QMap<QString, QString>> byHeading(const QList<QStringList>& lines);
+
 // Shows a window and waits until it is the active one (false when it never becomes active).
 bool showActive(QWidget* window);
 

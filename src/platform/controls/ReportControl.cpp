@@ -1,5 +1,7 @@
 #include "platform/controls/ReportControl.h"
 
+#include "platform/controls/GridExport.h"
+
 #include "values/Currency.h"
 #include "values/OleDate.h"
 #include "values/Regional.h"
@@ -795,6 +797,14 @@ ReportControl::ReportControl(QWidget* parent) : QTreeView(parent)
         if (m_layoutDepth == 0)
             syncSelection();
     });
+
+    m_screenActionsEnd = new QAction(this);
+    m_screenActionsEnd->setSeparator(true);
+    m_screenActionsEnd->setVisible(false);
+    addAction(m_screenActionsEnd);
+    m_export = new gridexport::GridActions(this, [this](bool selectedOnly) { return ExportTable(selectedOnly); });
+    m_export->SetFileName([this] { return window()->windowTitle(); });
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 ReportControl::~ReportControl()
@@ -1291,6 +1301,69 @@ bool ReportControl::raiseFocusChanging(const QModelIndex& target)
     emit FocusChanging(row, m_columns[std::size_t(target.column())].get(), itemAt(target.row(), target.column()),
                        cancel);
     return !cancel;
+}
+
+// ---- copy and export --------------------------------------------------------------------------
+
+void ReportControl::AddContextAction(QAction* action)
+{
+    insertAction(m_screenActionsEnd, action);
+    m_screenActionsEnd->setVisible(true);
+}
+
+void ReportControl::collectRecords(int group, std::vector<const ReportRecord*>& out) const
+{
+    if (!m_groupColumn) {
+        out.insert(out.end(), m_order.begin(), m_order.end());
+        return;
+    }
+    // Groups in the order shown, each with its records in the sorted order (a collapsed group
+    // has them too, though it shows no rows).
+    std::vector<std::vector<const ReportRecord*>> byGroup(m_groups.size());
+    for (const ReportRecord* r : m_order)
+        if (r->m_group >= 0 && r->m_group < int(byGroup.size()) && (group < 0 || r->m_group == group))
+            byGroup[std::size_t(r->m_group)].push_back(r);
+    for (const auto& members : byGroup)
+        out.insert(out.end(), members.begin(), members.end());
+}
+
+gridexport::Table ReportControl::ExportTable(bool selectedOnly) const
+{
+    gridexport::Table table;
+    std::vector<const ReportColumn*> columns;
+    for (int visual = 0; visual < header()->count(); ++visual) {
+        const int logical = header()->logicalIndex(visual);
+        if (logical >= 0 && logical < int(m_columns.size()) && !isColumnHidden(logical)) {
+            columns.push_back(m_columns[std::size_t(logical)].get());
+            table.headers << m_columns[std::size_t(logical)]->Caption();
+        }
+    }
+    std::vector<const ReportRecord*> records;
+    if (selectedOnly) {
+        const ReportSelectedRows selected = SelectedRows();
+        for (int i = 0; i < selected.Count(); ++i) {
+            const ReportRow* row = selected.Row(i);
+            if (row->m_record)
+                records.push_back(row->m_record);
+            else
+                collectRecords(row->m_group, records);
+        }
+        // A heading and some of its rows selected together: each record once.
+        std::unordered_set<const ReportRecord*> seen;
+        std::erase_if(records, [&seen](const ReportRecord* r) { return !seen.insert(r).second; });
+    } else {
+        collectRecords(-1, records);
+    }
+    for (const ReportRecord* record : records) {
+        std::vector<gridexport::Cell> cells;
+        cells.reserve(columns.size());
+        for (const ReportColumn* column : columns) {
+            const ReportRecordItem* item = record->Item(column->ItemIndex());
+            cells.push_back(item ? gridexport::Cell{item->Caption(), item->Value()} : gridexport::Cell{});
+        }
+        table.rows.push_back(std::move(cells));
+    }
+    return table;
 }
 
 // ---- sorting and grouping ---------------------------------------------------------------------

@@ -27,9 +27,15 @@
 #include <memory>
 #include <vector>
 
+class QAction;
 class QMenu;
 
 namespace tesr {
+
+namespace gridexport {
+class GridActions;
+struct Table;
+} // namespace gridexport
 
 class ReportControl;
 class ReportRecord;
@@ -336,6 +342,15 @@ public:
     // Where a cell is drawn, in viewport coordinates (empty when not shown).
     QRect CellRect(const ReportRow* row, const ReportColumn* column) const;
 
+    // Copy and export. The grid's context menu offers "Copy" (Ctrl+C: the selected rows) and
+    // "Export to CSV..." (Ctrl+E: every row); both take what the grid shows: its visible columns
+    // in their order, the rows in their order, the cells' captions, never group headings (a
+    // selected heading stands for its rows, a collapsed group's rows are exported too).
+    gridexport::Table ExportTable(bool selectedOnly) const;
+    gridexport::GridActions& ExportActions() const { return *m_export; }
+    // A screen's own action on the grid's rows, offered in the context menu above Copy.
+    void AddContextAction(QAction* action);
+
     using QTreeView::edit;
 
 signals:
@@ -418,6 +433,8 @@ private:
     void headerMenuRequested(const QPoint& pos);
 
     std::uint64_t nextSerial() { return ++m_serialCounter; }
+    // The records of a group heading, or of the whole grid (group == -1), in the shown order.
+    void collectRecords(int group, std::vector<const ReportRecord*>& out) const;
 
     ReportModel* m_model;
     ReportDelegate* m_delegate;
@@ -425,6 +442,8 @@ private:
     ReportRecords m_recordsApi{this};
     ReportRows m_rowsApi{this};
     ReportPaintManager m_paintApi{this};
+    gridexport::GridActions* m_export;
+    QAction* m_screenActionsEnd; // the separator between a screen's actions and Copy
 
     std::vector<std::unique_ptr<ReportColumn>> m_columns;
     std::vector<std::unique_ptr<ReportRecord>> m_records;
