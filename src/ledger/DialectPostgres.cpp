@@ -42,7 +42,11 @@ public:
 
     QStringList sessionSetup() const override
     {
-        return {QStringLiteral("SET search_path TO dbo, public"), QStringLiteral("SET DateStyle TO ISO, YMD")};
+        // Quotes doubled are the only escape in a literal, whatever the server's default: with
+        // standard_conforming_strings off a backslash would escape the quote after it, and a
+        // memo ending in "\" could end its literal early.
+        return {QStringLiteral("SET search_path TO dbo, public"), QStringLiteral("SET DateStyle TO ISO, YMD"),
+                QStringLiteral("SET standard_conforming_strings TO on")};
     }
     QString lockWaitStatement(int milliseconds) const override
     {

@@ -46,7 +46,8 @@ public:
     virtual bool IsOpen() const = 0;
 
     // Statements arrive as the module writes them (T-SQL). A command holding several
-    // statements separated by ';' runs all-or-nothing. Failures leave their text in LastError.
+    // statements separated by ';' runs all-or-nothing. Failures leave their text in LastError;
+    // every call starts by clearing it, so it is empty after a call that succeeded.
     virtual std::unique_ptr<Recordset> OpenRecordset(const QString& statement) = 0;
     virtual bool Execute(const QString& command, int* rowsAffected = nullptr) = 0;
     // Runs an INSERT and answers the new row's ID; less than 1 on failure.

@@ -35,6 +35,10 @@ struct DatabaseUrl {
 
     static std::optional<DatabaseUrl> parse(const QString& url, QString* error = nullptr);
     QString toString() const; // without the password
+    // Any database URL or ODBC connection string as typed, well-formed or not, without its
+    // password (user:password@ of a URL, a password= setting, ODBC PWD=... even in braces):
+    // the one form in which a URL may reach a message, a log, a title or standard error.
+    static QString redacted(const QString& url);
 };
 
 class SqlConnection final : public Connection {
@@ -59,8 +63,9 @@ public:
     std::unique_ptr<Recordset> OpenRecordset(const QString& statement) override;
     // A compound command runs all-or-nothing: in a transaction of its own, or inside the
     // caller's transaction through a savepoint. rowsAffected is its last statement's count.
-    // A compound command whose DELETE finds no row to delete changes nothing and fails: the
-    // figures it moves belong to a row another session has already removed.
+    // A compound command whose DELETE finds no row to delete, or whose UPDATE of a row named by
+    // key (WHERE ID = n) finds none, changes nothing and fails: the figures it moves belong to a
+    // row another session has already removed.
     bool Execute(const QString& command, int* rowsAffected = nullptr) override;
     qint64 ExecuteInsert(const QString& statement) override;
     QString LastError() const override;
@@ -75,6 +80,10 @@ private:
     explicit SqlConnection(std::shared_ptr<Core> core);
     std::shared_ptr<Core> m_core;
 };
+
+// A statement as logs and messages may show it: every literal (quoted text, number) replaced by
+// a placeholder, so that card details, names, memos and amounts stay out of them.
+QString statementShape(const QString& statement);
 
 // Test hook for fault injection. When set, it is asked before each statement a connection sends
 // to the engine on behalf of a job: transaction control and savepoints, every statement of a

@@ -4,6 +4,7 @@
 #include "support/TestMain.h"
 
 #include "host/HostConfig.h"
+#include "platform/SqlConnection.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -94,6 +95,35 @@ private slots:
             args = QStringList{"--config", write("bad.ini", file)};
         QVERIFY(!fromArgs(args, &error).has_value());
         QVERIFY2(error.contains(mentioned), qPrintable(error));
+    }
+
+    // A database URL as typed, well-formed or not, loses its password and nothing else.
+    void urlsLoseTheirPasswords_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("postgresql") << "postgresql://clerk:s3cr:et@db.example:5433/company?sslmode=require"
+                                    << "postgresql://clerk@db.example:5433/company?sslmode=require";
+        QTest::newRow("unreadable URL") << "postgres://clerk:p@ss/w@rd@db/x y" << "postgres://clerk@db/x y";
+        QTest::newRow("password setting") << "postgresql://db/company?password=s3cret&sslmode=require"
+                                          << "postgresql://db/company?sslmode=require";
+        QTest::newRow("odbc") << "odbc:DRIVER={FreeTDS};SERVER=sql1;UID=tesr;PWD=s3cret;TDS_Version=7.4"
+                              << "odbc:DRIVER={FreeTDS};SERVER=sql1;UID=tesr;TDS_Version=7.4";
+        QTest::newRow("odbc, braced") << "odbc:UID=tesr;pwd = {s3;c=r}}et};DATABASE=Company"
+                                      << "odbc:UID=tesr;DATABASE=Company";
+        QTest::newRow("odbc, open brace") << "odbc:UID=tesr;Password={s3;cret" << "odbc:UID=tesr";
+        QTest::newRow("no password") << "/home/me/shop.db" << "/home/me/shop.db";
+    }
+    void urlsLoseTheirPasswords()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, shown);
+        QCOMPARE(tesr::DatabaseUrl::redacted(url), shown);
+        // What a URL that parses says about itself, and what a refusal quotes, are redacted too.
+        QString error;
+        if (const auto parsed = tesr::DatabaseUrl::parse(url, &error))
+            QVERIFY2(!parsed->toString().contains(u"s3"_s), qPrintable(parsed->toString()));
+        QVERIFY2(!error.contains(u"s3"_s) && !error.contains(u"p@ss"_s), qPrintable(error));
     }
 };
 
