@@ -1,0 +1,61 @@
+#pragma once
+
+// Running statements on a session: the test hook asked before each one, compound commands
+// all-or-nothing (a transaction of their own, or a savepoint inside the caller's), the failure
+// texts LastError holds.
+
+#include "platform/SqlConnection.h"
+#include "platform/sql/Session.h"
+
+#include <QSqlError>
+#include <QString>
+
+#include <memory>
+
+class QSqlQuery;
+
+namespace tesr {
+
+namespace sql {
+
+// The savepoint that makes a command all-or-nothing inside the caller's transaction.
+inline const QString commandSavepoint = QStringLiteral("tesr_command");
+
+// The engine's words for a failure.
+QString engineText(const QSqlError& error);
+
+// What LastError holds after a failure: the engine's words, then the statement as it ran and,
+// when the dialect changed it, the command as it was sent.
+QString failureText(const QString& why, const QString& statement, const QString& command = QString());
+
+// Runs a job's statement on the query, unless the test hook refuses it. On failure *why holds
+// the engine's words (or the hook's).
+bool send(QSqlQuery& query, const QString& statement, QString* why);
+
+// True when the test hook lets the statement go to the engine; else *why says it did not.
+bool hookAllows(const QString& statement, QString* why);
+
+bool startsWithWord(const QString& text, QLatin1StringView word);
+
+} // namespace sql
+
+struct SqlConnection::Core {
+    std::shared_ptr<sql::Session> session;
+    std::unique_ptr<ledger::Dialect> dialect;
+    bool inTransaction = false;
+    QString lastError;
+
+    // False, with LastError saying so, when the session is closed.
+    bool usable();
+    // Commits or rolls back the open transaction (the statement says which).
+    bool endTransaction(const QString& statement);
+    // A statement the connection itself runs (transaction control).
+    bool runControl(const QString& statement);
+    // Some failures end the open transaction inside the engine (SQLite does so for RAISE(ROLLBACK),
+    // a full disk, an interrupted statement): after a failure our record of it is checked.
+    void resyncTransaction(const QString& failure);
+    // Runs a command's statements: rowsAffected gets the last one's count, newId the new row's ID.
+    bool run(const ledger::Dialect::Command& prepared, const QString& command, int* rowsAffected, qint64* newId);
+};
+
+} // namespace tesr

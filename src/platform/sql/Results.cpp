@@ -1,0 +1,424 @@
+#include "platform/sql/Results.h"
+
+#include "ledger/Dialect.h"
+#include "ledger/Schema.h"
+#include "platform/sql/Execution.h"
+#include "platform/sql/Postgres.h"
+#include "values/Currency.h"
+
+#include <QDate>
+#include <QHash>
+#include <QSqlDriver>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTime>
+
+#include <cstring>
+#include <limits>
+#include <mutex>
+#include <vector>
+
+namespace tesr::sql {
+
+PGconn* postgresHandle(const QSqlDatabase& db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    return handle.isValid() ? *static_cast<PGconn* const*>(handle.constData()) : nullptr;
+}
+
+QString postgresError(const PGresult* result, const PGconn* connection)
+{
+    const char* text = result ? PQresultErrorMessage(result) : nullptr;
+    if (!text || !*text)
+        text = PQerrorMessage(connection);
+    // Without the DETAIL line, which quotes the row or key values (the user's data).
+    QStringList lines = QString::fromUtf8(text).split(u'\n');
+    lines.removeIf([](const QString& line) { return line.trimmed().startsWith(QLatin1StringView("DETAIL:")); });
+    const QString message = lines.join(u'\n').trimmed();
+    return message.isEmpty() ? QStringLiteral("Unknown database error") : message;
+}
+
+void registerMoneyConversions()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        QMetaType::registerConverter<Currency, double>(&Currency::toDouble);
+        QMetaType::registerConverter<Currency, QString>(&Currency::toPlainString);
+    });
+}
+
+namespace {
+
+// Exact equality of two column names, cheaper than the general comparison for the short
+// names a recordset is read by.
+inline bool sameText(const QString& a, const QString& b)
+{
+    return a.size() == b.size() && std::memcmp(a.constData(), b.constData(), size_t(a.size()) * sizeof(QChar)) == 0;
+}
+
+// A result's column names, found by name without regard to case; the first column of a name
+// wins, as in ADO. Readers ask for the columns in the order they were selected, with the same
+// spelling: the column after the last one found is tried first, then an exact scan, and only
+// then a comparison without regard to case.
+class Columns {
+public:
+    void add(const QString& name)
+    {
+        bool first = true; // only names of the same length can be the same name
+        for (size_t k = 0; k < m_names.size() && first; ++k)
+            first = m_names[k].size() != name.size() || m_names[k].compare(name, Qt::CaseInsensitive) != 0;
+        m_names.push_back(name);
+        m_firstOfName.push_back(first ? 1 : 0);
+    }
+    int count() const { return int(m_names.size()); }
+    QString name(int index) const { return index >= 0 && index < count() ? m_names[size_t(index)] : QString(); }
+
+    int indexOf(const QString& name) const
+    {
+        const int n = count();
+        if (n == 0)
+            return -1;
+        const int guess = m_next < n ? m_next : 0;
+        if (m_firstOfName[size_t(guess)] && sameText(m_names[size_t(guess)], name)) {
+            m_next = guess + 1;
+            return guess;
+        }
+        for (int i = 0; i < n; ++i) {
+            if (sameText(m_names[size_t(i)], name)) {
+                if (!m_firstOfName[size_t(i)])
+                    break;
+                m_next = i + 1;
+                return i;
+            }
+        }
+        if (m_folded.isEmpty()) {
+            for (int i = n - 1; i >= 0; --i)
+                m_folded.insert(m_names[size_t(i)].toCaseFolded(), i);
+        }
+        const auto it = m_folded.constFind(name.toCaseFolded());
+        if (it == m_folded.constEnd())
+            return -1;
+        m_next = it.value() + 1;
+        return it.value();
+    }
+
+private:
+    std::vector<QString> m_names;
+    std::vector<char> m_firstOfName;
+    mutable QHash<QString, int> m_folded; // built on the first lookup without regard to case
+    mutable int m_next = 0;
+};
+
+// ---- SQLite: rows read as the reader moves ----------------------------------------------------
+
+class StreamingRecordset final : public Recordset {
+public:
+    explicit StreamingRecordset(std::shared_ptr<Session> session)
+        : m_session(std::move(session)), m_query(m_session->db)
+    {
+        m_query.setForwardOnly(true);
+    }
+
+    bool open(const QString& statement, QString* why)
+    {
+        if (!send(m_query, statement, why))
+            return false;
+        const QSqlRecord record = m_query.record();
+        for (int i = 0; i < record.count(); ++i)
+            m_columns.add(record.fieldName(i));
+        m_state = adStateOpen;
+        advance();
+        m_bof = m_eof;
+        return true;
+    }
+
+    int State() const override { return m_state; }
+    bool Bof() const override { return m_bof; }
+    bool Eof() const override { return m_eof; }
+    QVariant Field(const QString& name) const override
+    {
+        const int index = m_columns.indexOf(name);
+        return index < 0 ? QVariant() : FieldValue(index);
+    }
+    int FieldCount() const override { return m_columns.count(); }
+    QString FieldName(int index) const override { return m_columns.name(index); }
+    QVariant FieldValue(int index) const override
+    {
+        if (m_eof || index < 0 || index >= m_columns.count())
+            return QVariant();
+        return m_query.value(index); // a NULL is a null QVariant of the column's type
+    }
+    void MoveNext() override
+    {
+        if (m_state == adStateOpen && !m_eof)
+            advance();
+    }
+    void Close() override
+    {
+        m_query.finish();
+        m_state = adStateClosed;
+        m_eof = true; // nothing is read from a closed recordset
+        // Let go of the session, so that closing the connection can keep it for the next job.
+        m_query = QSqlQuery();
+        m_session.reset();
+    }
+
+private:
+    void advance()
+    {
+        m_eof = !m_query.next();
+        if (!m_eof)
+            return;
+        m_query.finish(); // releases the engine's statement (and its read lock) at once
+    }
+
+    std::shared_ptr<Session> m_session; // declared first: outlives the query
+    mutable QSqlQuery m_query;
+    Columns m_columns;
+    int m_state = adStateClosed;
+    bool m_bof = true;
+    bool m_eof = true;
+};
+
+// ---- PostgreSQL: the whole result, read through libpq -----------------------------------------
+
+// The built-in types whose values are read as something other than text.
+enum PgType : Oid {
+    BoolOid = 16,
+    ByteaOid = 17,
+    Int8Oid = 20,
+    Int2Oid = 21,
+    Int4Oid = 23,
+    RegprocOid = 24,
+    OidOid = 26,
+    XidOid = 28,
+    CidOid = 29,
+    Float4Oid = 700,
+    Float8Oid = 701,
+    DateOid = 1082,
+    TimeOid = 1083,
+    TimestampOid = 1114,
+    TimestampTzOid = 1184,
+    TimeTzOid = 1266,
+    NumericOid = 1700,
+};
+
+// The type a column's values are handed out as (a NULL is a null value of it).
+QMetaType kindOf(Oid type)
+{
+    switch (type) {
+    case BoolOid:
+        return QMetaType::fromType<bool>();
+    case Int8Oid:
+        return QMetaType::fromType<qlonglong>();
+    case Int2Oid:
+    case Int4Oid:
+    case RegprocOid:
+    case OidOid:
+    case XidOid:
+    case CidOid:
+        return QMetaType::fromType<int>();
+    case Float4Oid:
+    case Float8Oid:
+    case NumericOid:
+        return QMetaType::fromType<double>();
+    case DateOid:
+        return QMetaType::fromType<QDate>();
+    case TimeOid:
+    case TimeTzOid:
+        return QMetaType::fromType<QTime>();
+    case TimestampOid:
+    case TimestampTzOid:
+        return QMetaType::fromType<QDateTime>();
+    case ByteaOid:
+        return QMetaType::fromType<QByteArray>();
+    default:
+        return QMetaType::fromType<QString>();
+    }
+}
+
+// numeric arrives as its exact text: Currency when it fits four decimals, else a double.
+QVariant exactNumber(const QString& text)
+{
+    const qsizetype point = text.indexOf(u'.');
+    qsizetype decimals = point < 0 ? 0 : text.size() - point - 1;
+    while (decimals > 0 && text[point + decimals] == u'0')
+        --decimals;
+    if (decimals <= 4) {
+        if (const auto money = Currency::parsePlain(text))
+            return QVariant::fromValue(*money);
+    }
+    return text.toDouble();
+}
+
+double approximateNumber(const char* text)
+{
+    if (qstrcmp(text, "NaN") == 0)
+        return std::numeric_limits<double>::quiet_NaN();
+    if (qstrcmp(text, "Infinity") == 0)
+        return std::numeric_limits<double>::infinity();
+    if (qstrcmp(text, "-Infinity") == 0)
+        return -std::numeric_limits<double>::infinity();
+    return QByteArray(text).toDouble();
+}
+
+QVariant valueOf(Oid type, const char* text, int length)
+{
+    switch (type) {
+    case BoolOid:
+        return text[0] == 't';
+    case Int8Oid:
+        return QByteArray(text, length).toLongLong();
+    case Int2Oid:
+    case Int4Oid:
+    case RegprocOid:
+    case OidOid:
+    case XidOid:
+    case CidOid:
+        return QByteArray(text, length).toInt();
+    case Float4Oid:
+    case Float8Oid:
+        return approximateNumber(text);
+    case NumericOid:
+        return exactNumber(QString::fromLatin1(text, length));
+    case DateOid:
+        return QDate::fromString(QString::fromLatin1(text, length), Qt::ISODate);
+    case TimeOid:
+    case TimeTzOid:
+        return QTime::fromString(QString::fromLatin1(text, length), Qt::ISODate);
+    case TimestampOid:
+    case TimestampTzOid: {
+        // The wall-clock text the server holds ("2018-03-01 21:05:07"), as SQLite stores one: a
+        // local-time QDateTime does not exist for wall-clock times inside a daylight-saving gap.
+        QString value = QString::fromLatin1(text, length);
+        if (value.indexOf(u'.', 19) == 19)
+            value.truncate(19);
+        return value;
+    }
+    case ByteaOid: {
+        size_t size = 0;
+        unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &size);
+        QByteArray value(reinterpret_cast<const char*>(bytes), qsizetype(size));
+        PQfreemem(bytes);
+        return value;
+    }
+    default:
+        return QString::fromUtf8(text, length);
+    }
+}
+
+class PostgresRecordset final : public Recordset {
+public:
+    bool open(PGconn* connection, const QString& statement, const QString& written, QString* why)
+    {
+        if (!hookAllows(statement, why))
+            return false;
+        PGresult* result = PQexec(connection, statement.toUtf8().constData());
+        const ExecStatusType status = PQresultStatus(result);
+        if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+            *why = postgresError(result, connection);
+            PQclear(result);
+            return false;
+        }
+        read(result, written);
+        PQclear(result);
+        return true;
+    }
+
+    int State() const override { return m_state; }
+    bool Bof() const override { return m_bof; }
+    bool Eof() const override { return m_eof; }
+    QVariant Field(const QString& name) const override
+    {
+        const int index = m_columns.indexOf(name);
+        return index < 0 ? QVariant() : FieldValue(index);
+    }
+    int FieldCount() const override { return m_columns.count(); }
+    QString FieldName(int index) const override { return m_columns.name(index); }
+    QVariant FieldValue(int index) const override
+    {
+        if (m_eof || index < 0 || index >= m_columns.count())
+            return QVariant();
+        return m_values[size_t(m_row * m_columns.count() + index)];
+    }
+    void MoveNext() override
+    {
+        if (m_state == adStateOpen && !m_eof)
+            m_eof = ++m_row >= m_rows;
+    }
+    void Close() override
+    {
+        m_values.clear();
+        m_state = adStateClosed;
+        m_eof = true;
+    }
+
+private:
+    void read(const PGresult* result, const QString& written)
+    {
+        const int columns = PQnfields(result);
+        QHash<QString, QString> spelled;
+        for (const QString& w : ledger::namesWritten(written)) {
+            const QString key = w.toCaseFolded();
+            if (!spelled.contains(key))
+                spelled.insert(key, w);
+        }
+        std::vector<Oid> types(size_t(std::max(columns, 0)));
+        for (int i = 0; i < columns; ++i) {
+            const QString raw = QString::fromUtf8(PQfname(result, i));
+            QString name = spelled.value(raw.toCaseFolded());
+            if (name.isEmpty())
+                name = ledger::canonicalColumnName(raw);
+            m_columns.add(name.isEmpty() ? raw : name);
+            types[size_t(i)] = PQftype(result, i);
+        }
+        m_rows = PQntuples(result);
+        m_values.reserve(size_t(m_rows) * size_t(std::max(columns, 0)));
+        for (int row = 0; row < m_rows; ++row) {
+            for (int i = 0; i < columns; ++i) {
+                if (PQgetisnull(result, row, i))
+                    m_values.emplace_back(kindOf(types[size_t(i)]));
+                else
+                    m_values.push_back(
+                        valueOf(types[size_t(i)], PQgetvalue(result, row, i), PQgetlength(result, row, i)));
+            }
+        }
+        m_state = adStateOpen;
+        m_bof = m_eof = m_rows == 0;
+    }
+
+    Columns m_columns;
+    std::vector<QVariant> m_values;
+    qsizetype m_rows = 0;
+    qsizetype m_row = 0;
+    int m_state = adStateClosed;
+    bool m_bof = true;
+    bool m_eof = true;
+};
+
+} // namespace
+
+std::unique_ptr<Recordset> openStreamingRecordset(std::shared_ptr<Session> session, const QString& statement,
+                                                  QString* why)
+{
+    auto recordset = std::make_unique<StreamingRecordset>(std::move(session));
+    if (!recordset->open(statement, why))
+        return nullptr;
+    return recordset;
+}
+
+std::unique_ptr<Recordset> openPostgresRecordset(const Session& session, const QString& statement,
+                                                 const QString& written, QString* why)
+{
+    PGconn* connection = postgresHandle(session.db);
+    if (!connection) {
+        *why = QStringLiteral("The database connection is closed.");
+        return nullptr;
+    }
+    auto recordset = std::make_unique<PostgresRecordset>();
+    if (!recordset->open(connection, statement, written, why))
+        return nullptr;
+    return recordset;
+}
+
+} // namespace tesr::sql
