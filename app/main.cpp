@@ -66,12 +66,44 @@ int checkIntegrity(const host::HostConfig& config, bool repair)
     return 0;
 }
 
+// --receipt ID --output FILE: one payment's receipt as PDF, no window (exit 0 written, 1 when the
+// payment cannot be read or the file written, 2 for a wrong command line).
+int writeReceipt(const host::HostConfig& config, const QString& idText, const QString& output)
+{
+    bool isNumber = false;
+    const int id = idText.toInt(&isNumber);
+    if (!isNumber || id <= 0) {
+        complain(QStringLiteral("--receipt expects a payment ID, not \"%1\".").arg(idText));
+        return 2;
+    }
+    if (output.isEmpty()) {
+        complain(QStringLiteral("--receipt needs --output FILE.pdf, the file to write."));
+        return 2;
+    }
+    auto logger = std::make_shared<host::Logger>(config.logFolder());
+    auto prompter = std::make_shared<host::ConsolePrompter>();
+    if (!host::prepareCompanyDatabase(config.databaseUrl(), false, *prompter, logger.get()))
+        return 1;
+    Library library;
+    library.Initialize(std::make_shared<host::ReferenceHost>(config, prompter, logger));
+    QString error;
+    const bool written = library.SaveReceiptPdf(id, output, &error);
+    library.PreTerminate();
+    if (!written) {
+        complain(QStringLiteral("The receipt of payment %1 could not be written: %2").arg(id).arg(error));
+        return 1;
+    }
+    std::printf("Wrote the receipt of payment %d to %s\n", id, qPrintable(QFileInfo(output).absoluteFilePath()));
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     // The commands that print and exit need no screen.
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
-        if ((arg == "--check" || arg == "--repair" || arg == "--create-demo" || arg.startsWith("--schema-script")) &&
+        if ((arg == "--check" || arg == "--repair" || arg == "--create-demo" || arg.startsWith("--schema-script") ||
+             arg.startsWith("--receipt")) &&
             qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -108,7 +140,15 @@ int main(int argc, char** argv)
                                           QStringLiteral("Print the script that creates the company schema on "
                                                          "<engine> (sqlserver, postgresql or sqlite) and exit."),
                                           QStringLiteral("engine"));
+    const QCommandLineOption receipt(QStringLiteral("receipt"),
+                                     QStringLiteral("Write the receipt of payment <id> to the --output file (PDF) and "
+                                                    "exit; no display is needed."),
+                                     QStringLiteral("id"));
+    const QCommandLineOption output(QStringLiteral("output"), QStringLiteral("The PDF file --receipt writes."),
+                                    QStringLiteral("file"));
     parser.addOption(screenshot);
+    parser.addOption(receipt);
+    parser.addOption(output);
     parser.addOption(createDemo);
     parser.addOption(check);
     parser.addOption(repair);
@@ -141,6 +181,8 @@ int main(int argc, char** argv)
 
     if (parser.isSet(check) || parser.isSet(repair))
         return checkIntegrity(*config, parser.isSet(repair));
+    if (parser.isSet(receipt))
+        return writeReceipt(*config, parser.value(receipt), parser.value(output));
 
     if (parser.isSet(createDemo)) {
         const auto url = DatabaseUrl::parse(config->databaseUrl(), &error);

@@ -164,7 +164,7 @@ bool focusItemById(QTreeWidget* list, int id)
 } // namespace
 
 MainWindow::MainWindow(ReferenceHost& host, ILibrary& library, QWidget* parent)
-    : QMainWindow(parent), m_host(host), m_library(library)
+    : QMainWindow(parent), m_host(host), m_library(library), m_receipts(tesrpay5_receipts(&library))
 {
     setObjectName(QStringLiteral("hostMainWindow"));
     buildUi();
@@ -212,6 +212,10 @@ void MainWindow::buildUi()
     m_cmdOrderPayments = makeButton(QStringLiteral("cmdOrderPayments"), tr("Order Payments..."));
     m_cmdEditPayment = makeButton(QStringLiteral("cmdEditPayment"), tr("Edit Payment..."));
     m_cmdPaymentAllocations = makeButton(QStringLiteral("cmdPaymentAllocations"), tr("Payment Allocations..."));
+    m_cmdReceipt = makeButton(QStringLiteral("cmdReceipt"), tr("Receipt..."));
+    m_cmdReceipt->setToolTip(tr("Print the selected payment's receipt (Ctrl+P)"));
+    m_cmdReceipt->setAccessibleName(tr("Print Receipt"));
+    m_cmdReceipt->setVisible(m_receipts != nullptr);
 
     auto* customerBar = new QHBoxLayout;
     auto* customerText = new QVBoxLayout;
@@ -243,6 +247,7 @@ void MainWindow::buildUi()
     paymentButtons->addStretch(1);
     paymentButtons->addWidget(m_cmdEditPayment);
     paymentButtons->addWidget(m_cmdPaymentAllocations);
+    paymentButtons->addWidget(m_cmdReceipt);
     paymentsLayout->addLayout(paymentButtons);
 
     auto* lists = new QSplitter(Qt::Vertical);
@@ -295,6 +300,20 @@ void MainWindow::buildUi()
             [this] { runScreen([this] { m_library.ShowEditPayment(selectedPaymentId()); }); });
     connect(m_cmdPaymentAllocations, &QPushButton::clicked, this,
             [this] { runScreen([this] { m_library.ShowPaymentAllocations(selectedPaymentId()); }); });
+    connect(m_cmdReceipt, &QPushButton::clicked, this, [this] { printReceipt(); });
+    if (m_receipts) {
+        // In the payment list's context menu above Copy, and Ctrl+P anywhere in the window.
+        m_receiptAction = new QAction(tr("Print Receipt..."), m_payments);
+        m_receiptAction->setObjectName(QStringLiteral("actionPrintReceipt"));
+        m_receiptAction->setShortcut(QKeySequence::Print);
+        m_receiptAction->setShortcutContext(Qt::WindowShortcut);
+        connect(m_receiptAction, &QAction::triggered, this, [this] { printReceipt(); });
+        QAction* first = m_payments->actions().value(0);
+        m_payments->insertAction(first, m_receiptAction);
+        auto* separator = new QAction(m_payments);
+        separator->setSeparator(true);
+        m_payments->insertAction(first, separator);
+    }
 
     resize(1120, 720);
 }
@@ -497,6 +516,15 @@ void MainWindow::updateButtons()
     const bool payment = customer && selectedPaymentId() > 0;
     m_cmdEditPayment->setEnabled(payment);
     m_cmdPaymentAllocations->setEnabled(payment);
+    m_cmdReceipt->setEnabled(payment);
+    if (m_receiptAction)
+        m_receiptAction->setEnabled(payment);
+}
+
+void MainWindow::printReceipt()
+{
+    if (m_ready && m_receipts && selectedPaymentId() > 0)
+        m_receipts->ShowReceipt(selectedPaymentId());
 }
 
 int MainWindow::selectedCustomerId() const

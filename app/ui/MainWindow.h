@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -14,7 +15,8 @@ class QTreeWidget;
 
 namespace tesr {
 class ILibrary;
-}
+class IReceipts;
+} // namespace tesr
 
 namespace tesr::host {
 
@@ -62,8 +64,11 @@ private:
     // Runs a screen of the module, then refreshes the lists.
     template <class Fn> void runScreen(Fn&& fn);
 
+    void printReceipt();
+
     ReferenceHost& m_host;
     ILibrary& m_library;
+    IReceipts* m_receipts; // nullptr when the module has no receipts
     bool m_ready = false;
 
     QLineEdit* m_filter = nullptr;
@@ -80,6 +85,8 @@ private:
     QPushButton* m_cmdOrderPayments = nullptr;
     QPushButton* m_cmdEditPayment = nullptr;
     QPushButton* m_cmdPaymentAllocations = nullptr;
+    QPushButton* m_cmdReceipt = nullptr;
+    QAction* m_receiptAction = nullptr;
 };
 
 } // namespace tesr::host

@@ -3,9 +3,11 @@
 #include "platform/HelperTools.h"
 #include "platform/SqlConnection.h"
 
+#include <QObject>
+
 namespace tesr {
 
-Library::Library() = default;
+Library::Library() : m_later(std::make_unique<QObject>()) {}
 Library::~Library() = default;
 
 void Library::Initialize(std::shared_ptr<tesr::SharedCodeLibrary> oSCL)
@@ -44,9 +46,14 @@ void installHelperFactory(std::shared_ptr<tesr::HelperFactory>* factory)
 
 } // namespace
 
+extern "C" tesr::IReceipts* tesrpay5_receipts(tesr::ILibrary* library)
+{
+    return dynamic_cast<tesr::IReceipts*>(library);
+}
+
 extern "C" const tesr::ModuleEntry* tesrpay5_module()
 {
     static const tesr::ModuleEntry entry{tesr::ModuleAbiVersion, "TESR 5 - Payments", &createLibrary,
-                                         &destroyLibrary,         &openConnection,     &installHelperFactory};
+                                         &destroyLibrary,        &openConnection,     &installHelperFactory};
     return &entry;
 }

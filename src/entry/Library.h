@@ -6,7 +6,11 @@
 
 #include "platform/HostServices.h"
 
+#include <QString>
+
 #include <memory>
+
+class QObject;
 
 #if defined(TESRPAY5_BUILDING)
 #define TESRPAY5_EXPORT __attribute__((visibility("default")))
@@ -31,7 +35,21 @@ public:
     virtual void ShowPaymentAllocations(int PaymentID) = 0;
 };
 
-class TESRPAY5_EXPORT Library final : public ILibrary {
+// Receipts. An interface of its own, so that ILibrary and ModuleEntry stay exactly as hosts built
+// before receipts know them; a host reaches it with tesrpay5_receipts() (a module without
+// receipts lacks that symbol).
+class IReceipts {
+public:
+    virtual ~IReceipts() = default;
+    // The print preview of the payment's receipt (modal), from which the user prints it or saves
+    // it as PDF. A payment that cannot be read is reported through the host's ShowErrorMessage.
+    virtual void ShowReceipt(int PaymentID) = 0;
+    // Writes the payment's receipt to a PDF file, without any window. False, with the reason in
+    // Error, when the payment cannot be read or the file cannot be written.
+    virtual bool SaveReceiptPdf(int PaymentID, const QString& FileName, QString* Error = nullptr) = 0;
+};
+
+class TESRPAY5_EXPORT Library final : public ILibrary, public IReceipts {
 public:
     Library();
     ~Library() override;
@@ -41,7 +59,9 @@ public:
     tesr::SharedCodeLibrary* GetSharedCodeLibrary() const override { return m_scl.get(); }
     void Initialize(std::shared_ptr<tesr::SharedCodeLibrary> oSCL) override;
     void PreTerminate() override;
-    // The new payment's ID, or 0 when nothing was saved.
+    // The new payment's ID, or 0 when nothing was saved. After a save, once the caller has its
+    // ID back, the user is asked whether to print a receipt, unless the host's user option
+    // "Receipts"/"OfferAfterNewPayment" is 0.
     int ShowNewPayment(int CustomerID, bool ForceCustomer = false) override;
     // True when the dialog saved.
     bool ShowEditPayment(int ID) override;
@@ -49,18 +69,23 @@ public:
     void ShowCustomerPayments(int CustomerID) override;
     void ShowOrderPayments(int OrderID) override;
     void ShowPaymentAllocations(int PaymentID) override;
+    void ShowReceipt(int PaymentID) override;
+    bool SaveReceiptPdf(int PaymentID, const QString& FileName, QString* Error = nullptr) override;
 
 private:
+    void OfferReceipt(int PaymentID);
+
     std::shared_ptr<tesr::SharedCodeLibrary> m_scl;
+    std::unique_ptr<QObject> m_later; // work queued for after a Show... call has returned
 };
 
 class HelperFactory;
 
 // What a host finds in the shared library file when it loads it at run time.
 struct ModuleEntry {
-    int abiVersion;                              // ModuleAbiVersion
-    const char* description;                     // "TESR 5 - Payments"
-    ILibrary* (*createLibrary)();                // delete with destroyLibrary
+    int abiVersion;               // ModuleAbiVersion
+    const char* description;      // "TESR 5 - Payments"
+    ILibrary* (*createLibrary)(); // delete with destroyLibrary
     void (*destroyLibrary)(ILibrary*);
     // Opens a company database: a SQLite file path, a postgresql:// URL or an odbc: string.
     Connection* (*openConnection)(const char* url, QString* error); // caller deletes
@@ -71,3 +96,5 @@ inline constexpr int ModuleAbiVersion = 1;
 } // namespace tesr
 
 extern "C" TESRPAY5_EXPORT const tesr::ModuleEntry* tesrpay5_module();
+// The receipts of a library the module created (nullptr for any other ILibrary).
+extern "C" TESRPAY5_EXPORT tesr::IReceipts* tesrpay5_receipts(tesr::ILibrary* library);

@@ -7,8 +7,12 @@ namespace tesr {
 int Library::ShowNewPayment(int CustomerID, bool ForceCustomer)
 {
     // The new payment's ID is read only after a save; a dialog closed any other way gives 0.
-    return RunScreen<frmNewPayment>([](const frmNewPayment& form) { return form.Cancelled ? 0 : form.NewPaymentID; },
-                                    CustomerID, ForceCustomer, *this);
+    const int id =
+        RunScreen<frmNewPayment>([](const frmNewPayment& form) { return form.Cancelled ? 0 : form.NewPaymentID; },
+                                 CustomerID, ForceCustomer, *this);
+    if (id > 0)
+        OfferReceipt(id);
+    return id;
 }
 
 } // namespace tesr

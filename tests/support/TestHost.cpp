@@ -10,6 +10,8 @@ TestHost::TestHost()
     config.setUserId(1);
     config.setDefaultRights(-1);
     config.setLogFolder(m_logDir->filePath(QStringLiteral("logs")));
+    // The receipt offered after New Payment saves is off: the tests that look at it turn it on.
+    config.setOption(QStringLiteral("Receipts"), QStringLiteral("OfferAfterNewPayment"), 0);
     auto logger = std::make_shared<tesr::host::Logger>(config.logFolder());
     m_host = std::make_shared<tesr::host::ReferenceHost>(config, m_prompter, logger);
     m_library = std::make_unique<tesr::Library>();

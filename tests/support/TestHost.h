@@ -2,7 +2,8 @@
 
 // The reference host as a test runs it: its services over a fresh TestDatabase, a scripted
 // prompter, a log in the test's temporary folder, a configuration in memory (user 1 with
-// every right, no options: change them per test through config()), and the module's Library
+// every right, no options but the receipt offer after New Payment turned off: change them per
+// test through config()), and the module's Library
 // initialised with it.
 
 #include "entry/Library.h"

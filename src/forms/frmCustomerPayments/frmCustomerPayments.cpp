@@ -12,6 +12,8 @@
 #include "shared/modSharedWork.h"
 #include "values/Regional.h"
 
+#include <QAction>
+
 namespace tesr {
 
 namespace {
@@ -63,6 +65,18 @@ frmCustomerPayments::frmCustomerPayments(QWidget* parent) : Form(parent)
     connect(cmdDelete, &PushButton::Click, this, &frmCustomerPayments::cmdDelete_Click);
     connect(cmdClose, &PushButton::Click, this, &frmCustomerPayments::cmdClose_Click);
     connect(rptPayments, &ReportControl::SelectionChanged, this, &frmCustomerPayments::UpdateButtons);
+
+    // Receipts are offered beside the screen's buttons, not on them: in the list's context menu
+    // and on Ctrl+P, for one selected payment.
+    actPrintReceipt = new QAction(tr("Print Receipt..."), this);
+    actPrintReceipt->setObjectName(QStringLiteral("actionPrintReceipt"));
+    actPrintReceipt->setShortcut(QKeySequence::Print);
+    actPrintReceipt->setShortcutContext(Qt::WindowShortcut);
+    actPrintReceipt->setEnabled(false);
+    rptPayments->AddContextAction(actPrintReceipt);
+    connect(actPrintReceipt, &QAction::triggered, this, &frmCustomerPayments::PrintReceipt);
+    connect(rptPayments, &ReportControl::SelectionChanged, this,
+            [this] { actPrintReceipt->setEnabled(IsSingleRowSelected(*rptPayments)); });
 }
 
 frmCustomerPayments::~frmCustomerPayments() = default;
@@ -231,6 +245,13 @@ void frmCustomerPayments::cmdDelete_Click()
 void frmCustomerPayments::cmdClose_Click()
 {
     Unload();
+}
+
+void frmCustomerPayments::PrintReceipt()
+{
+    const int paymentID = GetSelectedRecordID(*rptPayments);
+    if (m_library && paymentID > 0)
+        m_library->ShowReceipt(paymentID);
 }
 
 } // namespace tesr

@@ -6,6 +6,8 @@
 
 #include "platform/controls/Form.h"
 
+class QAction;
+
 namespace tesr {
 
 class Library;
@@ -46,6 +48,8 @@ private:
     void cmdAllocations_Click();
     void cmdDelete_Click();
     void cmdClose_Click();
+    // The selected payment's receipt (the list's context menu, Ctrl+P).
+    void PrintReceipt();
 
     int m_customerID = 0;
     Library* m_library = nullptr;
@@ -57,6 +61,7 @@ private:
     PushButton* cmdDelete;
     PushButton* cmdClose;
     Resizer* Resizer1;
+    QAction* actPrintReceipt;
 };
 
 } // namespace tesr
