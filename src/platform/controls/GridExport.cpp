@@ -163,12 +163,13 @@ GridActions::GridActions(QWidget* owner, Source source) : QObject(owner), m_owne
     m_copy = new QAction(tr("Copy"), owner);
     m_copy->setObjectName(QStringLiteral("actionCopyRows"));
     m_copy->setShortcut(QKeySequence::Copy);
-    m_copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    // Only while the list itself has the focus: an open cell editor keeps its own Ctrl+C.
+    m_copy->setShortcutContext(Qt::WidgetShortcut);
     m_copy->setToolTip(tr("Copy the selected rows, with the column headings, as tab-separated text"));
     m_export = new QAction(tr("Export to CSV..."), owner);
     m_export->setObjectName(QStringLiteral("actionExportCsv"));
     m_export->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    m_export->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    m_export->setShortcutContext(Qt::WidgetShortcut);
     m_export->setToolTip(tr("Save every row of the list in a CSV file for a spreadsheet"));
     owner->addAction(m_copy);
     owner->addAction(m_export);
