@@ -2,13 +2,12 @@
 
 #include "forms/Receipt/Receipt.h"
 
+#include "platform/controls/GridExport.h"
 #include "platform/controls/MessageBox.h"
 #include "values/Regional.h"
 
 #include <QAction>
 #include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPainter>
@@ -17,7 +16,6 @@
 #include <QPrinter>
 #include <QSaveFile>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QToolBar>
 
 #include <functional>
@@ -322,19 +320,12 @@ void PreviewReceipt(const Receipt& receipt, QWidget* parent)
         bar->insertSeparator(first);
     }
     QObject::connect(save, &QAction::triggered, &preview, [&preview, &receipt] {
-        QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        if (!QFileInfo(folder).isDir())
-            folder = QDir::homePath();
-        QFileDialog dialog(&preview, QObject::tr("Save Receipt as PDF"));
-        dialog.setObjectName(QStringLiteral("receiptFileDialog"));
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilters({QObject::tr("PDF files (*.pdf)")});
-        dialog.setDefaultSuffix(QStringLiteral("pdf"));
-        dialog.setDirectory(folder);
-        dialog.selectFile(QObject::tr("Receipt %1.pdf").arg(receipt.paymentID));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        const QString path =
+            gridexport::AskFileToSave(&preview, QStringLiteral("receiptFileDialog"), QObject::tr("Save Receipt as PDF"),
+                                      QObject::tr("Receipt %1.pdf").arg(receipt.paymentID),
+                                      QObject::tr("PDF files (*.pdf)"), QStringLiteral("pdf"));
+        if (path.isEmpty())
             return;
-        const QString path = dialog.selectedFiles().constFirst();
         QString error;
         if (!WriteReceiptPdf(receipt, path, &error))
             MessageBox::Show(QObject::tr("The receipt could not be saved to %1: %2.\n\nNothing was written. Choose "

@@ -111,7 +111,8 @@ bool WriteCsvFile(const QString& path, const Table& table, QString* error)
     const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + CsvText(table).toUtf8();
     // A full disk shows when the buffer is flushed; commit() alone lets a short final write pass
     // and would put a truncated file in place of the user's.
-    const bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() && file.commit();
+    const bool ok =
+        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() && file.commit();
     if (!ok) {
         if (error)
             *error = file.errorString();
@@ -158,6 +159,33 @@ Table TableOf(const QTreeView& view, bool selectedOnly, int valueRole)
     return table;
 }
 
+QString AskFileToSave(QWidget* parent, const QString& objectName, const QString& title, const QString& fileName,
+                      const QString& nameFilter, const QString& suffix)
+{
+    QString name = fileName;
+    for (QChar& c : name)
+        if (QStringLiteral("/\\:*?\"<>|").contains(c))
+            c = u'-';
+    QString folder = lastFolder();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    QFileDialog dialog(parent, title);
+    dialog.setObjectName(objectName);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(nameFilter);
+    dialog.setDefaultSuffix(suffix);
+    dialog.setDirectory(folder);
+    dialog.selectFile(QDir(folder).filePath(name));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const QString path = dialog.selectedFiles().constFirst();
+    lastFolder() = QFileInfo(path).absolutePath();
+    return path;
+}
+
 GridActions::GridActions(QWidget* owner, Source source) : QObject(owner), m_owner(owner), m_source(std::move(source))
 {
     m_copy = new QAction(tr("Copy"), owner);
@@ -187,31 +215,12 @@ void GridActions::Copy()
 
 void GridActions::Export()
 {
-    QString name = m_fileName ? m_fileName() : QString();
-    if (name.trimmed().isEmpty())
-        name = tr("List");
-    // Characters no file system takes in a name.
-    for (QChar& c : name)
-        if (QStringLiteral("/\\:*?\"<>|").contains(c))
-            c = u'-';
-    QString folder = lastFolder();
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!QFileInfo(folder).isDir())
-        folder = QDir::homePath();
-    QFileDialog dialog(m_owner->window(), tr("Export to CSV"));
-    dialog.setObjectName(QStringLiteral("exportFileDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters({tr("CSV files (*.csv)"), tr("All files (*)")});
-    dialog.setDefaultSuffix(QStringLiteral("csv"));
-    dialog.setDirectory(folder);
-    dialog.selectFile(QDir(folder).filePath(name + QStringLiteral(".csv")));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    const QString path = dialog.selectedFiles().constFirst();
-    lastFolder() = QFileInfo(path).absolutePath();
-    ExportTo(path);
+    const QString name = m_fileName ? m_fileName() : QString();
+    const QString path = AskFileToSave(m_owner->window(), QStringLiteral("exportFileDialog"), tr("Export to CSV"),
+                                       (name.trimmed().isEmpty() ? tr("List") : name) + QStringLiteral(".csv"),
+                                       tr("CSV files (*.csv);;All files (*)"), QStringLiteral("csv"));
+    if (!path.isEmpty())
+        ExportTo(path);
 }
 
 bool GridActions::ExportTo(const QString& path)

@@ -55,6 +55,12 @@ bool WriteCsvFile(const QString& path, const Table& table, QString* error = null
 // typed value of money and date cells.
 Table TableOf(const QTreeView& view, bool selectedOnly, int valueRole);
 
+// Asks where to save a file: the save dialog (named `objectName`) opened in the folder the user
+// saved to last (else the documents folder), offering `fileName` with characters no file system
+// takes replaced. Empty when the user cancels.
+QString AskFileToSave(QWidget* parent, const QString& objectName, const QString& title, const QString& fileName,
+                      const QString& nameFilter, const QString& suffix);
+
 // The two actions a grid offers in its context menu: "Copy" (Ctrl+C, the selected rows to the
 // clipboard) and "Export to CSV..." (Ctrl+E, every row to a file the user chooses). They belong
 // to `owner`, which gets them as actions (so they appear in an actions context menu and their
