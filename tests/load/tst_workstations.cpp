@@ -8,8 +8,18 @@
 //
 // TESR_LOAD_OPERATIONS sets the operations per workstation (default 6, which keeps the CI run
 // short; try 60 for a real measurement).
+//
+// The crash test: three workstations at work on the same database, one of them killed
+// (SIGKILL) at a random moment of a save and started again, TESR_CRASH_KILLS times (default 8;
+// 200 for the long run). Each workstation journals what it is about to save and whether it was
+// saved; a save cut short by a kill has no outcome. Afterwards `tesrhost --check` finds every
+// figure in step, and the database is held against the journals: a save logged as saved is
+// there exactly once, one logged as refused is not, one cut short is there whole or not at all;
+// every allocation row was made by a save and every one gone was removed by one; every order's
+// activity lines match what was written. TESR_CRASH_SEED repeats a run.
 
 #include "host/IntegrityCheck.h"
+#include "values/Regional.h"
 
 #include "support/Shorthand.h"
 #include "support/TestDatabase.h"
@@ -20,8 +30,75 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRandomGenerator>
+
+#include <map>
+#include <signal.h>
+#include <tuple>
 
 using tesr::Currency;
+
+namespace {
+
+// Three customers with three open orders (100,000 each) and two payments of credit each.
+struct Book {
+    QStringList customers, orders;
+};
+
+Book makeBook(tesrtest::TestDatabase& db)
+{
+    Book book;
+    const int cash = db.addPaymentMethod("Cash");
+    for (int c = 1; c <= 3; ++c) {
+        const int id = db.addCustomer(QStringLiteral("Workstation Customer %1").arg(c));
+        book.customers << QString::number(id);
+        for (int o = 1; o <= 3; ++o) {
+            book.orders << QStringLiteral("LOAD-%1-%2").arg(c).arg(o);
+            db.addOrder(id, book.orders.last(), Currency::fromUnits(100000));
+        }
+        for (int p = 0; p < 2; ++p)
+            db.addPayment(id, Currency::fromUnits(250), cash, tesrtest::at(2024, 1, 1, 10), "credit");
+    }
+    return book;
+}
+
+void startWorkstation(QProcess& process, const QString& home, const QStringList& args)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", home + "/config");
+    env.insert("XDG_DATA_HOME", home + "/data");
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(TESR_WORKSTATION_EXE), args);
+}
+
+// An allocation as the journals and the database both name it: payment, order, amount.
+using AllocationKey = std::tuple<int, QString, qint64>;
+
+QString describe(const AllocationKey& key)
+{
+    return QStringLiteral("payment %1 to %2, %3")
+        .arg(std::get<0>(key))
+        .arg(std::get<1>(key), Currency::fromRaw(std::get<2>(key)).toPlainString());
+}
+
+// What the journals say about the allocations of one key, and what the database holds.
+struct AllocationCount {
+    int byNewPayment = 0;   // made by a new payment that is in the database
+    int creditSaved = 0;    // Allocate Credit logged as saved
+    int creditCutShort = 0; // Allocate Credit killed before its outcome was logged
+    int present = 0;        // rows in the database
+    int removed = 0;        // rows a removal targeted that are gone
+};
+
+// A workstation of the crash test and the journal lines read from it so far.
+struct Station {
+    std::unique_ptr<QProcess> process;
+    QByteArray partial;
+    int intents = 0;
+    bool killing = false;
+};
+
+} // namespace
 
 class TestWorkstations : public QObject {
     Q_OBJECT
@@ -33,35 +110,19 @@ private slots:
         const int operations = qEnvironmentVariableIntValue("TESR_LOAD_OPERATIONS") > 0
                                    ? qEnvironmentVariableIntValue("TESR_LOAD_OPERATIONS")
                                    : 6;
-        // Three customers with three open orders each and some credit from the start.
         tesrtest::TestDatabase db;
-        const int cash = db.addPaymentMethod("Cash");
-        QStringList customers, orders;
-        for (int c = 1; c <= 3; ++c) {
-            const int id = db.addCustomer(QStringLiteral("Workstation Customer %1").arg(c));
-            customers << QString::number(id);
-            for (int o = 1; o <= 3; ++o) {
-                orders << QStringLiteral("LOAD-%1-%2").arg(c).arg(o);
-                db.addOrder(id, orders.last(), Currency::fromUnits(100000));
-            }
-            for (int p = 0; p < 2; ++p)
-                db.addPayment(id, Currency::fromUnits(250), cash, tesrtest::at(2024, 1, 1, 10), "credit");
-        }
+        const Book book = makeBook(db);
+        const QStringList& orders = book.orders;
 
         auto home = tesrtest::makeTempDir();
         std::vector<std::unique_ptr<QProcess>> workers;
         QElapsedTimer clock;
         clock.start();
-        for (int w = 1; w <= Workstations; ++w) {
-            auto& process = *workers.emplace_back(std::make_unique<QProcess>());
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert("XDG_CONFIG_HOME", home->filePath(QStringLiteral("config%1").arg(w)));
-            env.insert("XDG_DATA_HOME", home->filePath(QStringLiteral("data%1").arg(w)));
-            process.setProcessEnvironment(env);
-            process.start(QStringLiteral(TESR_WORKSTATION_EXE),
-                          {db.url(), customers.join(u','), QString::number(operations), QString::number(1000 + w),
-                           QString::number(w), home->filePath(QStringLiteral("logs%1").arg(w))});
-        }
+        for (int w = 1; w <= Workstations; ++w)
+            startWorkstation(
+                *workers.emplace_back(std::make_unique<QProcess>()), home->filePath(QStringLiteral("w%1").arg(w)),
+                {db.url(), book.customers.join(u','), QString::number(operations), QString::number(1000 + w),
+                 QString::number(w), home->filePath(QStringLiteral("logs%1").arg(w))});
 
         int saves = 0, allocations = 0;
         QMap<QString, Currency> moved; // per order (upper case): applied less removed
@@ -107,6 +168,244 @@ private slots:
         std::printf("THROUGHPUT %s: %d saves by %d workstations x %d operations in %.1f s: "
                     "%.2f saves/s\n",
                     qPrintable(tesrtest::testEngineName()), saves, Workstations, operations, seconds, saves / seconds);
+    }
+
+    void killedWorkstationsLoseNothing()
+    {
+        constexpr int Slots = 3;
+        const int kills =
+            qEnvironmentVariableIntValue("TESR_CRASH_KILLS") > 0 ? qEnvironmentVariableIntValue("TESR_CRASH_KILLS") : 8;
+        const quint32 seed = qEnvironmentVariableIsSet("TESR_CRASH_SEED")
+                                 ? quint32(qEnvironmentVariableIntValue("TESR_CRASH_SEED"))
+                                 : QRandomGenerator::global()->bounded(1u << 30);
+        qInfo("TESR_CRASH_SEED=%u", seed);
+        QRandomGenerator rng(seed);
+        tesrtest::TestDatabase db;
+        const Book book = makeBook(db);
+        auto home = tesrtest::makeTempDir();
+
+        QList<QJsonObject> journal;
+        QHash<QString, qint64> intentAt; // per tag: when its intent was read
+        QList<qint64> saveTimes;         // intent to outcome, of the saves that ended
+        QStringList failures;
+        QElapsedTimer clock;
+        clock.start();
+        std::vector<Station> stations(Slots);
+        int started = 0;
+        auto read = [&](Station& st) {
+            st.partial += st.process->readAllStandardOutput();
+            for (qsizetype nl; (nl = st.partial.indexOf('\n')) >= 0; st.partial.remove(0, nl + 1)) {
+                const QJsonObject entry = QJsonDocument::fromJson(st.partial.left(nl)).object();
+                if (entry.contains("intent")) {
+                    ++st.intents;
+                    intentAt.insert(entry["tag"].toString(), clock.elapsed());
+                } else if (entry.contains("done") && intentAt.contains(entry["done"].toString())) {
+                    saveTimes << clock.elapsed() - intentAt.value(entry["done"].toString());
+                } else if (!entry.contains("error")) {
+                    continue; // the summary of a workstation that ran out of work
+                }
+                journal << entry;
+            }
+        };
+        auto start = [&](Station& st) {
+            st = Station{};
+            st.process = std::make_unique<QProcess>();
+            const QString name = QStringLiteral("w%1").arg(++started);
+            QObject::connect(st.process.get(), &QProcess::readyReadStandardOutput, [&st, &read] { read(st); });
+            QObject::connect(st.process.get(), &QProcess::finished, [&st, &failures, name] {
+                if (!st.killing)
+                    failures << name + " ended on its own: " + QString::fromUtf8(st.process->readAllStandardError());
+            });
+            startWorkstation(*st.process, home->filePath(name),
+                             {db.url(), book.customers.join(u','), "1000000", QString::number(seed + started),
+                              QString::number(started), home->filePath(name + "/logs"), name});
+        };
+        auto kill = [&](Station& st) {
+            st.killing = true;
+            ::kill(pid_t(st.process->processId()), SIGKILL);
+            st.process->waitForFinished(10000);
+            read(st);
+        };
+        // A moment within about one and a half saves' time of the save's start.
+        auto moment = [&] {
+            QList<qint64> times = saveTimes;
+            std::sort(times.begin(), times.end());
+            const qint64 typical = times.isEmpty() ? 100 : times[times.size() / 2];
+            return int(rng.bounded(quint32(std::max<qint64>(20, typical * 3 / 2)) + 1));
+        };
+
+        for (Station& st : stations)
+            start(st);
+        for (int k = 0; k < kills && failures.isEmpty(); ++k) {
+            Station& victim = stations[rng.bounded(quint32(Slots))];
+            const int seen = victim.intents;
+            QVERIFY2(QTest::qWaitFor([&] { return victim.intents > seen || !failures.isEmpty(); }, 60000),
+                     "a workstation began no save for a minute");
+            QTest::qWait(moment());
+            kill(victim);
+            start(victim);
+        }
+        for (Station& st : stations)
+            kill(st);
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+
+        // Every figure in step, as the host's own check sees it.
+        const tesrtest::ProgramRun check = tesrtest::runProgram(
+            QStringLiteral(TESRHOST_EXE), {"--database", db.url(), "--check"}, home->filePath("check"), 60000);
+        QVERIFY2(check.exitCode == 0, qPrintable(check.out + check.err));
+        QCOMPARE(db.count("SELECT COUNT(*) FROM Payments WHERE Allocated > Amount OR Allocated < 0"), 0);
+
+        // The journals against the database.
+        QHash<QString, QJsonObject> intents;
+        QHash<QString, bool> saved; // per tag, when its outcome was logged
+        for (const QJsonObject& e : journal) {
+            if (e.contains("intent"))
+                intents.insert(e["tag"].toString(), e);
+            else if (e.contains("done"))
+                saved.insert(e["done"].toString(), e["saved"].toBool());
+            else
+                failures << "a workstation was shown: " + e["error"].toString();
+        }
+        QMultiHash<QString, QPair<int, QVariant>> paymentsByMemo; // memo -> (ID, Amount)
+        QHash<int, int> customerOf;
+        for (auto rs = db.connection().OpenRecordset("SELECT ID, Description, Amount, CustomerID FROM Payments");
+             rs && !rs->Eof(); rs->MoveNext()) {
+            paymentsByMemo.insert(rs->FieldValue(1).toString(), {rs->FieldValue(0).toInt(), rs->FieldValue(2)});
+            customerOf.insert(rs->FieldValue(0).toInt(), rs->FieldValue(3).toInt());
+        }
+        std::map<AllocationKey, AllocationCount> allocations;
+        auto keyOf = [](int payment, const QString& order, const QString& amount) {
+            return AllocationKey{payment, order.toUpper(), Currency::parsePlain(amount).value_or(Currency()).raw()};
+        };
+        QHash<int, AllocationKey> targeted; // allocation ID -> what it was
+        QSet<int> removedSaved, removedCutShort;
+        int cutShort = 0, cutShortWritten = 0, savesLogged = 0, rows = 0;
+        for (const QJsonObject& e : std::as_const(intents)) {
+            const QString tag = e["tag"].toString(), kind = e["intent"].toString();
+            const bool logged = saved.contains(tag);
+            cutShort += logged ? 0 : 1;
+            savesLogged += saved.value(tag) ? 1 : 0;
+            if (kind == u"pay") {
+                const QList<QPair<int, QVariant>> rows = paymentsByMemo.values(tag);
+                if (rows.size() > 1 || (logged && saved.value(tag) != (rows.size() == 1)))
+                    failures << QStringLiteral("new payment %1 (%2): logged as %3, in the database %4 time(s)")
+                                    .arg(tag, logged ? (saved.value(tag) ? "saved" : "not saved") : "cut short")
+                                    .arg(rows.size());
+                if (rows.size() != 1)
+                    continue;
+                cutShortWritten += logged ? 0 : 1;
+                const auto [id, amount] = rows.first();
+                if (Currency::fromVariant(amount) != Currency::parsePlain(e["amount"].toString()) ||
+                    customerOf.value(id) != e["customer"].toInt())
+                    failures << QStringLiteral("new payment %1 was written as payment %2 of %3 for customer %4")
+                                    .arg(tag)
+                                    .arg(id)
+                                    .arg(amount.toString())
+                                    .arg(customerOf.value(id));
+                const QJsonObject parts = e["orders"].toObject();
+                for (auto it = parts.begin(); it != parts.end(); ++it)
+                    ++allocations[keyOf(id, it.key(), it.value().toString())].byNewPayment;
+            } else if (kind == u"credit") {
+                AllocationCount& c =
+                    allocations[keyOf(e["payment"].toInt(), e["order"].toString(), e["amount"].toString())];
+                if (!logged)
+                    ++c.creditCutShort;
+                else if (saved.value(tag))
+                    ++c.creditSaved;
+            } else {
+                const int id = e["allocation"].toInt();
+                targeted.insert(id, keyOf(e["payment"].toInt(), e["order"].toString(), e["amount"].toString()));
+                if (!logged)
+                    removedCutShort.insert(id);
+                else if (saved.value(tag))
+                    removedSaved.insert(id);
+            }
+        }
+        for (auto it = paymentsByMemo.cbegin(); it != paymentsByMemo.cend(); ++it)
+            if (it.key() != u"credit" && !intents.contains(it.key()))
+                failures << QStringLiteral("payment %1 (memo \"%2\") was saved by nobody")
+                                .arg(it.value().first)
+                                .arg(it.key());
+        QSet<int> present;
+        for (auto rs =
+                 db.connection().OpenRecordset("SELECT ID, PaymentID, OrderUniqueID, Amount FROM PaymentAllocations");
+             rs && !rs->Eof(); rs->MoveNext()) {
+            present.insert(rs->FieldValue(0).toInt());
+            ++allocations[AllocationKey{rs->FieldValue(1).toInt(), rs->FieldValue(2).toString().toUpper(),
+                                        Currency::fromVariant(rs->FieldValue(3)).value_or(Currency()).raw()}]
+                  .present;
+        }
+        for (auto it = targeted.cbegin(); it != targeted.cend(); ++it) {
+            if (present.contains(it.key())) {
+                if (removedSaved.contains(it.key()))
+                    failures << QStringLiteral("allocation %1 was logged as removed and is still there").arg(it.key());
+                continue;
+            }
+            ++allocations[it.value()].removed;
+            if (!removedSaved.contains(it.key()))
+                cutShortWritten += removedCutShort.contains(it.key()) ? 1 : 0;
+            if (!removedSaved.contains(it.key()) && !removedCutShort.contains(it.key()))
+                failures << QStringLiteral("allocation %1 (%2) is gone, yet no removal of it went through")
+                                .arg(it.key())
+                                .arg(describe(it.value()));
+        }
+        // Made = still there + removed since; every one accounted for by a save, none twice.
+        QMultiHash<int, QString> orderLines; // per order ID
+        QHash<QString, int> orderIds;
+        for (auto rs = db.connection().OpenRecordset("SELECT ID, UniqueID FROM Orders"); rs && !rs->Eof();
+             rs->MoveNext())
+            orderIds.insert(rs->FieldValue(1).toString().toUpper(), rs->FieldValue(0).toInt());
+        for (const auto& [key, c] : allocations) {
+            const int made = c.present + c.removed, sure = c.byNewPayment + c.creditSaved;
+            cutShortWritten += std::clamp(made - sure, 0, c.creditCutShort);
+            rows += made;
+            if (made < sure || made > sure + c.creditCutShort)
+                failures << QStringLiteral("%1: %2 allocation(s) made (%3 there, %4 removed); the journals account "
+                                           "for %5 saved and %6 cut short")
+                                .arg(describe(key))
+                                .arg(made)
+                                .arg(c.present)
+                                .arg(c.removed)
+                                .arg(sure)
+                                .arg(c.creditCutShort);
+            const QString amount = tesr::Regional::formatCurrency(Currency::fromRaw(std::get<2>(key)));
+            for (int n = 0; n < made; ++n)
+                orderLines.insert(orderIds.value(std::get<1>(key)),
+                                  (n < c.byNewPayment ? QStringLiteral("A payment of %1 was applied.")
+                                                      : QStringLiteral("A credit of %1 was applied."))
+                                      .arg(amount));
+        }
+        // Every save's activity lines were written with it: one per order it paid.
+        QMultiHash<int, QString> foundOrder;
+        for (auto rs = db.connection().OpenRecordset(
+                 "SELECT OrderID, Description FROM ActivityHistory WHERE OrderID IS NOT NULL");
+             rs && !rs->Eof(); rs->MoveNext())
+            foundOrder.insert(rs->FieldValue(0).toInt(), rs->FieldValue(1).toString());
+        // Line by line: what is missing, what is there without a save.
+        auto compareLines = [&](const char* what, const QMultiHash<int, QString>& expected,
+                                const QMultiHash<int, QString>& found) {
+            for (const int id :
+                 QSet<int>(expected.keyBegin(), expected.keyEnd()) | QSet<int>(found.keyBegin(), found.keyEnd())) {
+                QStringList extra = found.values(id);
+                for (const QString& line : expected.values(id))
+                    if (!extra.removeOne(line))
+                        failures << QStringLiteral("%1 %2 lacks the activity line \"%3\"").arg(what).arg(id).arg(line);
+                for (const QString& line : std::as_const(extra))
+                    failures << QStringLiteral("%1 %2 has an activity line no save wrote: \"%3\"")
+                                    .arg(what)
+                                    .arg(id)
+                                    .arg(line);
+            }
+        };
+        compareLines("order", orderLines, foundOrder);
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+        // The kills did land in saves.
+        QVERIFY2(cutShort > 0, "no kill landed in a save");
+
+        std::printf("CRASH %s: %d kills, %d of them during a save (%d of those written whole, the rest not at "
+                    "all); %d saves logged, %d allocation rows checked\n",
+                    qPrintable(tesrtest::testEngineName()), kills + Slots, cutShort, cutShortWritten, savesLogged,
+                    rows);
     }
 };
 

@@ -8,12 +8,19 @@
 // The host's questions are answered Yes, its notices OK; a refusal the module shows in a
 // message box is acknowledged and the dialog cancelled. Each operation has a watchdog.
 //
-//   tesr_workstation URL CUSTOMER-IDS(1,2,3) OPERATIONS SEED USER-ID LOG-FOLDER
+//   tesr_workstation URL CUSTOMER-IDS(1,2,3) OPERATIONS SEED USER-ID LOG-FOLDER [NAME]
 //
 // At the end one JSON object goes to the standard output: the saves that went through, the
 // amount each order moved (from what the dialogs showed and wrote, not from the database), the
 // allocations made less those removed, any error the host was shown, and any
 // failure of the script itself (then the exit code is 1).
+//
+// With a NAME (the crash test, which kills workstations at random moments) the standard output
+// is also a journal, one JSON object per line, written straight to the pipe so that a line
+// outlives the process the moment it is written: before each save what it is about to write
+// ({"intent": "pay"|"credit"|"remove", "tag": NAME-n, ...}), after it whether it was saved
+// ({"done": tag, "saved": ...}), and every error the host showed ({"error": ...}). Each new
+// payment carries its tag as its memo, so the database tells which ones were written.
 
 #include "entry/Library.h"
 #include "forms/frmAllocateCredit/frmAllocateCredit.h"
@@ -36,6 +43,8 @@
 
 #include <cstdio>
 #include <functional>
+
+#include <unistd.h>
 
 using namespace tesr;
 
@@ -103,8 +112,8 @@ void clickLater(QWidget* w, const char* button)
 class Workstation {
 public:
     Workstation(std::shared_ptr<host::ReferenceHost> host, AgreeingPrompter& prompter, const QStringList& customers,
-                quint32 seed)
-        : m_host(*host), m_prompter(prompter), m_rng(seed)
+                quint32 seed, const QString& journalName)
+        : m_host(*host), m_prompter(prompter), m_rng(seed), m_journalName(journalName)
     {
         for (const QString& id : customers)
             m_customers << id.toInt();
@@ -119,6 +128,8 @@ public:
             const int customer = m_customers[pickOne(int(m_customers.size()))];
             const quint32 pick = m_rng.bounded(10u);
             pick < 4 ? newPayment(customer) : pick < 7 ? allocateCredit(customer) : removeAllocation();
+            for (; m_errorsJournaled < m_prompter.errors.size(); ++m_errorsJournaled)
+                journal({{"error", m_prompter.errors[m_errorsJournaled]}});
         }
         m_library.PreTerminate();
         QJsonObject moved;
@@ -167,6 +178,27 @@ private:
     }
 
     int pickOne(int count) { return count > 0 ? int(m_rng.bounded(quint32(count))) : -1; }
+
+    // The next save's tag; empty without a journal.
+    QString nextTag() { return m_journalName.isEmpty() ? QString() : m_journalName + u'-' + QString::number(++m_tags); }
+    // One line of the journal, in one write to the pipe (no buffer to lose in a kill).
+    void journal(const QJsonObject& entry)
+    {
+        if (m_journalName.isEmpty())
+            return;
+        const QByteArray line = QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
+        for (qsizetype done = 0; done < line.size();) {
+            const ssize_t n = ::write(STDOUT_FILENO, line.constData() + done, size_t(line.size() - done));
+            if (n <= 0)
+                return;
+            done += n;
+        }
+    }
+    void journalDone(const QString& tag, bool saved)
+    {
+        if (!tag.isEmpty())
+            journal({{"done", tag}, {"saved", saved}});
+    }
     // Whole cents between low and high.
     Currency randomAmount(Currency low, Currency high)
     {
@@ -185,6 +217,7 @@ private:
         const Currency amount = randomAmount(Currency::fromUnits(5), Currency::fromUnits(200));
         QMap<QString, Currency> written;
         int id = 0;
+        const QString tag = nextTag();
         work(
             [&](QWidget* w) {
                 ComboBox* amountBox = child<ComboBox>(w, "cboAmount");
@@ -207,10 +240,24 @@ private:
                 for (int r = 0; r < count; ++r)
                     if (const Currency v = cellMoney(orders, r, 4); v > Currency())
                         written[orders->Records().Record(r)->Item(6)->Value().toString()] += v;
+                if (!tag.isEmpty()) {
+                    auto* memo = child<QWidget>(w, "txtDescription");
+                    memo->setFocus(Qt::TabFocusReason);
+                    typeKeys(memo, tag);
+                    QJsonObject parts;
+                    for (auto it = written.cbegin(); it != written.cend(); ++it)
+                        parts.insert(it.key(), it.value().toPlainString());
+                    journal({{"intent", "pay"},
+                             {"tag", tag},
+                             {"customer", customer},
+                             {"amount", amount.toPlainString()},
+                             {"orders", parts}});
+                }
                 clickLater(w, "cmdOK");
                 return true;
             },
             [&] { id = m_library.ShowNewPayment(customer); });
+        journalDone(tag, id > 0);
         m_saves += id > 0 ? 1 : 0;
         for (auto it = written.cbegin(); id > 0 && it != written.cend(); ++it)
             moved(it.key(), it.value(), 1);
@@ -221,6 +268,7 @@ private:
         QString order;
         Currency amount;
         bool saved = false;
+        const QString tag = nextTag();
         work(
             [&](QWidget* w) {
                 auto* form = qobject_cast<frmAllocateCredit*>(w);
@@ -235,11 +283,19 @@ private:
                     amount = typeIntoCell(orders, o, frmAllocateCredit::OrdAllocate,
                                           m_rng.bounded(2u) ? credit : randomAmount(Currency::fromRaw(100), credit));
                     order = orders->Records().Record(o)->Item(frmAllocateCredit::OrdUniqueID)->Value().toString();
+                    if (amount > Currency())
+                        journal({{"intent", "credit"},
+                                 {"tag", tag},
+                                 {"payment", payments->Records().Record(p)->Tag().toInt()},
+                                 {"order", order},
+                                 {"amount", amount.toPlainString()}});
                 }
                 clickLater(w, amount > Currency() ? "cmdOK" : "cmdCancel");
                 return true;
             },
             [&] { saved = m_library.ShowAllocateCredit(customer) && amount > Currency(); });
+        if (amount > Currency())
+            journalDone(tag, saved);
         m_saves += saved ? 1 : 0;
         if (saved)
             moved(order, amount, 1);
@@ -267,6 +323,8 @@ private:
             return;
         const qsizetype errors = m_prompter.errors.size();
         bool removed = false;
+        const QString tag = nextTag();
+        bool tried = false;
         work(
             [&](QWidget* w) {
                 auto* grid = child<ReportControl>(w, "rptAllocations");
@@ -275,6 +333,14 @@ private:
                     return false;
                 for (int r = 0, before = grid->Records().Count(); r < before && !removed; ++r)
                     if (grid->Records().Record(r)->Tag() == row[0].toString() && clickCell(grid, r, 1)) {
+                        if (!tag.isEmpty())
+                            journal({{"intent", "remove"},
+                                     {"tag", tag},
+                                     {"allocation", row[0].toInt()},
+                                     {"payment", row[1].toInt()},
+                                     {"order", row[2].toString()},
+                                     {"amount", Currency::fromVariant(row[3]).value_or(Currency()).toPlainString()}});
+                        tried = true;
                         tesrtest::clickButton(w, QStringLiteral("cmdDelete"));
                         removed = grid->Records().Count() == before - 1 && m_prompter.errors.size() == errors;
                     }
@@ -282,6 +348,8 @@ private:
                 return true;
             },
             [&] { m_library.ShowPaymentAllocations(row[1].toInt()); });
+        if (tried)
+            journalDone(tag, removed);
         m_saves += removed ? 1 : 0;
         if (removed)
             moved(row[2].toString(), -Currency::fromVariant(row[3]).value_or(Currency()), -1);
@@ -304,6 +372,9 @@ private:
     int m_saves = 0, m_allocations = 0; // allocations made less removed
     QMap<QString, Currency> m_moved;    // per order (upper case): applied less removed
     QString m_failure;
+    QString m_journalName; // empty: no journal
+    int m_tags = 0;
+    qsizetype m_errorsJournaled = 0;
 };
 
 } // namespace
@@ -316,7 +387,7 @@ int main(int argc, char** argv)
     QCoreApplication::setAttribute(Qt::AA_Use96Dpi, true);
     QApplication app(argc, argv);
     const QStringList args = app.arguments(); // see the top of this file
-    if (args.size() != 7)
+    if (args.size() != 7 && args.size() != 8)
         return 2;
     host::HostConfig config;
     config.setDatabaseUrl(args[1]);
@@ -330,7 +401,7 @@ int main(int argc, char** argv)
     auto services =
         std::make_shared<host::ReferenceHost>(config, prompter, std::make_shared<host::Logger>(config.logFolder()));
     const QJsonObject summary =
-        Workstation(services, *prompter, args[2].split(u','), args[4].toUInt()).run(args[3].toInt());
+        Workstation(services, *prompter, args[2].split(u','), args[4].toUInt(), args.value(7)).run(args[3].toInt());
     std::printf("%s\n", QJsonDocument(summary).toJson(QJsonDocument::Compact).constData());
     return summary.value("failure").toString().isEmpty() ? 0 : 1;
 }
