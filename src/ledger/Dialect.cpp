@@ -157,6 +157,14 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
     };
     auto finishStatement = [&](qsizetype end) {
         flush(end);
+        // Parentheses left open (a malformed command, which the engine reports) close here,
+        // innermost first, as they would have at a ')'.
+        while (levels.size() > 1) {
+            closeLevel(levels.back());
+            levels.removeLast();
+            if (levels.back().inOrderBy)
+                levels.back().itemEnd = copied;
+        }
         closeLevel(levels.front());
         QString text = current.trimmed();
         if (!text.isEmpty())

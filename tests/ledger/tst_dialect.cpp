@@ -92,6 +92,11 @@ private slots:
             "SELECT x FROM (SELECT TOP 3 a FROM t -- first\nINTERSECT SELECT b FROM u) v",
             {"SELECT x FROM (SELECT * FROM (SELECT a FROM t -- first\nLIMIT 3) AS branch INTERSECT SELECT b FROM u) "
              "v"});
+        row("a parenthesis left open closes at the end, never inside a word",
+            "SELECT a FROM t ORDER BY x, (SELECT TOP 1 b FROM u ORDER BY c DESC",
+            {"SELECT a FROM t ORDER BY x, (SELECT b FROM u ORDER BY c DESC LIMIT 1"},
+            {"SELECT a FROM t ORDER BY x NULLS FIRST, (SELECT b FROM u ORDER BY c DESC NULLS LAST LIMIT 1 NULLS "
+             "FIRST"});
         row("NULLs lowest, per ORDER BY item", "SELECT ID FROM t ORDER BY a, b DESC, c ASC",
             {"SELECT ID FROM t ORDER BY a, b DESC, c ASC"},
             {"SELECT ID FROM t ORDER BY a NULLS FIRST, b DESC NULLS LAST, c ASC NULLS FIRST"});
