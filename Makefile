@@ -3,6 +3,10 @@
 
 BUILD       ?= build
 BUILD_ASAN  ?= build-asan
+BUILD_FUZZ  ?= build-fuzz
+# How long `make fuzz` runs each fuzz program, and how long `make test` does.
+FUZZ_SECONDS      ?= 60
+FUZZ_TEST_SECONDS ?= 4
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
@@ -10,6 +14,10 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 deps:
 	@scripts/install-deps.sh
+
+# clang and its fuzzing runtime, for the fuzz programs' build of their own.
+fuzz-deps:
+	@scripts/install-deps.sh fuzz
 
 $(BUILD)/build.ninja: | deps
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
@@ -20,9 +28,15 @@ build: $(BUILD)/build.ninja
 run: build
 	$(BUILD)/app/tesrhost $(ARGS)
 
-# Every test, on SQLite and on a throwaway PostgreSQL cluster (started and removed by the script).
-test: build
+# Every test, on SQLite and on a throwaway PostgreSQL cluster (started and removed by the script),
+# then each fuzz program for a few seconds.
+test: build fuzz-deps
 	scripts/run-tests.sh $(BUILD)
+	FUZZ_BUILD=$(BUILD_FUZZ) scripts/fuzz.sh $(FUZZ_TEST_SECONDS)
+
+# Each fuzz program for FUZZ_SECONDS, in the clang build folder BUILD_FUZZ.
+fuzz: fuzz-deps
+	FUZZ_BUILD=$(BUILD_FUZZ) scripts/fuzz.sh $(FUZZ_SECONDS)
 
 # The SQLite half only: no PostgreSQL server needed.
 test-sqlite: build
@@ -45,7 +59,7 @@ install: build
 	cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local)
 
 format:
-	find src app tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	find src app tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)

@@ -7,6 +7,10 @@ packages=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql l
           poppler-utils  # pdftotext: the receipt tests read the PDFs back
           dpkg-dev file desktop-file-utils lintian pkgconf)  # the package and its tests
 
+# `install-deps.sh fuzz`: also what the fuzz programs' build needs (clang with its fuzzing and
+# sanitizer runtime, SQLite's headers for the engine that judges adapted statements).
+[ "${1:-}" = fuzz ] && packages+=(clang libclang-rt-14-dev libsqlite3-dev)
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -28,6 +28,8 @@ fi
 echo "PostgreSQL for the tests: $TESR_TEST_PG_URL"
 status=0
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 600 "$@" || status=$?
-# The load test's saves per second, per engine (its output is not shown when it passes).
-grep -h "^THROUGHPUT " "$build/Testing/Temporary/LastTest.log" 2>/dev/null | sed 's/^THROUGHPUT /Load test: /' || true
+# The load test's saves per second and the crash test's kills, per engine (their output is not
+# shown when they pass).
+grep -h "^THROUGHPUT \|^CRASH " "$build/Testing/Temporary/LastTest.log" 2>/dev/null |
+  sed 's/^THROUGHPUT /Load test: /; s/^CRASH /Crash test: /' || true
 exit $status

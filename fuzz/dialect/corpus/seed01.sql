@@ -1,0 +1,1 @@
+SELECT TOP 32 ID, CustomerName FROM [Customers] WHERE Active <> 0  ORDER BY LastUsed DESC

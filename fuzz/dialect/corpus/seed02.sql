@@ -1,0 +1,1 @@
+SELECT TOP 32 ID, CustomerName FROM [Customers] WHERE Active <> 0 AND CustomerName Like '%O''Br_en [x]%'  AND SalesRepID = 17 ORDER BY CustomerName

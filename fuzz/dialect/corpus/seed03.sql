@@ -1,0 +1,1 @@
+WITH x AS (SELECT SUM(Amount - Allocated) AS Credit, Amount, Allocated, CustomerID FROM Payments GROUP BY Amount, Allocated, CustomerID HAVING (CustomerID = 4) AND (Allocated <> Amount)) SELECT SUM(Credit) AS theSum FROM x

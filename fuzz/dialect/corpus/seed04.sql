@@ -1,0 +1,1 @@
+INSERT INTO PaymentAllocations (PaymentID, OrderUniqueID, Amount) VALUES(12, '{AB-1}', 25.5); UPDATE Payments SET Allocated = Allocated + 25.5 WHERE ID = 12; UPDATE Orders SET Payments = Payments + 25.5, Balance = Balance - 25.5 WHERE UniqueID = '{AB-1}'

@@ -1,0 +1,1 @@
+SELECT Amount - Allocated FROM Payments WITH (UPDLOCK, ROWLOCK) WHERE ID = 7

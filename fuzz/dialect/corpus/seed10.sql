@@ -1,0 +1,1 @@
+SELECT [Order], [My Col], [a]]b], [x"y] FROM [dbo].[Orders] /* c; */ WHERE "q;" = 'a;b'

@@ -1,0 +1,1 @@
+SELECT ID FROM t WHERE ID IN (SELECT TOP 1 ID FROM t ORDER BY (a - b) DESC) ORDER BY [dbo].[PaymentDetails] (ID)

@@ -1,0 +1,1 @@
+select distinct top (5) ID from t where x = 1 order by y nulls last; delete from t;

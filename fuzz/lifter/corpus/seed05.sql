@@ -1,0 +1,1 @@
+UPDATE Payments SET Allocated = Allocated - 3 WHERE ID = 7; UPDATE Orders SET Payments = Payments - 3, Balance = Balance + 3 WHERE UniqueID = 'it''s; -- not'; DELETE FROM PaymentAllocations WHERE ID = 9

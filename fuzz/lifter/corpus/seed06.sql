@@ -1,0 +1,1 @@
+SELECT ID, PaymentDate, Amount, dbo.PaymentDetails(ID) AS theDetails FROM Payments WHERE CustomerID = 3 ORDER BY PaymentDate DESC, ID

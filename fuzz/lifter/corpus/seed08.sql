@@ -1,0 +1,1 @@
+INSERT INTO Payments (PaymentMethodID, CustomerID, PaymentDate, Description, CardNumber, NameOnCard, ExpireMonth, ExpireYear, Amount)  VALUES(2, 5, '20240301 21:05:07', 'O''Brien; memo', '1234', N'Ann', 7, 2027, 99999999999999999999.5)

@@ -1,0 +1,1 @@
+UPDATE Payments SET Description = 'x', ExpireYear = -12e3 WHERE ID = ? AND Amount BETWEEN 0x1F AND .5
