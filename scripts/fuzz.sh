@@ -48,7 +48,7 @@ for name in "${names[@]}"; do
      -artifact_prefix="$artifacts/" "${flags[@]}" "$corpus" "$root/fuzz/$name/corpus" >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
     kept=$(find "$corpus" -type f | wc -l)
-    echo "fuzz_$name: ${runs:-?} executions in ${seconds}s, $kept new inputs kept, nothing found"
+    echo "fuzz_$name: ${runs:-?} executions in ${seconds}s, nothing found ($kept inputs kept so far)"
   else
     status=1
     echo "fuzz_$name FOUND A FAULT (log: $log):" >&2
