@@ -4,7 +4,7 @@
 //   - a configuration that reads (file, then command line) is saved, read and saved again:
 //     both saved files are the same, so nothing is lost or changed by a round trip;
 //   - a database URL that reads is shown without its password: its shown form is the same
-//     whatever the password.
+//     whatever the password (also a PWD or Password of an ODBC connection string).
 
 #include "FuzzSupport.h"
 
@@ -66,6 +66,44 @@ void configuration(const QByteArray& fileText, const QStringList& arguments)
                fuzz::shown(QString::fromUtf8(first)) + " became " + fuzz::shown(QString::fromUtf8(second)));
 }
 
+// The ODBC connection string with every PWD or Password value replaced by another one.
+// Attributes are KEY=VALUE separated by ';'; a value may stand in braces (after blanks), where
+// ';' is text and "}}" a brace; a brace left open runs to the end.
+QString otherOdbcPasswords(const QString& odbc)
+{
+    QString out;
+    const qsizetype n = odbc.size();
+    for (qsizetype i = 0; i < n;) {
+        const qsizetype start = i;
+        while (i < n && odbc[i] != u';' && odbc[i] != u'=')
+            ++i;
+        if (i < n && odbc[i] == u'=') {
+            const QString key = odbc.mid(start, i - start).trimmed();
+            const qsizetype value = ++i;
+            while (i < n && odbc[i].isSpace())
+                ++i;
+            if (i < n && odbc[i] == u'{')
+                for (++i; i < n; ++i)
+                    if (odbc[i] == u'}' && !(i + 1 < n && odbc[i + 1] == u'}' && ++i)) {
+                        ++i;
+                        break;
+                    }
+            while (i < n && odbc[i] != u';')
+                ++i;
+            const bool password =
+                key.compare(u"PWD", Qt::CaseInsensitive) == 0 || key.compare(u"Password", Qt::CaseInsensitive) == 0;
+            out += odbc.mid(start, value - start) + (password ? QStringLiteral("{other}") : odbc.mid(value, i - value));
+        } else {
+            out += odbc.mid(start, i - start);
+        }
+        if (i < n) {
+            out += u';';
+            ++i;
+        }
+    }
+    return out;
+}
+
 void databaseUrl(const QString& text)
 {
     const std::optional<DatabaseUrl> url = DatabaseUrl::parse(text);
@@ -74,6 +112,7 @@ void databaseUrl(const QString& text)
     const QString shown = url->toString();
     DatabaseUrl other = *url;
     other.password = url->password + QStringLiteral("-other");
+    other.odbc = otherOdbcPasswords(url->odbc);
     FUZZ_CHECK(other.toString() == shown,
                fuzz::shown(text) + " shown as " + fuzz::shown(shown) + " and as " + fuzz::shown(other.toString()));
 }
