@@ -8,8 +8,8 @@ packages=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql l
           dpkg-dev file desktop-file-utils lintian pkgconf)  # the package and its tests
 
 # `install-deps.sh fuzz`: also what the fuzz programs' build needs (clang with its fuzzing and
-# sanitizer runtime, SQLite's headers for the engine that judges adapted statements).
-[ "${1:-}" = fuzz ] && packages+=(clang libclang-rt-14-dev libsqlite3-dev)
+# sanitizer runtime).
+[ "${1:-}" = fuzz ] && packages+=(clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

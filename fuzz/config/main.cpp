@@ -9,7 +9,7 @@
 #include "FuzzSupport.h"
 
 #include "host/HostConfig.h"
-#include "platform/SqlConnection.h"
+#include "platform/DatabaseUrl.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
