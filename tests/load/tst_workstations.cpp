@@ -31,6 +31,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <map>
 #include <signal.h>
@@ -208,6 +209,8 @@ private slots:
             }
         };
         auto start = [&](Station& st) {
+            if (st.process)
+                st.process->disconnect();
             st = Station{};
             st.process = std::make_unique<QProcess>();
             const QString name = QStringLiteral("w%1").arg(++started);
@@ -220,12 +223,28 @@ private slots:
                              {db.url(), book.customers.join(u','), "1000000", QString::number(seed + started),
                               QString::number(started), home->filePath(name + "/logs"), name});
         };
+        // SIGKILL once it runs (never to pid 0: that is this test's whole process group), then
+        // what it wrote before it died; false when it did not stop.
         auto kill = [&](Station& st) {
             st.killing = true;
-            ::kill(pid_t(st.process->processId()), SIGKILL);
-            st.process->waitForFinished(10000);
+            st.process->waitForStarted(10000);
+            if (const qint64 pid = st.process->processId(); pid > 0)
+                ::kill(pid_t(pid), SIGKILL);
+            const bool stopped = st.process->state() == QProcess::NotRunning || st.process->waitForFinished(10000);
             read(st);
+            return stopped;
         };
+        // However the test ends, no workstation outlives it or reports to a test that is gone.
+        const auto stopAll = qScopeGuard([&] {
+            for (Station& st : stations) {
+                if (!st.process)
+                    continue;
+                st.process->disconnect();
+                if (const qint64 pid = st.process->processId(); pid > 0)
+                    ::kill(pid_t(pid), SIGKILL);
+                st.process->waitForFinished(10000);
+            }
+        });
         // A moment within about one and a half saves' time of the save's start.
         auto moment = [&] {
             QList<qint64> times = saveTimes;
@@ -242,11 +261,11 @@ private slots:
             QVERIFY2(QTest::qWaitFor([&] { return victim.intents > seen || !failures.isEmpty(); }, 60000),
                      "a workstation began no save for a minute");
             QTest::qWait(moment());
-            kill(victim);
+            QVERIFY2(kill(victim), "a workstation outlived SIGKILL");
             start(victim);
         }
         for (Station& st : stations)
-            kill(st);
+            QVERIFY2(kill(st), "a workstation outlived SIGKILL");
         QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
 
         // Every figure in step, as the host's own check sees it.
