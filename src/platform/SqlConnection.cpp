@@ -142,52 +142,16 @@ bool SqlConnection::Execute(const QString& command, int* rowsAffected)
     if (rowsAffected)
         *rowsAffected = 0;
     Core& c = *m_core;
-    if (!c.usable())
-        return false;
     c.lastError.clear();
-    const ledger::Dialect::Command prepared = c.dialect->prepareCommand(command);
-    if (prepared.statements.isEmpty()) {
-        c.lastError = sql::failureText(QStringLiteral("The command is empty."), command);
-        return false;
-    }
-    return c.run(prepared, command, rowsAffected, nullptr);
+    return c.usable() && c.execute(command, rowsAffected, nullptr);
 }
 
 qint64 SqlConnection::ExecuteInsert(const QString& statement)
 {
     Core& c = *m_core;
-    if (!c.usable())
-        return -1;
     c.lastError.clear();
-    ledger::Dialect::Command prepared = c.dialect->prepareCommand(statement);
-    if (prepared.statements.isEmpty()) {
-        c.lastError = sql::failureText(QStringLiteral("The statement is empty."), statement);
-        return -1;
-    }
-    switch (c.dialect->insertIdMethod()) {
-    case ledger::InsertIdMethod::DriverLastInsertId:
-        break;
-    case ledger::InsertIdMethod::TrailingSelect:
-        // The whole batch, with the question after it.
-        if (prepared.statements.size() != 1) {
-            c.lastError =
-                sql::failureText(QStringLiteral("An insert that answers its new ID is one batch."), statement);
-            return -1;
-        }
-        prepared.statements.front() = c.dialect->insertReturningId(prepared.statements.front());
-        break;
-    case ledger::InsertIdMethod::Returning:
-        // The first INSERT answers; a command without one added no row.
-        for (QString& s : prepared.statements) {
-            if (sql::startsWithWord(s, QLatin1StringView("INSERT"))) {
-                s = c.dialect->insertReturningId(s);
-                break;
-            }
-        }
-        break;
-    }
     qint64 id = 0;
-    if (!c.run(prepared, statement, nullptr, &id))
+    if (!c.usable() || !c.execute(statement, nullptr, &id))
         return -1;
     if (id < 1) {
         c.lastError = sql::failureText(QStringLiteral("The statement added no row."), statement);

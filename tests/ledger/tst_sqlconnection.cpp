@@ -301,6 +301,26 @@ private slots:
         QVERIFY(c.RollbackTrans());
     }
 
+    // Statements differing only in their values share one compiled statement on a session; each
+    // still runs with its own values, however many other shapes the session compiled meanwhile
+    // (the oldest are let go, and compiled again when they come back).
+    void statementsOfOneShapeKeepTheirOwnValues()
+    {
+        auto& c = db->connection();
+        auto insert = [&](int shape, const QString& name, const QString& rep) {
+            return c.Execute(QStringLiteral("INSERT INTO Customers (CustomerName, SalesRepID) VALUES (%1, %2) -- #%3")
+                                 .arg(tesrtest::TestDatabase::quoted(name), rep)
+                                 .arg(shape));
+        };
+        for (int shape = 0; shape < 150; ++shape)
+            QVERIFY2(insert(shape, QStringLiteral("c%1").arg(shape), QString::number(shape)),
+                     qPrintable(c.LastError()));
+        QVERIFY2(insert(0, "O'Brien ?", "-3"), qPrintable(c.LastError()));
+        QCOMPARE(db->count("SELECT COUNT(*) FROM Customers WHERE CustomerName = 'c149' AND SalesRepID = 149"), 1);
+        QCOMPARE(db->count("SELECT COUNT(*) FROM Customers WHERE CustomerName = 'O''Brien ?' AND SalesRepID = -3"), 1);
+        QCOMPARE(db->count("SELECT COUNT(*) FROM Customers"), 151);
+    }
+
     void failedStatementKeepsTheTransaction()
     {
         // As in T-SQL, a statement that fails inside a transaction takes back only itself.

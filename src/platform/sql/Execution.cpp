@@ -1,6 +1,7 @@
 #include "platform/sql/Execution.h"
 
 #include "ledger/Dialect.h"
+#include "ledger/Literals.h"
 
 #include <QRegularExpression>
 #include <QSqlQuery>
@@ -31,6 +32,11 @@ StatementHook& statementHook()
 }
 
 } // namespace
+
+bool hookActive()
+{
+    return bool(statementHook());
+}
 
 bool hookAllows(const QString& statement, QString* why)
 {
@@ -95,13 +101,144 @@ const QString rowGone =
     QStringLiteral("Nothing was changed: a row this command changes is no longer there (another user may have "
                    "removed it in the meantime).");
 
-// Money read exactly (as text) from engines with a decimal type is handed out as Currency;
-
 } // namespace
 
 } // namespace sql
 
 using namespace sql;
+
+// The statements of one command as a session runs them, one after another.
+struct SqlConnection::Core::Plan {
+    // What one statement did.
+    struct Step {
+        int affected = 0;   // rows changed; -1 for a query
+        qint64 newId = 0;   // the row an INSERT added (-1: it added none); 0 when it says nothing
+        QString missingRow; // a statement that had to find its row and found none (see mustFindItsRow)
+        QString why;        // the engine's words when it failed
+    };
+
+    virtual ~Plan() = default;
+    virtual int size() const = 0;
+    // The statement as the engine receives it, values included.
+    virtual QString text(int index) const = 0;
+    // Runs the statement (unless the test hook refuses it).
+    virtual bool step(int index, Step& step) = 0;
+};
+
+namespace {
+
+// Statements sent as text through QtSql (SQL Server; PostgreSQL's single statements).
+class TextPlan final : public SqlConnection::Core::Plan {
+public:
+    TextPlan(const QSqlDatabase& db, const ledger::Dialect& dialect, const ledger::Dialect::Command& prepared,
+             const QString& command, bool wantsId)
+        : m_query(db), m_dialect(dialect), m_prepared(prepared), m_command(command), m_wantsId(wantsId)
+    {
+        m_query.setForwardOnly(true);
+    }
+
+    int size() const override { return int(m_prepared.statements.size()); }
+    QString text(int index) const override { return m_prepared.statements[index]; }
+
+    bool step(int index, Step& step) override
+    {
+        const QString& statement = m_prepared.statements[index];
+        if (!send(m_query, statement, &step.why)) {
+            m_query.finish();
+            return false;
+        }
+        step.affected = m_query.isSelect() ? -1 : m_query.numRowsAffected();
+        if (m_prepared.compound && m_prepared.statements.size() == 1) {
+            // SQL Server receives the command as one batch: one row count per statement that
+            // changes rows, in order; when the batch reports them all, the DELETEs among them
+            // are checked like single statements.
+            QList<int> counts;
+            do {
+                if (!m_query.isSelect())
+                    counts << m_query.numRowsAffected();
+            } while (!m_wantsId && m_query.nextResult());
+            QStringList changing;
+            for (const QString& w : ledger::splitStatements(m_command))
+                if (changesRows(w))
+                    changing << w;
+            if (!counts.isEmpty())
+                step.affected = counts.back();
+            if (counts.size() == changing.size()) {
+                for (qsizetype k = 0; k < counts.size() && step.missingRow.isEmpty(); ++k)
+                    if (counts[k] == 0 && mustFindItsRow(changing[k]))
+                        step.missingRow = changing[k];
+            }
+        } else if (step.affected == 0 && mustFindItsRow(statement)) {
+            step.missingRow = statement;
+        }
+        if (m_wantsId) {
+            if (m_dialect.insertIdMethod() != ledger::InsertIdMethod::DriverLastInsertId) {
+                while (!m_query.isSelect() && m_query.nextResult()) {
+                }
+                if (m_query.isSelect() && m_query.next())
+                    step.newId = m_query.value(0).toLongLong();
+                else if (m_query.isSelect())
+                    step.newId = -1; // the INSERT ran and added nothing: later statements do not answer for it
+            } else if (step.affected > 0 && startsWithWord(statement, QLatin1StringView("INSERT"))) {
+                step.newId = m_query.lastInsertId().toLongLong();
+            }
+        }
+        m_query.finish();
+        return true;
+    }
+
+private:
+    QSqlQuery m_query;
+    const ledger::Dialect& m_dialect;
+    const ledger::Dialect::Command& m_prepared;
+    const QString& m_command;
+    bool m_wantsId;
+};
+
+// A command shape compiled on SQLite, run with the command's values bound.
+class SqlitePlan final : public SqlConnection::Core::Plan {
+public:
+    SqlitePlan(SqliteStatements& statements, const SqliteStatements::Shape& shape, const QList<ledger::Literal>& values)
+        : m_statements(statements), m_shape(shape), m_values(values)
+    {
+        int offset = 0;
+        for (int markers : shape.markers) {
+            m_offsets.push_back(offset);
+            offset += markers;
+        }
+    }
+
+    int size() const override { return int(m_shape.compiled.size()); }
+    QString text(int index) const override
+    {
+        return ledger::restoreLiterals(
+            {m_shape.statements[index], m_values.mid(m_offsets[size_t(index)], m_shape.markers[size_t(index)])});
+    }
+
+    bool step(int index, Step& step) override
+    {
+        const size_t i = size_t(index);
+        if (hookActive() && !hookAllows(text(index), &step.why))
+            return false;
+        if (!m_statements.run(m_shape.compiled[i], m_values.constData() + m_offsets[i], m_shape.markers[i],
+                              &step.affected, &step.why))
+            return false;
+        const QString& statement = m_shape.statements[index];
+        if (step.affected == 0 && mustFindItsRow(text(index)))
+            step.missingRow = text(index);
+        if (step.affected > 0 && startsWithWord(statement, QLatin1StringView("INSERT")))
+            step.newId = m_statements.lastInsertId();
+        return true;
+    }
+
+private:
+    SqliteStatements& m_statements;
+    const SqliteStatements::Shape& m_shape;
+    const QList<ledger::Literal>& m_values;
+    std::vector<int> m_offsets;
+};
+
+} // namespace
 
 bool SqlConnection::Core::usable()
 {
@@ -129,10 +266,15 @@ bool SqlConnection::Core::runControl(const QString& statement)
 {
     if (statement.isEmpty())
         return true;
-    QSqlQuery query(session->db);
     QString why;
-    if (send(query, statement, &why))
-        return true;
+    if (dialect->engine() == ledger::Engine::SQLite) {
+        if (hookAllows(statement, &why) && session->sqlite().control(statement, &why))
+            return true;
+    } else {
+        QSqlQuery query(session->db);
+        if (send(query, statement, &why))
+            return true;
+    }
     lastError = failureText(why, statement);
     return false;
 }
@@ -142,12 +284,7 @@ void SqlConnection::Core::resyncTransaction(const QString& failure)
     if (!inTransaction)
         return;
     if (dialect->engine() == ledger::Engine::SQLite) {
-        // BEGIN is refused only inside a transaction; one that starts is ended at once.
-        QSqlQuery probe(session->db);
-        if (probe.exec(QStringLiteral("BEGIN"))) {
-            probe.exec(QStringLiteral("ROLLBACK"));
-            inTransaction = false;
-        }
+        inTransaction = session->sqlite().inTransaction();
         return;
     }
     if (failure.contains(QLatin1StringView("no transaction is active"), Qt::CaseInsensitive) ||
@@ -155,15 +292,78 @@ void SqlConnection::Core::resyncTransaction(const QString& failure)
         inTransaction = false;
 }
 
-bool SqlConnection::Core::run(const ledger::Dialect::Command& prepared, const QString& command, int* rowsAffected,
-                              qint64* newId)
+bool SqlConnection::Core::execute(const QString& command, int* rowsAffected, qint64* newId)
 {
+    if (dialect->engine() == ledger::Engine::SQLite)
+        return executeOnSqlite(command, rowsAffected, newId);
+    ledger::Dialect::Command prepared = dialect->prepareCommand(command);
+    if (newId) {
+        switch (dialect->insertIdMethod()) {
+        case ledger::InsertIdMethod::DriverLastInsertId:
+            break;
+        case ledger::InsertIdMethod::TrailingSelect:
+            // The whole batch, with the question after it.
+            if (prepared.statements.size() != 1) {
+                lastError = failureText(QStringLiteral("An insert that answers its new ID is one batch."), command);
+                return false;
+            }
+            prepared.statements.front() = dialect->insertReturningId(prepared.statements.front());
+            break;
+        case ledger::InsertIdMethod::Returning:
+            // The first INSERT answers; a command without one added no row.
+            for (QString& s : prepared.statements) {
+                if (startsWithWord(s, QLatin1StringView("INSERT"))) {
+                    s = dialect->insertReturningId(s);
+                    break;
+                }
+            }
+            break;
+        }
+    }
+    TextPlan plan(session->db, *dialect, prepared, command, newId != nullptr);
+    return run(plan, prepared.compound, command, rowsAffected, newId);
+}
+
+bool SqlConnection::Core::executeOnSqlite(const QString& command, int* rowsAffected, qint64* newId)
+{
+    SqliteStatements& statements = session->sqlite();
+    ledger::LiftedCommand lifted = ledger::liftLiterals(command);
+    QString why;
+    int failed = -1;
+    SqliteStatements::Shape* shape = statements.shape(
+        lifted.shape, [&] { return dialect->translate(lifted.shape); }, &why, &failed);
+    if (shape) {
+        int markers = 0;
+        for (int m : shape->markers)
+            markers += m;
+        if (markers != lifted.literals.size()) {
+            // The translation moved a value where a marker cannot stand: the command as written.
+            lifted = {command, {}};
+            shape = statements.shape(
+                command, [&] { return dialect->translate(command); }, &why, &failed);
+        }
+    }
+    if (!shape) {
+        const QStringList written = dialect->translate(command);
+        lastError = failureText(why, written.value(failed), command);
+        return false;
+    }
+    SqlitePlan plan(statements, *shape, lifted.literals);
+    return run(plan, shape->compiled.size() > 1, command, rowsAffected, newId);
+}
+
+bool SqlConnection::Core::run(Plan& plan, bool compound, const QString& command, int* rowsAffected, qint64* newId)
+{
+    if (plan.size() == 0) {
+        lastError = failureText(QStringLiteral("The command is empty."), command);
+        return false;
+    }
     // A compound command is all-or-nothing: inside the caller's transaction through a
     // savepoint, outside in a transaction of its own (taken IMMEDIATE on SQLite, so it waits
     // for another writer instead of failing half-way). Where a failed statement would end the
     // caller's transaction (PostgreSQL), every statement inside one gets a savepoint.
-    const bool guarded = prepared.compound || (inTransaction && dialect->failureAbortsTransaction());
-    const bool ownTransaction = prepared.compound && !inTransaction;
+    const bool guarded = compound || (inTransaction && dialect->failureAbortsTransaction());
+    const bool ownTransaction = compound && !inTransaction;
     if (guarded) {
         const QString open = ownTransaction ? dialect->beginTransaction() : dialect->savepoint(commandSavepoint);
         if (!runControl(open))
@@ -195,59 +395,16 @@ bool SqlConnection::Core::run(const ledger::Dialect::Command& prepared, const QS
         return false;
     };
 
-    const bool returnsId = newId && dialect->insertIdMethod() != ledger::InsertIdMethod::DriverLastInsertId;
-    // SQL Server receives the command as one batch: its statements are known from the text.
-    const bool oneBatch = prepared.compound && prepared.statements.size() == 1;
-    QSqlQuery query(session->db);
-    query.setForwardOnly(true);
     int affected = 0;
-    for (const QString& statement : prepared.statements) {
-        if (QString why; !send(query, statement, &why)) {
-            query.finish();
-            return undo(failureText(why, statement, command));
-        }
-        affected = query.isSelect() ? -1 : query.numRowsAffected();
-        if (prepared.compound && !newId) {
-            if (oneBatch) {
-                // One row count per statement that changes rows, in order; when the batch
-                // reports them all, the DELETEs among them are checked like single statements.
-                const QStringList written = ledger::splitStatements(command);
-                QList<int> counts;
-                do {
-                    if (!query.isSelect())
-                        counts << query.numRowsAffected();
-                } while (query.nextResult());
-                QStringList changing;
-                for (const QString& w : written)
-                    if (changesRows(w))
-                        changing << w;
-                if (!counts.isEmpty())
-                    affected = counts.back();
-                if (counts.size() == changing.size()) {
-                    for (qsizetype k = 0; k < counts.size(); ++k)
-                        if (counts[k] == 0 && mustFindItsRow(changing[k])) {
-                            query.finish();
-                            return undo(failureText(rowGone, changing[k], command));
-                        }
-                }
-            } else if (affected == 0 && mustFindItsRow(statement)) {
-                query.finish();
-                return undo(failureText(rowGone, statement, command));
-            }
-        }
-        if (newId && *newId <= 0) {
-            if (returnsId) {
-                while (!query.isSelect() && query.nextResult()) {
-                }
-                if (query.isSelect() && query.next())
-                    *newId = query.value(0).toLongLong();
-                else if (query.isSelect())
-                    *newId = -1; // the INSERT ran and added nothing: later statements do not answer for it
-            } else if (affected > 0 && startsWithWord(statement, QLatin1StringView("INSERT"))) {
-                *newId = query.lastInsertId().toLongLong();
-            }
-        }
-        query.finish();
+    for (int i = 0; i < plan.size(); ++i) {
+        Plan::Step step;
+        if (!plan.step(i, step))
+            return undo(failureText(step.why, plan.text(i), command));
+        affected = step.affected;
+        if (compound && !newId && !step.missingRow.isEmpty())
+            return undo(failureText(rowGone, step.missingRow, command));
+        if (newId && *newId <= 0 && step.newId != 0)
+            *newId = step.newId;
     }
     if (guarded) {
         const QString close =

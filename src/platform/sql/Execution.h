@@ -34,6 +34,8 @@ bool send(QSqlQuery& query, const QString& statement, QString* why);
 
 // True when the test hook lets the statement go to the engine; else *why says it did not.
 bool hookAllows(const QString& statement, QString* why);
+// True when a test hook is set (statement texts are then worked out for it).
+bool hookActive();
 
 bool startsWithWord(const QString& text, QLatin1StringView word);
 
@@ -54,8 +56,13 @@ struct SqlConnection::Core {
     // Some failures end the open transaction inside the engine (SQLite does so for RAISE(ROLLBACK),
     // a full disk, an interrupted statement): after a failure our record of it is checked.
     void resyncTransaction(const QString& failure);
-    // Runs a command's statements: rowsAffected gets the last one's count, newId the new row's ID.
-    bool run(const ledger::Dialect::Command& prepared, const QString& command, int* rowsAffected, qint64* newId);
+    // Runs a command as the module wrote it: rowsAffected gets its last statement's count; with
+    // newId, the ID of the row its first INSERT added (less than 1 when it added none).
+    bool execute(const QString& command, int* rowsAffected, qint64* newId);
+
+    struct Plan;
+    bool run(Plan& plan, bool compound, const QString& command, int* rowsAffected, qint64* newId);
+    bool executeOnSqlite(const QString& command, int* rowsAffected, qint64* newId);
 };
 
 } // namespace tesr

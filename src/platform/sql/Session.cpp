@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
@@ -158,11 +159,22 @@ QString poolKey(const DatabaseUrl& url)
 
 Session::~Session()
 {
+    m_sqlite.reset();
     if (db.isOpen())
         db.close();
     db = QSqlDatabase();
     if (!name.isEmpty())
         QSqlDatabase::removeDatabase(name);
+}
+
+SqliteStatements& Session::sqlite()
+{
+    if (!m_sqlite) {
+        // The QSQLITE driver's handle is the sqlite3 connection it opened.
+        const QVariant handle = db.driver()->handle();
+        m_sqlite = std::make_unique<SqliteStatements>(*static_cast<sqlite3* const*>(handle.constData()));
+    }
+    return *m_sqlite;
 }
 
 std::shared_ptr<Session> openSession(const DatabaseUrl& url, SqlConnection::OpenMode mode,

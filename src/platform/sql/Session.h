@@ -4,6 +4,7 @@
 // session gets) and keeping closed ones for the next job.
 
 #include "platform/SqlConnection.h"
+#include "platform/sql/Sqlite.h"
 
 #include <QByteArray>
 #include <QSqlDatabase>
@@ -23,6 +24,12 @@ struct Session {
     QByteArray fileIdentity; // ... and its device and inode when it was opened
 
     ~Session();
+
+    // SQLite: the session's compiled statements.
+    SqliteStatements& sqlite();
+
+private:
+    std::unique_ptr<SqliteStatements> m_sqlite; // goes before the session is closed
 };
 
 // A session on the database: one kept from an earlier job when there is one, else a new one
