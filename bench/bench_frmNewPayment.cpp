@@ -9,20 +9,14 @@
 //     from the recordset), next to the time to bring up the empty window.
 //   BM_ReloadOrders2000: the same 2,000 orders loaded again in the open dialog (the customer
 //     chosen again), against the SELECT raw on a fresh session and on an open one.
-//   BM_SaveWith200Allocations: OK pressed on a payment spread over 200 orders, until the save
-//     has committed and the dialog has closed, against the same statements (the payment row,
-//     200 apply-allocation commands with their order activity lines, the customer activity
-//     line) run raw through QtSql in one transaction (target: no more than 1.3x).
+// The dialog's save is measured in bench_saves.
 
 #include "entry/Library.h"
 #include "host/DemoData.h"
 #include "host/ReferenceHost.h"
 #include "ledger/Dialect.h"
-#include "ledger/Statements.h"
 #include "platform/controls/ComboBox.h"
-#include "platform/controls/PushButton.h"
 #include "platform/controls/ReportControl.h"
-#include "shared/modSharedSQL.h"
 #include "support/BenchSupport.h"
 #include "values/Regional.h"
 
@@ -269,138 +263,5 @@ void BM_CurrencyCaption(benchmark::State& state)
     state.SetLabel("one amount in the user's currency format");
 }
 BENCHMARK(BM_CurrencyCaption)->Unit(benchmark::kMicrosecond);
-
-// ---- saving -------------------------------------------------------------------------------------
-
-// The statements of one save with one amount per order, as the module and the host write them;
-// "<newid>" stands for the payment's ID until the payment row has been added.
-QStringList saveStatements(const Shop& shop, const QList<std::pair<int, QString>>& orders, const tesr::Currency& each,
-                           int methodId)
-{
-    const tesr::Currency total = each.mulDiv(orders.size(), 1);
-    QStringList out;
-    out << QStringLiteral("INSERT INTO Payments (PaymentMethodID, CustomerID, PaymentDate, Description, CardNumber, "
-                          "NameOnCard, ExpireMonth, ExpireYear, Amount)  VALUES(%1, %2, '%3', '', '', '', 1, 2026, %4)")
-               .arg(methodId)
-               .arg(shop.customer)
-               .arg(tesr::modSharedSQL::FormatSQLDate(tesr::OleDate::fromParts(QDate::currentDate()), false))
-               .arg(total.toPlainString());
-    for (const auto& [orderId, uniqueId] : orders) {
-        out << tesr::ledger::FillMarkers(tesr::ledger::ApplyAllocationByUniqueID,
-                                         {{u"<pid>", QStringLiteral("<newid>")},
-                                          {u"<ouid>", tesr::modSharedSQL::FixSQLQuotes(uniqueId)},
-                                          {u"<a>", each.toPlainString()}});
-        out << QStringLiteral("INSERT INTO ActivityHistory (CustomerID, OrderID, Description, UserID) VALUES((SELECT "
-                              "CustomerID FROM Orders WHERE ID = %1), %1, 'A payment of %2 was applied.', 1)")
-                   .arg(orderId)
-                   .arg(tesr::Regional::formatCurrency(each));
-    }
-    // After the commit.
-    out << QStringLiteral("INSERT INTO ActivityHistory (CustomerID, OrderID, Description, UserID) VALUES(%1, NULL, 'A "
-                          "payment of %2 was applied to this customer.', 1)")
-               .arg(shop.customer)
-               .arg(tesr::Regional::formatCurrency(total));
-    return out;
-}
-
-// Runs the save's statements in one transaction (the last one after the commit).
-bool runRaw(QSqlDatabase db, const QStringList& commands)
-{
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
-        return false;
-    bool ok = q.exec(dialect().translate(commands.front()).front());
-    const QString newId = q.lastInsertId().toString();
-    for (int k = 1; k + 1 < commands.size() && ok; ++k) {
-        // An apply command is three statements; the engine takes one at a time.
-        for (const QString& statement :
-             dialect().translate(QString(commands[k]).replace(QStringLiteral("<newid>"), newId))) {
-            ok = q.exec(statement);
-            if (!ok)
-                break;
-        }
-    }
-    ok = ok && q.exec(QStringLiteral("COMMIT"));
-    if (!ok) {
-        q.exec(QStringLiteral("ROLLBACK"));
-        return false;
-    }
-    return q.exec(dialect().translate(commands.back()).front());
-}
-
-// The same on a session of its own, as the dialog takes one per save.
-bool runRawJob(const QString& path, const QStringList& commands)
-{
-    return onFreshSession(path, [&](const QSqlDatabase& db) { return runRaw(db, commands); });
-}
-
-void BM_SaveWith200Allocations(benchmark::State& state)
-{
-    constexpr int Orders = 200;
-    Shop& shop = ::shop(Orders);
-    if (!shop.ready(state))
-        return;
-    const tesr::Currency each = tesr::Currency::fromUnits(1);
-    // The orders as the dialog lists them, and the cash method.
-    QList<std::pair<int, QString>> orders;
-    {
-        QSqlQuery q(shop.raw());
-        q.exec(QStringLiteral("SELECT ID, UniqueID FROM vwScreen_NewPayment WHERE CustomerID = %1").arg(shop.customer));
-        while (q.next())
-            orders << std::pair{q.value(0).toInt(), q.value(1).toString()};
-    }
-    if (orders.size() != Orders) {
-        state.SkipWithError("the customer does not have 200 open orders");
-        return;
-    }
-    const QStringList commands = saveStatements(shop, orders, each, 1);
-    double ours = 0, raw = 0, rawJob = 0;
-    int turn = 0;
-    int saved = 0;
-    for (auto _ : state) {
-        auto timeOurs = [&] {
-            double seen = 0;
-            Watcher watch([&](QWidget* w) {
-                if (!loaded(w, Orders))
-                    return false;
-                // The user's entries: one unit to every order, the total as the amount, cash.
-                auto* grid = w->findChild<tesr::ReportControl*>(QStringLiteral("rptOrders"));
-                for (int r = 0; r < grid->Records().Count(); ++r) {
-                    tesr::ReportRecord* record = grid->Records().Record(r);
-                    record->Item(4)->SetValue(QVariant::fromValue(each));
-                    record->Item(5)->SetValue(
-                        QVariant::fromValue(record->Item(2)->Value().value<tesr::Currency>() - each));
-                }
-                w->findChild<tesr::ComboBox*>(QStringLiteral("cboAmount"))->SetText(QString::number(Orders));
-                w->findChild<tesr::ComboBox*>(QStringLiteral("cboPaymentMethod"))->SetListIndex(0);
-                auto* ok = w->findChild<tesr::PushButton*>(QStringLiteral("cmdOK"));
-                ok->setFocus();
-                const auto t0 = Clock::now();
-                ok->click();
-                seen = since(t0);
-                return true;
-            });
-            if (shop.library.ShowNewPayment(shop.customer) > 0)
-                ++saved;
-            ours += seen;
-        };
-        takeTurns(turn, {timed(raw, [&] { benchmark::DoNotOptimize(runRaw(shop.raw(), commands)); }), timeOurs,
-                         timed(rawJob, [&] { benchmark::DoNotOptimize(runRawJob(shop.path, commands)); })});
-    }
-    if (saved != int(state.iterations())) {
-        state.SkipWithError(
-            qPrintable(QStringLiteral("only %1 of %2 saves succeeded").arg(saved).arg(state.iterations())));
-        return;
-    }
-    constexpr double target = 1.3;
-    state.counters["ours_ms"] = msEach(state, ours);
-    state.counters["raw_ms"] = msEach(state, raw);
-    state.counters["raw_job_ms"] = msEach(state, rawJob);
-    state.counters["ratio_job"] = ours / rawJob;
-    reportRatio(state, QStringLiteral("save with 200 allocations vs the same statements raw in one transaction:"), ours,
-                raw, target, Bound::AtMost,
-                QStringLiteral("; vs raw on a session of its own: %1x").arg(ours / rawJob, 0, 'f', 2));
-}
-BENCHMARK(BM_SaveWith200Allocations)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 } // namespace

@@ -2,21 +2,34 @@
 
 #include "host/HostConfig.h"
 #include "host/Logger.h"
+#include "ledger/Schema.h"
+#include "platform/SqlConnection.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTemporaryDir>
 #include <QUuid>
 
 #include <vector>
+
+#include <time.h>
 
 namespace tesr::bench {
 
 double since(Clock::time_point t0)
 {
     return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+double threadCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
 void takeTurns(int& turn, std::initializer_list<std::function<void()>> sides)
@@ -39,7 +52,9 @@ double usEach(const benchmark::State& state, double seconds)
 
 QString verdict(double value, double target, Bound bound)
 {
-    const bool met = bound == Bound::Below ? value < target : value <= target;
+    const bool met = bound == Bound::Below    ? value < target
+                     : bound == Bound::AtMost ? value <= target
+                                              : value >= target;
     return met ? QStringLiteral("MET") : QStringLiteral("MISSED");
 }
 
@@ -48,7 +63,9 @@ QString ratioVerdict(double ratio, double target, Bound bound)
     const bool below = bound == Bound::Below;
     return QStringLiteral("%1x (target %2 %3x) %4")
         .arg(ratio, 0, 'f', below ? 3 : 2)
-        .arg(below ? QStringLiteral("<") : QStringLiteral("<="))
+        .arg(below                    ? QStringLiteral("<")
+             : bound == Bound::AtMost ? QStringLiteral("<=")
+                                      : QStringLiteral(">="))
         .arg(target, 0, 'f', below ? 2 : 1)
         .arg(verdict(ratio, target, bound));
 }
@@ -136,6 +153,103 @@ RawSession::~RawSession()
 {
     QSqlDatabase::database(m_name).close();
     QSqlDatabase::removeDatabase(m_name);
+}
+
+namespace {
+
+// Runs statements on the server's maintenance database, on a session of its own.
+bool onServer(const QString& serverUrl, const QStringList& statements, QString* error)
+{
+    const auto url = DatabaseUrl::parse(serverUrl, error);
+    if (!url)
+        return false;
+    const QString name = QStringLiteral("admin-") + QUuid::createUuid().toString();
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(url->host);
+        db.setPort(url->port);
+        db.setUserName(url->user);
+        db.setPassword(url->password);
+        db.setDatabaseName(url->database);
+        ok = db.open();
+        if (!ok)
+            *error = db.lastError().text();
+        for (const QString& statement : statements) {
+            QSqlQuery query(db);
+            if (ok && !query.exec(statement)) {
+                ok = false;
+                *error = query.lastError().text();
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+} // namespace
+
+QString postgresServer(QString* error)
+{
+    static QString url = qEnvironmentVariable("TESR_TEST_PG_URL");
+    static QString why;
+    static bool tried = false;
+    if (url.isEmpty() && !tried) {
+        tried = true;
+        static QTemporaryDir folder;
+        const QString script = QStringLiteral(TESR_SOURCE_DIR "/scripts/pg-cluster.sh");
+        QProcess start;
+        start.start(script, {QStringLiteral("start"), folder.filePath(QStringLiteral("pg"))});
+        start.waitForFinished(120000);
+        url = QString::fromUtf8(start.readAllStandardOutput()).trimmed();
+        if (start.exitCode() != 0 || url.isEmpty()) {
+            url.clear();
+            why = QStringLiteral("no PostgreSQL server (set TESR_TEST_PG_URL, or install PostgreSQL): ") +
+                  QString::fromUtf8(start.readAllStandardError()).trimmed();
+        } else {
+            const QString dir = folder.filePath(QStringLiteral("pg"));
+            qAddPostRoutine([] {
+                QProcess::execute(QStringLiteral(TESR_SOURCE_DIR "/scripts/pg-cluster.sh"),
+                                  {QStringLiteral("stop"), folder.filePath(QStringLiteral("pg"))});
+            });
+        }
+    }
+    if (url.isEmpty())
+        *error = why;
+    return url;
+}
+
+QString newPostgresCompany(const QString& name, QString* error)
+{
+    const QString server = postgresServer(error);
+    if (server.isEmpty())
+        return {};
+    const QString database = QStringLiteral("tesr_bench_%1_%2").arg(name).arg(QCoreApplication::applicationPid());
+    if (!onServer(server,
+                  {QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(database),
+                   QStringLiteral("CREATE DATABASE %1").arg(database)},
+                  error))
+        return {};
+    static QStringList made;
+    if (made.isEmpty())
+        qAddPostRoutine([] {
+            QString ignored;
+            const QString server = postgresServer(&ignored);
+            for (const QString& db : std::as_const(made))
+                onServer(server, {QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(db)}, &ignored);
+        });
+    made << database;
+    auto url = *DatabaseUrl::parse(server);
+    url.database = database;
+    auto connection = SqlConnection::open(url, error);
+    if (!connection)
+        return {};
+    QSqlDatabase db = connection->database();
+    if (!ledger::createSchema(db, ledger::Engine::PostgreSQL, error))
+        return {};
+    const QString login = url.password.isEmpty() ? url.user : url.user + u':' + url.password;
+    return QStringLiteral("postgresql://%1@%2:%3/%4").arg(login, url.host).arg(url.port).arg(database);
 }
 
 std::shared_ptr<host::ReferenceHost> referenceHost(const QString& path, const QString& logFolder,

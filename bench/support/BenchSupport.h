@@ -25,6 +25,28 @@ using Clock = std::chrono::steady_clock;
 // Seconds from `t0` until now.
 double since(Clock::time_point t0);
 
+// The processor time this thread has used, in seconds: unlike the clock, it does not count the
+// time other programs had the processor (the machine is shared) or the disk was waited for.
+double threadCpuSeconds();
+
+// Clock and processor seconds spent on one side of a comparison.
+struct Spent {
+    double wall = 0;
+    double cpu = 0;
+};
+
+// `work` wrapped so that each call adds its clock and processor time to `spent`.
+template <class Work> std::function<void()> timed(Spent& spent, Work work)
+{
+    return [&spent, work] {
+        const auto t0 = Clock::now();
+        const double c0 = threadCpuSeconds();
+        work();
+        spent.cpu += threadCpuSeconds() - c0;
+        spent.wall += since(t0);
+    };
+}
+
 // `work` wrapped so that each call adds its run time, in seconds, to `total`.
 template <class Work> std::function<void()> timed(double& total, Work work)
 {
@@ -45,8 +67,9 @@ double usEach(const benchmark::State& state, double seconds);
 
 // How a measure keeps to its target.
 enum class Bound {
-    Below,  // strictly under it (shown with three decimals against two)
-    AtMost, // not over it (shown with two decimals against one)
+    Below,   // strictly under it (shown with three decimals against two)
+    AtMost,  // not over it (shown with two decimals against one)
+    AtLeast, // not under it (shown with two decimals against one)
 };
 
 // "MET" when `value` keeps to `target`, else "MISSED".
@@ -109,6 +132,15 @@ private:
     QString m_name;
     QString m_error;
 };
+
+// A PostgreSQL server for the benchmarks: the one TESR_TEST_PG_URL names, else a throwaway
+// cluster started for this run with scripts/pg-cluster.sh (and removed when the run ends); its
+// URL, or empty with *error saying why there is none.
+QString postgresServer(QString* error);
+
+// A new database with the company schema on that server, dropped when the run ends; its URL, or
+// empty with *error.
+QString newPostgresCompany(const QString& name, QString* error);
 
 // The reference host over the database file `path`, logging into `logFolder`; a null prompter
 // leaves the host its own dialogs.

@@ -3,6 +3,10 @@
 
 #include <QVarLengthArray>
 
+#include <array>
+#include <cstring>
+#include <vector>
+
 #include <limits>
 
 namespace tesr::ledger {
@@ -21,43 +25,104 @@ struct Level {
     Clause pending = Clause::Other;
 };
 
-bool isAny(const char16_t* s, const Token& t, std::initializer_list<const char*> words)
-{
-    for (const char* w : words)
-        if (is(s, t, w))
-            return true;
-    return false;
-}
+// What the lifter needs to know of a keyword.
+enum WordFlag : unsigned {
+    StartsValues = 1, // SELECT, INSERT, ...: a statement whose literals are values
+    ValueFollows = 2, // AND, THEN, ...: a literal after it is an operand
+    HoldsCount = 4,   // TOP, VARCHAR, ...: a '(' after it holds a count or a type size
+    EndsList = 8,     // FROM, ORDER, ...: ends a select list or an ORDER BY / GROUP BY list
+    IsSelect = 16,
+    IsOrder = 32,
+    IsGroup = 64,
+    IsBy = 128,
+};
 
-// Statements whose literals are values.
-bool startsLiftable(const char16_t* s, const Token& first)
+// The flags of a word (0 for a word that is none of these keywords), without regard to case.
+unsigned wordFlags(const char16_t* s, const Token& t)
 {
-    if (first.kind == Kind::Punct)
-        return s[first.begin] == u'(';
-    return first.kind == Kind::Word &&
-           isAny(s, first, {"select", "insert", "update", "delete", "with", "values", "merge"});
-}
-
-// Words after which a literal is a value (an operand), not part of the statement's form.
-bool valueFollows(const char16_t* s, const Token& t)
-{
-    return isAny(s, t, {"and", "or", "not", "is", "then", "else", "when", "case", "between", "where", "having", "on"});
-}
-
-// A '(' after one of these holds a count or a type size, not values.
-bool holdsCount(const char16_t* s, const Token& t)
-{
-    return isAny(s, t, {"top",   "limit",     "offset",         "fetch",     "char",      "character", "varchar",
-                        "nchar", "nvarchar",  "binary",         "varbinary", "decimal",   "dec",       "numeric",
-                        "float", "datetime2", "datetimeoffset", "time",      "timestamp", "varying",   "bit"});
-}
-
-// Words that end a select list, or an ORDER BY / GROUP BY list, at their level.
-bool endsList(const char16_t* s, const Token& t)
-{
-    return isAny(s, t,
-                 {"from", "where", "group", "having", "order", "union", "except", "intersect", "into", "limit",
-                  "offset", "fetch", "for", "window", "option"});
+    struct Keyword {
+        const char* word;
+        unsigned flags;
+    };
+    static constexpr Keyword keywords[] = {
+        {"select", StartsValues | IsSelect},
+        {"insert", StartsValues},
+        {"update", StartsValues},
+        {"delete", StartsValues},
+        {"with", StartsValues},
+        {"values", StartsValues},
+        {"merge", StartsValues},
+        {"and", ValueFollows},
+        {"or", ValueFollows},
+        {"not", ValueFollows},
+        {"is", ValueFollows},
+        {"then", ValueFollows},
+        {"else", ValueFollows},
+        {"when", ValueFollows},
+        {"case", ValueFollows},
+        {"between", ValueFollows},
+        {"where", ValueFollows | EndsList},
+        {"having", ValueFollows | EndsList},
+        {"on", ValueFollows},
+        {"top", HoldsCount},
+        {"limit", HoldsCount | EndsList},
+        {"offset", HoldsCount | EndsList},
+        {"fetch", HoldsCount | EndsList},
+        {"char", HoldsCount},
+        {"character", HoldsCount},
+        {"varchar", HoldsCount},
+        {"nchar", HoldsCount},
+        {"nvarchar", HoldsCount},
+        {"binary", HoldsCount},
+        {"varbinary", HoldsCount},
+        {"decimal", HoldsCount},
+        {"dec", HoldsCount},
+        {"numeric", HoldsCount},
+        {"float", HoldsCount},
+        {"datetime2", HoldsCount},
+        {"datetimeoffset", HoldsCount},
+        {"time", HoldsCount},
+        {"timestamp", HoldsCount},
+        {"varying", HoldsCount},
+        {"bit", HoldsCount},
+        {"from", EndsList},
+        {"group", EndsList | IsGroup},
+        {"order", EndsList | IsOrder},
+        {"union", EndsList},
+        {"except", EndsList},
+        {"intersect", EndsList},
+        {"into", EndsList},
+        {"for", EndsList},
+        {"window", EndsList},
+        {"option", EndsList},
+        {"by", IsBy},
+    };
+    constexpr qsizetype Longest = 14;
+    const qsizetype length = t.end - t.begin;
+    if (length < 2 || length > Longest)
+        return 0;
+    char lower[Longest + 1] = {};
+    for (qsizetype k = 0; k < length; ++k) {
+        char16_t c = s[t.begin + k];
+        if (c >= u'A' && c <= u'Z')
+            c = char16_t(c + 32);
+        if (c > 0x7f)
+            return 0;
+        lower[k] = char(c);
+    }
+    // Looked up among the keywords of the same first letter.
+    static const auto byLetter = [] {
+        std::array<std::vector<const Keyword*>, 26> table;
+        for (const Keyword& keyword : keywords)
+            table[size_t(keyword.word[0] - 'a')].push_back(&keyword);
+        return table;
+    }();
+    if (lower[0] < 'a' || lower[0] > 'z')
+        return 0;
+    for (const Keyword* keyword : byLetter[size_t(lower[0] - 'a')])
+        if (std::strcmp(keyword->word, lower) == 0)
+            return keyword->flags;
+    return 0;
 }
 
 // A '...' span whose closing quote is there (every quote inside it doubled).
@@ -66,123 +131,141 @@ bool terminated(QStringView span)
     return span.size() >= 2 && span.count(u'\'') % 2 == 0;
 }
 
-bool parseable(const Literal& literal)
+bool parseable(Literal::Type type, QStringView text)
 {
     bool ok = false;
-    if (literal.type == Literal::Type::Integer) {
-        literal.text.toLongLong(&ok);
+    if (type == Literal::Type::Integer) {
+        if (text.size() <= 18) // digits only: fits 64 bits
+            return true;
+        (void)text.toLongLong(&ok);
         return ok;
     }
-    const double value = literal.text.toDouble(&ok);
+    const double value = text.toDouble(&ok);
     return ok && value - value == 0; // finite
 }
 
 } // namespace
 
+Literal LiteralSpan::literal(QStringView command) const
+{
+    Literal value{type, in(command).toString()};
+    if (doubledQuotes)
+        value.text.replace(QStringLiteral("''"), QStringLiteral("'"));
+    return value;
+}
+
 LiftedCommand liftLiterals(QStringView command)
+{
+    LiftedCommand lifted;
+    std::vector<LiteralSpan> spans;
+    liftLiteralSpans(command, &lifted.shape, &spans);
+    lifted.literals.reserve(qsizetype(spans.size()));
+    for (const LiteralSpan& span : spans)
+        lifted.literals.append(span.literal(command));
+    return lifted;
+}
+
+void liftLiteralSpans(QStringView command, QString* shape, std::vector<LiteralSpan>* spans)
 {
     const char16_t* s = reinterpret_cast<const char16_t*>(command.utf16());
     const qsizetype n = command.size();
-    LiftedCommand lifted;
-
-    // A command that already holds a parameter marker is left as it is: its markers and ours
-    // would be numbered together.
-    for (Token t = scan(s, n, 0); t.kind != Kind::End; t = scan(s, n, t.end)) {
-        if (isPunct(s, t, u'?') || isPunct(s, t, u'$')) {
-            lifted.shape = command.toString();
-            return lifted;
-        }
-    }
+    shape->resize(0);
+    shape->reserve(n);
+    spans->clear();
 
     QVarLengthArray<Level, 8> levels(1);
     bool statementStart = true;
     bool liftable = false;
     Token previous{Kind::End, 0, 0}; // the last token that is not blank or a comment
+    unsigned previousFlags = 0;      // ... its keyword flags when it is a word
     qsizetype copied = 0;
 
     for (Token t = scan(s, n, 0); t.kind != Kind::End; t = scan(s, n, t.end)) {
         if (t.kind == Kind::Space || t.kind == Kind::LineComment || t.kind == Kind::BlockComment)
             continue;
+        const unsigned flags = t.kind == Kind::Word ? wordFlags(s, t) : 0;
         if (statementStart) {
-            liftable = startsLiftable(s, t);
+            liftable = (flags & StartsValues) || isPunct(s, t, u'(');
             statementStart = false;
         }
         Level& level = levels.back();
         switch (t.kind) {
         case Kind::Punct:
+            if (s[t.begin] == u'?' || s[t.begin] == u'$') {
+                // A command that already holds a parameter marker is left as it is: its markers
+                // and ours would be numbered together.
+                *shape = command.toString();
+                spans->clear();
+                return;
+            }
             if (s[t.begin] == u';' && levels.size() == 1) {
                 statementStart = true;
                 levels[0] = Level{};
             } else if (s[t.begin] == u'(') {
                 Level inner;
-                inner.keep = level.keep || level.clause != Clause::Other ||
-                             (previous.kind == Kind::Word && holdsCount(s, previous));
+                inner.keep = level.keep || level.clause != Clause::Other || (previousFlags & HoldsCount);
                 levels.append(inner);
             } else if (s[t.begin] == u')' && levels.size() > 1) {
                 levels.removeLast();
             }
             break;
         case Kind::Word:
-            if (level.byExpected && is(s, t, "by")) {
+            if (level.byExpected && (flags & IsBy)) {
                 level.clause = level.pending;
                 level.byExpected = false;
                 break;
             }
             level.byExpected = false;
-            if (is(s, t, "select")) {
+            if (flags & IsSelect)
                 level.clause = Clause::SelectList;
-            } else if (level.clause != Clause::Other && endsList(s, t)) {
+            else if (level.clause != Clause::Other && (flags & EndsList))
                 level.clause = Clause::Other;
-            }
-            if (level.clause == Clause::Other && (is(s, t, "order") || is(s, t, "group"))) {
+            if (level.clause == Clause::Other && (flags & (IsOrder | IsGroup))) {
                 level.byExpected = true;
-                level.pending = is(s, t, "order") ? Clause::OrderBy : Clause::GroupBy;
+                level.pending = (flags & IsOrder) ? Clause::OrderBy : Clause::GroupBy;
             }
             break;
         case Kind::Number:
         case Kind::String: {
-            const QStringView span = command.mid(t.begin, t.end - t.begin);
             // Glued to a word on either side (N'...', 0x1F, 'a'AND): part of something else.
             const bool glued = (t.begin > 0 && previous.end == t.begin &&
                                 (previous.kind == Kind::Word || isPunct(s, previous, u'&'))) ||
                                (t.end < n && isWordChar(s[t.end]));
             bool place = liftable && !level.keep && level.clause == Clause::Other && !glued;
-            if (place) {
-                if (previous.kind == Kind::Punct)
-                    place = !isPunct(s, previous, u'.') && !isPunct(s, previous, u':') && !isPunct(s, previous, u')');
-                else
-                    place = previous.kind == Kind::Word && valueFollows(s, previous);
-            }
-            Literal literal;
+            if (place && previous.kind == Kind::Punct)
+                place = !isPunct(s, previous, u'.') && !isPunct(s, previous, u':') && !isPunct(s, previous, u')');
+            else if (place)
+                place = previous.kind == Kind::Word && (previousFlags & ValueFollows);
+            if (!place)
+                break;
+            const QStringView span = command.mid(t.begin, t.end - t.begin);
+            LiteralSpan literal;
             if (t.kind == Kind::String) {
-                place = place && terminated(span) && !span.contains(QChar(0));
-                literal.type = Literal::Type::Text;
-                if (place)
-                    literal.text =
-                        span.mid(1, span.size() - 2).toString().replace(QStringLiteral("''"), QStringLiteral("'"));
+                if (!terminated(span) || span.contains(QChar(0)))
+                    break;
+                literal = {Literal::Type::Text, t.begin + 1, span.size() - 2,
+                           span.size() > 2 && span.mid(1, span.size() - 2).contains(u'\'')};
             } else {
                 bool digits = true;
                 for (QChar c : span)
                     digits = digits && c.isDigit();
-                literal.type = digits ? Literal::Type::Integer : Literal::Type::Decimal;
-                literal.text = span.toString();
-                place = place && parseable(literal);
+                literal = {digits ? Literal::Type::Integer : Literal::Type::Decimal, t.begin, span.size(), false};
+                if (!parseable(literal.type, span))
+                    break;
             }
-            if (place) {
-                lifted.shape.append(command.mid(copied, t.begin - copied));
-                lifted.shape.append(u'?');
-                copied = t.end;
-                lifted.literals.append(std::move(literal));
-            }
+            shape->append(command.mid(copied, t.begin - copied));
+            shape->append(u'?');
+            copied = t.end;
+            spans->push_back(literal);
             break;
         }
         default:
             break;
         }
         previous = t;
+        previousFlags = flags;
     }
-    lifted.shape.append(command.mid(copied));
-    return lifted;
+    shape->append(command.mid(copied));
 }
 
 int countMarkers(QStringView shape)
@@ -193,6 +276,26 @@ int countMarkers(QStringView shape)
     for (Token t = scan(s, n, 0); t.kind != Kind::End; t = scan(s, n, t.end))
         count += isPunct(s, t, u'?') ? 1 : 0;
     return count;
+}
+
+QString numberMarkers(QStringView shape)
+{
+    const char16_t* s = reinterpret_cast<const char16_t*>(shape.utf16());
+    const qsizetype n = shape.size();
+    QString out;
+    out.reserve(n + 8);
+    qsizetype copied = 0;
+    int next = 0;
+    for (Token t = scan(s, n, 0); t.kind != Kind::End; t = scan(s, n, t.end)) {
+        if (!isPunct(s, t, u'?'))
+            continue;
+        out.append(shape.mid(copied, t.begin - copied));
+        out += u'$';
+        out += QString::number(++next);
+        copied = t.end;
+    }
+    out.append(shape.mid(copied));
+    return out;
 }
 
 QString restoreLiterals(const LiftedCommand& lifted)

@@ -18,6 +18,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <vector>
+
 namespace tesr::ledger {
 
 struct Literal {
@@ -41,8 +43,27 @@ struct LiftedCommand {
 // Lifts the literals of a command (one statement, or several separated by ';').
 LiftedCommand liftLiterals(QStringView command);
 
+// A lifted literal as its place in the command it was lifted from; for a text, the characters
+// between its quotes, doubled quotes still doubled.
+struct LiteralSpan {
+    Literal::Type type = Literal::Type::Text;
+    qsizetype begin = 0;
+    qsizetype length = 0;
+    bool doubledQuotes = false; // a text that holds a quote (written twice)
+
+    QStringView in(QStringView command) const { return command.mid(begin, length); }
+    Literal literal(QStringView command) const;
+};
+
+// liftLiterals without copying the values (what a connection runs for every statement): the
+// shape into *shape and the literals' places into *spans, both emptied first.
+void liftLiteralSpans(QStringView command, QString* shape, std::vector<LiteralSpan>* spans);
+
 // The command a lifted one was made from: each '?' of the shape given its literal back.
 QString restoreLiterals(const LiftedCommand& lifted);
+
+// A shape with its markers numbered as PostgreSQL writes them: $1, $2, ...
+QString numberMarkers(QStringView shape);
 
 // The '?' markers of a shape (or of one statement of it), not counting any inside literals,
 // names or comments.

@@ -58,9 +58,11 @@ private slots:
             {integer("12"), text("O'B-7"), decimal("25.5"), decimal("25.5"), integer("12"), decimal("25.5"),
              decimal("25.5"), text("O'B-7")});
         row("subquery inside VALUES",
-            "INSERT INTO ActivityHistory (CustomerID, OrderID, Description) VALUES((SELECT CustomerID FROM Orders WHERE "
+            "INSERT INTO ActivityHistory (CustomerID, OrderID, Description) VALUES((SELECT CustomerID FROM Orders "
+            "WHERE "
             "ID = 5), 5, 'A payment of $1.00 was applied.')",
-            "INSERT INTO ActivityHistory (CustomerID, OrderID, Description) VALUES((SELECT CustomerID FROM Orders WHERE "
+            "INSERT INTO ActivityHistory (CustomerID, OrderID, Description) VALUES((SELECT CustomerID FROM Orders "
+            "WHERE "
             "ID = ?), ?, ?)",
             {integer("5"), integer("5"), text("A payment of $1.00 was applied.")});
         row("select lists, ORDER BY and GROUP BY stay; WHERE values go",
@@ -108,9 +110,15 @@ private slots:
         const tesr::ledger::LiftedCommand lifted = tesr::ledger::liftLiterals(command);
         QCOMPARE(lifted.shape, shape.isEmpty() ? command : shape);
         QCOMPARE(lifted.literals, literals);
-        QCOMPARE(tesr::ledger::countMarkers(lifted.shape), literals.isEmpty() ? tesr::ledger::countMarkers(command)
-                                                                               : int(literals.size()));
+        QCOMPARE(tesr::ledger::countMarkers(lifted.shape),
+                 literals.isEmpty() ? tesr::ledger::countMarkers(command) : int(literals.size()));
         QCOMPARE(tesr::ledger::restoreLiterals(lifted), command);
+    }
+
+    void numberedMarkers()
+    {
+        QCOMPARE(tesr::ledger::numberMarkers(u"UPDATE t SET a = ?, b = '?' /* ? */ WHERE c = -? AND d IN (?,?)"),
+                 "UPDATE t SET a = $1, b = '?' /* ? */ WHERE c = -$2 AND d IN ($3,$4)");
     }
 };
 

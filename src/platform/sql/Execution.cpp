@@ -198,8 +198,9 @@ private:
 // A command shape compiled on SQLite, run with the command's values bound.
 class SqlitePlan final : public SqlConnection::Core::Plan {
 public:
-    SqlitePlan(SqliteStatements& statements, const SqliteStatements::Shape& shape, const QList<ledger::Literal>& values)
-        : m_statements(statements), m_shape(shape), m_values(values)
+    SqlitePlan(SqliteStatements& statements, const SqliteStatements::Shape& shape, QStringView command,
+               const std::vector<ledger::LiteralSpan>& values)
+        : m_statements(statements), m_shape(shape), m_command(command), m_values(values)
     {
         int offset = 0;
         for (int markers : shape.markers) {
@@ -211,8 +212,10 @@ public:
     int size() const override { return int(m_shape.compiled.size()); }
     QString text(int index) const override
     {
-        return ledger::restoreLiterals(
-            {m_shape.statements[index], m_values.mid(m_offsets[size_t(index)], m_shape.markers[size_t(index)])});
+        ledger::LiftedCommand lifted{m_shape.statements[index], {}};
+        for (int k = 0; k < m_shape.markers[size_t(index)]; ++k)
+            lifted.literals.append(m_values[size_t(m_offsets[size_t(index)] + k)].literal(m_command));
+        return ledger::restoreLiterals(lifted);
     }
 
     bool step(int index, Step& step) override
@@ -220,13 +223,12 @@ public:
         const size_t i = size_t(index);
         if (hookActive() && !hookAllows(text(index), &step.why))
             return false;
-        if (!m_statements.run(m_shape.compiled[i], m_values.constData() + m_offsets[i], m_shape.markers[i],
+        if (!m_statements.run(m_shape.compiled[i], m_command, m_values.data() + m_offsets[i], m_shape.markers[i],
                               &step.affected, &step.why))
             return false;
-        const QString& statement = m_shape.statements[index];
         if (step.affected == 0 && mustFindItsRow(text(index)))
             step.missingRow = text(index);
-        if (step.affected > 0 && startsWithWord(statement, QLatin1StringView("INSERT")))
+        if (step.affected > 0 && startsWithWord(m_shape.statements[index], QLatin1StringView("INSERT")))
             step.newId = m_statements.lastInsertId();
         return true;
     }
@@ -234,7 +236,8 @@ public:
 private:
     SqliteStatements& m_statements;
     const SqliteStatements::Shape& m_shape;
-    const QList<ledger::Literal>& m_values;
+    QStringView m_command;
+    const std::vector<ledger::LiteralSpan>& m_values;
     std::vector<int> m_offsets;
 };
 
@@ -327,18 +330,20 @@ bool SqlConnection::Core::execute(const QString& command, int* rowsAffected, qin
 bool SqlConnection::Core::executeOnSqlite(const QString& command, int* rowsAffected, qint64* newId)
 {
     SqliteStatements& statements = session->sqlite();
-    ledger::LiftedCommand lifted = ledger::liftLiterals(command);
+    QString& key = statements.scratchShape;
+    std::vector<ledger::LiteralSpan>& values = statements.scratchValues;
+    ledger::liftLiteralSpans(command, &key, &values);
     QString why;
     int failed = -1;
     SqliteStatements::Shape* shape = statements.shape(
-        lifted.shape, [&] { return dialect->translate(lifted.shape); }, &why, &failed);
+        key, [&] { return dialect->translate(key); }, &why, &failed);
     if (shape) {
-        int markers = 0;
+        size_t markers = 0;
         for (int m : shape->markers)
-            markers += m;
-        if (markers != lifted.literals.size()) {
+            markers += size_t(m);
+        if (markers != values.size()) {
             // The translation moved a value where a marker cannot stand: the command as written.
-            lifted = {command, {}};
+            values.clear();
             shape = statements.shape(
                 command, [&] { return dialect->translate(command); }, &why, &failed);
         }
@@ -348,7 +353,7 @@ bool SqlConnection::Core::executeOnSqlite(const QString& command, int* rowsAffec
         lastError = failureText(why, written.value(failed), command);
         return false;
     }
-    SqlitePlan plan(statements, *shape, lifted.literals);
+    SqlitePlan plan(statements, *shape, command, values);
     return run(plan, shape->compiled.size() > 1, command, rowsAffected, newId);
 }
 

@@ -1,5 +1,7 @@
 #include "platform/sql/Sqlite.h"
 
+#include <QVarLengthArray>
+
 #include <sqlite3.h>
 
 namespace tesr::sql {
@@ -78,27 +80,35 @@ SqliteStatements::Shape* SqliteStatements::shape(const QString& key, const std::
     return &m_shapes.front().second;
 }
 
-bool SqliteStatements::run(sqlite3_stmt* statement, const ledger::Literal* values, int count, int* changes,
-                           QString* why)
+bool SqliteStatements::run(sqlite3_stmt* statement, QStringView command, const ledger::LiteralSpan* values, int count,
+                           int* changes, QString* why)
 {
     bool ok = sqlite3_bind_parameter_count(statement) == count;
     if (!ok)
         *why = QStringLiteral("Parameter count mismatch (Unable to execute statement)");
+    QVarLengthArray<QString, 4> unquoted; // texts whose doubled quotes had to be undone
+    unquoted.reserve(count);              // never moved while bound
     for (int i = 0; i < count && ok; ++i) {
-        const ledger::Literal& value = values[i];
+        const ledger::LiteralSpan& value = values[i];
+        const QStringView text = value.in(command);
         int rc = SQLITE_OK;
         switch (value.type) {
         case ledger::Literal::Type::Integer:
-            rc = sqlite3_bind_int64(statement, i + 1, value.text.toLongLong());
+            rc = sqlite3_bind_int64(statement, i + 1, text.toLongLong());
             break;
         case ledger::Literal::Type::Decimal:
-            rc = sqlite3_bind_double(statement, i + 1, value.text.toDouble());
+            rc = sqlite3_bind_double(statement, i + 1, text.toDouble());
             break;
-        case ledger::Literal::Type::Text:
-            // The value outlives the statement's run: bound without a copy.
-            rc = sqlite3_bind_text16(statement, i + 1, value.text.utf16(), int(value.text.size() * sizeof(QChar)),
-                                     SQLITE_STATIC);
+        case ledger::Literal::Type::Text: {
+            // The command outlives the statement's run: its text is bound without a copy.
+            QStringView bound = text;
+            if (value.doubledQuotes) {
+                unquoted.append(value.literal(command).text);
+                bound = unquoted.back();
+            }
+            rc = sqlite3_bind_text16(statement, i + 1, bound.utf16(), int(bound.size() * sizeof(QChar)), SQLITE_STATIC);
             break;
+        }
         }
         if (rc != SQLITE_OK) {
             *why = engineWords();
@@ -116,7 +126,8 @@ bool SqliteStatements::run(sqlite3_stmt* statement, const ledger::Literal* value
             *why = engineWords();
     }
     sqlite3_reset(statement);
-    sqlite3_clear_bindings(statement);
+    if (count > 0)
+        sqlite3_clear_bindings(statement);
     return ok;
 }
 
@@ -126,7 +137,7 @@ bool SqliteStatements::control(const QString& statement, QString* why)
     Shape* compiled = shape(
         statement, [&] { return QStringList{statement}; }, why, &failed);
     int changes = 0;
-    return compiled && run(compiled->compiled.front(), nullptr, 0, &changes, why);
+    return compiled && run(compiled->compiled.front(), statement, nullptr, 0, &changes, why);
 }
 
 } // namespace tesr::sql

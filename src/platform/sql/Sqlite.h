@@ -42,9 +42,10 @@ public:
     // compile.
     Shape* shape(const QString& key, const std::function<QStringList()>& translate, QString* why, int* failed);
 
-    // Runs one compiled statement with `count` values bound: *changes gets the rows it changed,
-    // or -1 for a query (whose rows are read and dropped).
-    bool run(sqlite3_stmt* statement, const ledger::Literal* values, int count, int* changes, QString* why);
+    // Runs one compiled statement with `count` values of `command` bound: *changes gets the rows it
+    // changed, or -1 for a query (whose rows are read and dropped).
+    bool run(sqlite3_stmt* statement, QStringView command, const ledger::LiteralSpan* values, int count, int* changes,
+             QString* why);
 
     // Runs a statement without values (transaction control), compiled once.
     bool control(const QString& statement, QString* why);
@@ -52,6 +53,10 @@ public:
     qint64 lastInsertId() const;
     bool inTransaction() const;
     QString engineWords() const;
+
+    // Room a command's shape and values are worked out in, kept from one command to the next.
+    QString scratchShape;
+    std::vector<ledger::LiteralSpan> scratchValues;
 
 private:
     sqlite3* m_db;
