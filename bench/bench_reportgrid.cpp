@@ -47,7 +47,7 @@ const Rows& rows()
         for (int i = 0; i < kRecords; ++i) {
             std::array<Currency, 3> m{Currency::fromRaw(std::int64_t(next() % 100000000)),
                                       Currency::fromRaw(std::int64_t(next() % 10000000)), Currency()};
-            m[2] = m[0] - m[1];
+            m[2] = m[0].minus(m[1]).value();
             out.tags.push_back(QString::number(i + 1));
             out.texts.push_back({QStringLiteral("SO-%1").arg(next() % 900000 + 100000),
                                  QStringLiteral("Sidemark %1").arg(next() % 5000), Regional::formatCurrency(m[0]),

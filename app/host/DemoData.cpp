@@ -23,6 +23,22 @@ namespace tesr::host {
 
 namespace {
 
+// Demo figures stay far below what money holds (thousands per order, a few thousand rows), so
+// their checked sums always have a value.
+Currency add(Currency a, Currency b)
+{
+    return a.plus(b).value();
+}
+Currency less(Currency a, Currency b)
+{
+    return a.minus(b).value();
+}
+// numerator / denominator of an amount, to the cent.
+Currency share(Currency a, int numerator, int denominator)
+{
+    return a.mulDiv(numerator, denominator).value().rounded(2);
+}
+
 using ledger::Engine;
 
 // ---- names the data is made of ----------------------------------------------------------------
@@ -114,7 +130,7 @@ public:
               int status, Currency total, Currency deposit, Currency paid)
     {
         return run(m_order, {uniqueId, customerId, number, sidemark, state, status, money(total), money(deposit),
-                             money(paid), money(total - paid)});
+                             money(paid), money(less(total, paid))});
     }
 
     struct Payment {
@@ -339,7 +355,7 @@ bool fillDemo(Writer& w, quint32 seed, QString*)
         constexpr int statuses[] = {100, 200, 300, 400, 500, 1000, 1600};
         o.status = statuses[rng.bounded(7u)];
         o.total = cents(rng, 75, 6500);
-        o.deposit = o.total.mulDiv(1, 2).rounded(2);
+        o.deposit = share(o.total, 1, 2);
     }
 
     std::vector<DemoPayment> payments;
@@ -367,8 +383,8 @@ bool fillDemo(Writer& w, quint32 seed, QString*)
     };
     auto apply = [&](DemoPayment& p, DemoOrder& o, Currency amount) {
         p.allocations.emplace_back(o.uniqueId, amount);
-        p.row.allocated += amount;
-        o.paid += amount;
+        p.row.allocated = add(p.row.allocated, amount);
+        o.paid = add(o.paid, amount);
     };
 
     for (DemoOrder& o : orders) {
@@ -378,8 +394,8 @@ bool fillDemo(Writer& w, quint32 seed, QString*)
             if (r % 3 == 0) {
                 DemoPayment& first = newPayment(o.customer, o.deposit);
                 apply(first, o, o.deposit);
-                DemoPayment& second = newPayment(o.customer, o.total - o.deposit);
-                apply(second, o, o.total - o.deposit);
+                DemoPayment& second = newPayment(o.customer, less(o.total, o.deposit));
+                apply(second, o, less(o.total, o.deposit));
             } else {
                 apply(newPayment(o.customer, o.total), o, o.total);
             }
@@ -387,7 +403,7 @@ bool fillDemo(Writer& w, quint32 seed, QString*)
             // The deposit is paid; now and then the customer rounded up and the rest is credit.
             Currency amount = o.deposit;
             if (r % 10 == 0)
-                amount = Currency::fromUnits((o.deposit.raw() / 10000 / 100 + 1) * 100);
+                amount = Currency::fromUnits(int(o.deposit.raw() / 10000 / 100 + 1) * 100);
             apply(newPayment(o.customer, amount), o, o.deposit);
         }
     }
@@ -396,13 +412,13 @@ bool fillDemo(Writer& w, quint32 seed, QString*)
         DemoOrder* a = &orders[rng.bounded(quint32(orders.size()))];
         DemoOrder* b = nullptr;
         for (DemoOrder& o : orders)
-            if (&o != a && o.customer == a->customer && o.state == 3 && o.total - o.paid > Currency::fromUnits(20))
+            if (&o != a && o.customer == a->customer && o.state == 3 && less(o.total, o.paid) > Currency::fromUnits(20))
                 b = &o;
-        if (!b || a->state != 3 || a->total - a->paid <= Currency::fromUnits(20))
+        if (!b || a->state != 3 || less(a->total, a->paid) <= Currency::fromUnits(20))
             continue;
-        const Currency toA = (a->total - a->paid).mulDiv(1, 3).rounded(2);
-        const Currency toB = (b->total - b->paid).mulDiv(1, 4).rounded(2);
-        DemoPayment& p = newPayment(a->customer, toA + toB);
+        const Currency toA = share(less(a->total, a->paid), 1, 3);
+        const Currency toB = share(less(b->total, b->paid), 1, 4);
+        DemoPayment& p = newPayment(a->customer, add(toA, toB));
         apply(p, *a, toA);
         apply(p, *b, toB);
     }
@@ -479,14 +495,14 @@ bool fillScale(Writer& w, int customers, int orders, int payments)
     plan.reserve(size_t(std::max(0, payments)));
     for (int k = 0; k < payments && !payable.empty(); ++k) {
         ScaleOrder& o = list[size_t(payable[size_t(k) % payable.size()])];
-        const Currency amount = o.total.mulDiv(1, 3).rounded(2);
-        o.paid += amount;
+        const Currency amount = share(o.total, 1, 3);
+        o.paid = add(o.paid, amount);
         plan.push_back({payable[size_t(k) % payable.size()], amount});
     }
     for (int i = 0; i < orders && w.ok(); ++i) {
         const ScaleOrder& o = list[size_t(i)];
         w.order(o.uniqueId, o.customer, QString::number(100001 + i), QStringLiteral("Job %1").arg(i + 1), o.state,
-                i % 50 == 0 ? 500 : 100, o.total, o.total.mulDiv(1, 2).rounded(2), o.paid);
+                i % 50 == 0 ? 500 : 100, o.total, share(o.total, 1, 2), o.paid);
     }
     for (size_t k = 0; k < plan.size() && w.ok(); ++k) {
         const ScaleOrder& o = list[size_t(plan[k].order)];
@@ -587,8 +603,7 @@ int addCustomerWithOpenOrders(const QString& sqlitePath, int openOrders, int una
         for (int i = 0; i < openOrders && w.ok(); ++i) {
             const Currency total = Currency::fromRaw(qint64(500 + i % 700) * 10000 + (i % 100) * 100);
             w.order(newUniqueId(), customer, QStringLiteral("B%1").arg(i + 1, 5, 10, QLatin1Char('0')),
-                    QStringLiteral("Unit %1 - blinds").arg(i + 1), 3, 100, total, total.mulDiv(1, 2).rounded(2),
-                    Currency());
+                    QStringLiteral("Unit %1 - blinds").arg(i + 1), 3, 100, total, share(total, 1, 2), Currency());
         }
         for (int k = 0; k < unallocatedPayments && w.ok(); ++k) {
             Writer::Payment p;
@@ -617,11 +632,11 @@ int addCustomerWithPayments(const QString& sqlitePath, int payments, QString* er
             for (int k = 0; k < count; ++k) {
                 amounts.push_back(
                     Currency::fromRaw(qint64(50 + (start + k) % 450) * 10000 + ((start + k) % 100) * 100));
-                total += amounts.back();
+                total = add(total, amounts.back());
             }
             w.order(uniqueId, customer, QStringLiteral("G%1").arg(start / perOrder + 1, 5, 10, QLatin1Char('0')),
-                    QStringLiteral("Suite %1 - drapes").arg(start / perOrder + 1), 4, 1000, total,
-                    total.mulDiv(1, 2).rounded(2), total);
+                    QStringLiteral("Suite %1 - drapes").arg(start / perOrder + 1), 4, 1000, total, share(total, 1, 2),
+                    total);
             for (int k = 0; k < count && w.ok(); ++k) {
                 Writer::Payment p;
                 p.method = method;
@@ -646,11 +661,11 @@ int addOrderWithAllocations(const QString& sqlitePath, int allocations, QString*
         Currency paid;
         for (int k = 0; k < allocations; ++k) {
             amounts.push_back(Currency::fromRaw(qint64(20 + k % 180) * 10000 + (k % 100) * 100));
-            paid += amounts.back();
+            paid = add(paid, amounts.back());
         }
-        const Currency total = paid + Currency::fromUnits(1000);
+        const Currency total = add(paid, Currency::fromUnits(1000));
         const int order = w.order(uniqueId, customer, QStringLiteral("D00001"), QStringLiteral("District-wide shades"),
-                                  3, 100, total, total.mulDiv(1, 2).rounded(2), paid);
+                                  3, 100, total, share(total, 1, 2), paid);
         for (int k = 0; k < allocations && w.ok(); ++k) {
             Writer::Payment p;
             p.method = method;
@@ -673,13 +688,12 @@ int addPaymentWithAllocations(const QString& sqlitePath, int allocations, QStrin
         Currency amount;
         for (int k = 0; k < allocations && w.ok(); ++k) {
             const Currency part = Currency::fromRaw(qint64(40 + k % 160) * 10000 + (k % 100) * 100);
-            const Currency total = part + Currency::fromUnits(100);
+            const Currency total = add(part, Currency::fromUnits(100));
             const QString uniqueId = newUniqueId();
             w.order(uniqueId, customer, QStringLiteral("H%1").arg(k + 1, 5, 10, QLatin1Char('0')),
-                    QStringLiteral("Apartment %1 - blinds").arg(k + 1), 3, 100, total, total.mulDiv(1, 2).rounded(2),
-                    part);
+                    QStringLiteral("Apartment %1 - blinds").arg(k + 1), 3, 100, total, share(total, 1, 2), part);
             parts.emplace_back(uniqueId, part);
-            amount += part;
+            amount = add(amount, part);
         }
         Writer::Payment p;
         p.method = method;

@@ -118,7 +118,8 @@ IntegrityReport examine(Connection& connection, QList<PaymentRow>* paymentRows, 
             const QVariant payments = rs->Field(QStringLiteral("Payments"));
             const QVariant balance = rs->Field(QStringLiteral("Balance"));
             const Currency applied = money(rs->Field(QStringLiteral("Applied")));
-            const Currency expectedBalance = money(rs->Field(QStringLiteral("Total"))) - applied;
+            const Currency expectedBalance =
+                money(rs->Field(QStringLiteral("Total"))).minus(applied).value_or(Currency());
             Drift d;
             d.id = rs->Field(QStringLiteral("ID")).toInt();
             d.customerId = rs->Field(QStringLiteral("CustomerID")).toInt();

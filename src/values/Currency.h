@@ -3,6 +3,12 @@
 // Money as the ledger keeps it: a signed count of ten-thousandths of a currency unit.
 // Arithmetic never goes through floating point; rounding is half to even unless a
 // method says otherwise. Header-only so that a host can use it without linking the module.
+//
+// Arithmetic is checked: there are no + and - operators that could wrap around. plus, minus,
+// negated and mulDiv answer nothing when the exact result cannot be held, and a CurrencyTotal adds up
+// any number of amounts and remembers when it went out of range. A caller decides what an
+// amount too large means (a refused save, a figure shown as not available); it never becomes
+// a different amount.
 
 #include <QMetaType>
 #include <QString>
@@ -10,6 +16,7 @@
 
 #include <cmath>
 #include <compare>
+#include <concepts>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -27,7 +34,21 @@ public:
     constexpr Currency() = default;
 
     static constexpr Currency fromRaw(std::int64_t tenThousandths) { return Currency(tenThousandths); }
-    static constexpr Currency fromUnits(std::int64_t units) { return Currency(units * Scale); }
+    // Whole units from a 32-bit count, which always fits; wider counts go through
+    // fromWholeUnits, which answers nothing beyond the range.
+    template <typename Int>
+    requires std::same_as<Int, int>
+    static constexpr Currency fromUnits(Int units) { return Currency(std::int64_t(units) * Scale); }
+    static constexpr std::optional<Currency> fromWholeUnits(std::int64_t units)
+    {
+        std::int64_t raw = 0;
+        if (__builtin_mul_overflow(units, Scale, &raw))
+            return std::nullopt;
+        return Currency(raw);
+    }
+    // The largest and smallest amounts the type holds.
+    static constexpr Currency max() { return Currency(std::numeric_limits<std::int64_t>::max()); }
+    static constexpr Currency min() { return Currency(std::numeric_limits<std::int64_t>::min()); }
 
     // Nearest value with four decimals, halves to even. Out of range or NaN gives nothing.
     static std::optional<Currency> fromDouble(double value);
@@ -56,22 +77,26 @@ public:
     Currency rounded(int decimals) const;
 
     // this * numerator / denominator, rounded to four decimals, halves to even; the
-    // intermediate product is exact.
-    Currency mulDiv(std::int64_t numerator, std::int64_t denominator) const;
+    // intermediate product is exact. Nothing for a zero denominator or a result out of range.
+    std::optional<Currency> mulDiv(std::int64_t numerator, std::int64_t denominator) const;
 
-    constexpr Currency operator-() const { return Currency(-m_raw); }
-    constexpr Currency operator+(Currency o) const { return Currency(m_raw + o.m_raw); }
-    constexpr Currency operator-(Currency o) const { return Currency(m_raw - o.m_raw); }
-    constexpr Currency& operator+=(Currency o)
+    // Checked arithmetic: nothing when the result cannot be held.
+    constexpr std::optional<Currency> plus(Currency o) const
     {
-        m_raw += o.m_raw;
-        return *this;
+        std::int64_t raw = 0;
+        if (__builtin_add_overflow(m_raw, o.m_raw, &raw))
+            return std::nullopt;
+        return Currency(raw);
     }
-    constexpr Currency& operator-=(Currency o)
+    constexpr std::optional<Currency> minus(Currency o) const
     {
-        m_raw -= o.m_raw;
-        return *this;
+        std::int64_t raw = 0;
+        if (__builtin_sub_overflow(m_raw, o.m_raw, &raw))
+            return std::nullopt;
+        return Currency(raw);
     }
+    constexpr std::optional<Currency> negated() const { return Currency().minus(*this); }
+
     constexpr auto operator<=>(const Currency&) const = default;
     constexpr bool isZero() const { return m_raw == 0; }
 
@@ -81,6 +106,30 @@ private:
     static detail::Int128 divRoundHalfEvenWide(detail::Int128 num, detail::Int128 den);
 
     std::int64_t m_raw = 0;
+};
+
+// A running total of amounts. Once a step goes out of range the total stays out of range
+// (value() answers nothing), whatever is added after it.
+class CurrencyTotal {
+public:
+    constexpr CurrencyTotal() = default;
+    constexpr explicit CurrencyTotal(Currency start) : m_value(start) {}
+    constexpr CurrencyTotal& add(Currency amount)
+    {
+        if (m_value)
+            m_value = m_value->plus(amount);
+        return *this;
+    }
+    constexpr CurrencyTotal& subtract(Currency amount)
+    {
+        if (m_value)
+            m_value = m_value->minus(amount);
+        return *this;
+    }
+    constexpr std::optional<Currency> value() const { return m_value; }
+
+private:
+    std::optional<Currency> m_value = Currency();
 };
 
 } // namespace tesr
@@ -230,7 +279,7 @@ inline std::optional<Currency> Currency::fromVariant(const QVariant& value)
         if (v > std::numeric_limits<std::int64_t>::max() / Scale ||
             v < std::numeric_limits<std::int64_t>::min() / Scale)
             return std::nullopt;
-        return fromUnits(v);
+        return fromWholeUnits(v);
     }
     case QMetaType::Double:
     case QMetaType::Float:
@@ -276,9 +325,15 @@ inline Currency Currency::rounded(int decimals) const
     return Currency(std::int64_t(wide));
 }
 
-inline Currency Currency::mulDiv(std::int64_t numerator, std::int64_t denominator) const
+inline std::optional<Currency> Currency::mulDiv(std::int64_t numerator, std::int64_t denominator) const
 {
-    return Currency(divRoundHalfEven(detail::Int128(m_raw) * numerator, denominator));
+    if (denominator == 0)
+        return std::nullopt;
+    // Both factors below 2^63: the product fits 127 bits.
+    const detail::Int128 q = divRoundHalfEvenWide(detail::Int128(m_raw) * numerator, denominator);
+    if (q > std::numeric_limits<std::int64_t>::max() || q < std::numeric_limits<std::int64_t>::min())
+        return std::nullopt;
+    return Currency(std::int64_t(q));
 }
 
 } // namespace tesr

@@ -692,6 +692,11 @@ int currencyDigits()
     return currencyLayout().digits;
 }
 
+QString formatCurrency(const std::optional<Currency>& value)
+{
+    return value ? formatCurrency(*value) : OutOfRangeText.toString();
+}
+
 QString formatCurrency(Currency value)
 {
     const CurrencyLayout& c = currencyLayout();

@@ -19,6 +19,10 @@ QLocale locale();
 
 // Currency format with every option at the regional default: "$1,234.50", "($5.00)"...
 QString formatCurrency(Currency value);
+// The same for a figure that may be out of range (a sum or difference too large for money):
+// such a figure is shown as OutOfRangeText, never as some other amount.
+QString formatCurrency(const std::optional<Currency>& value);
+inline constexpr QStringView OutOfRangeText = u"(out of range)";
 
 // The locale's short date pattern with the year widened to four digits ("M/d/yyyy").
 QString shortDatePattern();

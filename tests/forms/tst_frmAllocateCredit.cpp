@@ -6,6 +6,7 @@
 #include "support/TestMain.h"
 
 #include "forms/frmAllocateCredit/frmAllocateCredit.h"
+#include "platform/Ado.h"
 #include "values/Regional.h"
 
 using namespace tesr;
@@ -16,6 +17,8 @@ namespace {
 
 const QString kScreen = u"frmAllocateCredit"_s;
 const QString kMoreThanUnallocated = u"You cannot allocate more than the selected unallocated amount."_s;
+const QString kTooLarge = u"The amounts to allocate are too large: their total is beyond any amount the ledger can "
+                          "hold. Correct the amounts and try again."_s;
 
 // Two payments with credit (1,500.00 untouched, 50.00 left of 80.00), one used up, and three
 // orders that take payments: the first with a quote in its UniqueID, the last owing less than
@@ -136,9 +139,9 @@ private slots:
         const Currency amount = *Currency::parsePlain(kept);
         QCOMPARE(value.metaType(), QMetaType::fromType<Currency>());
         QCOMPARE(value.value<Currency>(), amount);
-        auto money = [](Currency c) { return Regional::formatCurrency(c); };
-        QCOMPARE(seen, u"%1|%2|Allocated: %1, Unallocated: %3"_s.arg(money(amount), money(cur("1200") - amount),
-                                                                     money(cur("1550") - amount)));
+        auto money = [](std::optional<Currency> c) { return Regional::formatCurrency(c); };
+        QCOMPARE(seen, u"%1|%2|Allocated: %1, Unallocated: %3"_s.arg(money(amount), money(cur("1200").minus(amount)),
+                                                                     money(cur("1550").minus(amount))));
         QCOMPARE(ledgerState(h.db()), before);
     }
 
@@ -188,6 +191,7 @@ private slots:
         QTest::newRow("nothing applied, Yes") << 0 << QStringList{} << none << int(ScriptedPrompter::Yes) << 0 << none;
         QTest::newRow("too little left meanwhile") << 0 << QStringList{"1000"} << changed << 0 << -1 << "UPDATE Payments SET Allocated = Allocated + 600 WHERE ID = %1";
         QTest::newRow("payment deleted meanwhile") << 0 << QStringList{"1000"} << changed << 0 << -1 << "DELETE FROM Payments WHERE ID = %1";
+        QTest::newRow("a total money cannot hold, never wrapped") << 0 << QStringList{"500000000000000", "500000000000000"} << kTooLarge << 0 << -1 << none;
         // clang-format on
     }
     void okChecksTheAmounts()
@@ -269,7 +273,59 @@ private slots:
         SCREEN_DONE(d, h);
         QCOMPARE(during, before);
         QCOMPARE(ledgerState(h.db()), before);
-        QVERIFY(h.prompter().calls().isEmpty());
+        const QStringList said = errors(h.prompter());
+        QCOMPARE(said.value(0), u"The credit could not be applied."_s);
+        QVERIFY2(said.value(2).contains(u"refused by the test"_s), qPrintable(said.join(u'|')));
+    }
+
+    // The save cannot be made: another workstation holds the payment beyond the busy timeout
+    // (SQLite: the write lock; PostgreSQL: the payment's row), or the database became
+    // unreachable after the dialog opened. The user is told with the engine's words, nothing is
+    // written, the amounts stay, and OK saves once the database is back.
+    void failureIsToldAndRetrySaves_data()
+    {
+        QTest::addColumn<bool>("locked"); // else unreachable
+        QTest::newRow("locked") << true;
+        QTest::newRow("unreachable") << false;
+    }
+    void failureIsToldAndRetrySaves()
+    {
+        QFETCH(bool, locked);
+        SCREEN_FIXTURE(makeBook);
+        const QString before = ledgerState(h.db());
+        std::unique_ptr<Connection> other = h.db().openConnection();
+        const QString url = h.config().databaseUrl();
+        if (locked) {
+            QVERIFY(other->BeginTrans());
+            QVERIFY(other->Execute(u"UPDATE Payments SET Allocated = Allocated WHERE ID = %1"_s.arg(b.p1)));
+        }
+        ModalDriver slow(20000);
+        QString kept, during;
+        onScreen(slow, kScreen, [&](QWidget* w) {
+            selectPayment(w, 0);
+            typeAmount(w, 1, u"100"_s);
+            if (!locked)
+                h.config().setDatabaseUrl(url + u"_gone"_s);
+            clickButton(w, u"cmdOK"_s);
+            QVERIFY(w->isVisible());
+            kept = orders(w)->Records().Record(1)->Item(frmAllocateCredit::OrdAllocate)->Caption();
+            if (locked)
+                QVERIFY(other->RollbackTrans());
+            h.config().setDatabaseUrl(url);
+            during = ledgerState(h.db());
+            clickButton(w, u"cmdOK"_s);
+        });
+        QVERIFY(h.library().ShowAllocateCredit(b.customer));
+        QVERIFY2(slow.waitDone(30000), qPrintable(slow.failure()));
+        other->Close();
+        QCOMPARE(kept, u"$100.00"_s);
+        QCOMPARE(during, before);
+        const QStringList said = errors(h.prompter());
+        QCOMPARE(said.value(0), u"The credit could not be applied."_s);
+        const QString engineSaid = !locked ? u"_gone"_s : onPostgres() ? u"lock timeout"_s : u"locked"_s;
+        QVERIFY2(said.value(2).contains(engineSaid), qPrintable(said.join(u'|')));
+        QCOMPARE(owedOf(h.db(), b.o2), u"100/150.5"_s);
+        QCOMPARE(allocatedOf(h.db(), b.p1), u"100"_s);
     }
 };
 

@@ -8,6 +8,7 @@
 #include "host/ReferenceHost.h"
 #include "platform/controls/ComboBox.h"
 
+#include <QApplication>
 #include <QListWidget>
 
 using namespace tesr;
@@ -51,8 +52,10 @@ QStringList paymentRow(TestDatabase& db, int id)
     QStringList row;
     for (int i = 0; rs && !rs->Eof() && i < rs->FieldCount(); ++i) {
         const QVariant v = rs->FieldValue(i);
-        if (i == 1)
-            row << (v.isNull() ? u"NULL"_s : OleDate::fromVariant(v).value_or(OleDate()).toIsoString());
+        if (v.isNull())
+            row << u"NULL"_s;
+        else if (i == 1)
+            row << OleDate::fromVariant(v).value_or(OleDate()).toIsoString();
         else
             row << (i == 7 || i == 8 ? Currency::fromVariant(v).value_or(Currency()).toPlainString() : v.toString());
     }
@@ -266,27 +269,80 @@ private slots:
         QVERIFY(message.isEmpty() || paymentRow(h.db(), id) == before);
     }
 
-    void aRefusedUpdateKeepsTheDialogOpen()
+    // A statement tail typed into an expiry box, the box left for Cancel (which checks nothing),
+    // then OK: refused in words with the focus back in the box, and the row unchanged.
+    void numberBoxesTakeNoStatement_data()
     {
+        QTest::addColumn<QString>("box");
+        QTest::newRow("month") << "txtExpireMonth";
+        QTest::newRow("year") << "txtExpireYear";
+    }
+    void numberBoxesTakeNoStatement()
+    {
+        QFETCH(QString, box);
+        const QString tail = u"1 WHERE ID = 1; UPDATE Payments SET Allocated = 0; --"_s;
         SCREEN_FIXTURE(makeBook);
-        h.db().refuseWrites(u"UPDATE"_s, u"Payments"_s, u"payment locked by the test"_s);
         const QStringList before = paymentRow(h.db(), b.card);
-        QString memoAfter;
+        QString told, focused;
         onScreen(d, kScreen, [&](QWidget* w) {
-            retype(w, "txtDescription", u"changed"_s);
-            clickButton(w, u"cmdOK"_s);
-            QVERIFY(w->isVisible());
-            memoAfter = textOf(w, "txtDescription");
-            clickButton(w, u"cmdCancel"_s);
+            typeOver(child(w, qPrintable(box)), tail);
+            leaveForCancel(w);
+            clickLater(w, u"cmdOK"_s);
+            answerBox(d, told);
+            d.expect(kScreen, [&](QWidget* w2) {
+                focused = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+                QCOMPARE(textOf(w2, qPrintable(box)), tail);
+                clickButton(w2, u"cmdCancel"_s);
+            });
         });
         QVERIFY(!h.library().ShowEditPayment(b.card));
         SCREEN_DONE(d, h);
-        QCOMPARE(memoAfter, u"changed"_s);
+        QCOMPARE(told, u"You must enter a valid expire date of the card."_s);
+        QCOMPARE(focused, box);
         QCOMPARE(paymentRow(h.db(), b.card), before);
-        const QStringList said = errors(h.prompter());
-        QCOMPARE(said.mid(0, 2),
-                 (QStringList{"Unable to edit the payment.", host::ReferenceHost::StandardExplanation}));
-        QVERIFY2(said.value(2).contains(u"payment locked by the test"_s), qPrintable(said.value(2)));
+    }
+
+    // What a payment holds in its expiry columns: NULL stays NULL and an older 0 stays 0 when
+    // the memo is edited; text (which SQLite keeps in an integer column) is refused in words,
+    // never written into the statement.
+    void storedExpiryNeverReachesAStatement_data()
+    {
+        QTest::addColumn<QString>("stored"); // SQL for ExpireYear
+        QTest::addColumn<QString>("saved");  // then, or "refused"
+        QTest::newRow("NULL") << "NULL"
+                              << "NULL";
+        QTest::newRow("0 from an older version") << "0"
+                                                 << "0";
+        if (!onPostgres())
+            QTest::newRow("text") << "'2027; DELETE FROM Payments'"
+                                  << "refused";
+    }
+    void storedExpiryNeverReachesAStatement()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, saved);
+        SCREEN_FIXTURE(makeBook);
+        h.db().exec(u"UPDATE Payments SET ExpireMonth = %1, ExpireYear = %1 WHERE ID = %2"_s.arg(stored).arg(b.plain));
+        const QStringList before = paymentRow(h.db(), b.plain);
+        QString told;
+        onScreen(d, kScreen, [&](QWidget* w) {
+            retype(w, "txtDescription", u"edited"_s);
+            if (saved != u"refused")
+                return clickButton(w, u"cmdOK"_s);
+            clickLater(w, u"cmdOK"_s);
+            answerBox(d, told);
+            d.expect(kScreen, [](QWidget* w2) { clickButton(w2, u"cmdCancel"_s); });
+        });
+        QCOMPARE(h.library().ShowEditPayment(b.plain), saved != u"refused");
+        SCREEN_DONE(d, h);
+        const QStringList row = paymentRow(h.db(), b.plain);
+        if (saved == u"refused") {
+            QCOMPARE(told, u"You must enter a valid expire date of the card."_s);
+            QCOMPARE(row, before);
+            QCOMPARE(h.db().count(u"SELECT COUNT(*) FROM Payments"_s), 2);
+        } else {
+            QCOMPARE(row[2] + u'|' + row[5] + u'|' + row[6], u"edited|%1|%1"_s.arg(saved));
+        }
     }
 };
 

@@ -54,7 +54,7 @@ QString allocateCredit(tesr::SqlConnection& c, qint64 payment, int order, Curren
                                                         {{u"<pid>", QString::number(payment)}}));
     const bool fits =
         rs && !rs->Eof() &&
-        *Currency::fromVariant(rs->Field("Amount")) - *Currency::fromVariant(rs->Field("Allocated")) >= amount;
+        Currency::fromVariant(rs->Field("Amount"))->minus(*Currency::fromVariant(rs->Field("Allocated"))) >= amount;
     QString failure = !rs ? c.LastError() : fits ? QString() : QStringLiteral("the credit changed");
     rs.reset();
     if (failure.isEmpty() &&

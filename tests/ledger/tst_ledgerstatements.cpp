@@ -151,27 +151,27 @@ private slots:
     {
         QFETCH(QStringList, amounts);
         QFETCH(bool, byId);
-        Currency sum;
+        tesr::CurrencyTotal sum;
         for (const QString& a : amounts)
-            sum += *Currency::parsePlain(a);
-        const Currency total = sum + Currency::fromUnits(10);
+            sum.add(*Currency::parsePlain(a));
+        const Currency total = sum.value()->plus(Currency::fromUnits(10)).value();
         db->exec(QStringLiteral("INSERT INTO Orders (ID, UniqueID, CustomerID, State, Total, Balance) VALUES (50, "
                                 "'Z-50', 2, 3, %1, %1)")
                      .arg(total.toPlainString()));
-        db->exec(insertPayment(1, 2, "20240801 12:00:00", "", "", "", sum.toPlainString()));
+        db->exec(insertPayment(1, 2, "20240801 12:00:00", "", "", "", sum.value()->toPlainString()));
         auto figures = [&] {
             return QStringList{db->money("SELECT Allocated FROM Payments WHERE ID = 6").toPlainString(),
                                db->money("SELECT Payments FROM Orders WHERE ID = 50").toPlainString(),
                                db->money("SELECT Balance FROM Orders WHERE ID = 50").toPlainString()};
         };
-        Currency applied;
+        tesr::CurrencyTotal applied;
         QList<int> allocations;
         for (const QString& a : amounts) {
             db->exec(applyCommand(6, "Z-50", a, byId ? 50 : 0));
             allocations << db->count("SELECT MAX(ID) FROM PaymentAllocations");
-            applied += *Currency::parsePlain(a);
-            QCOMPARE(figures(), QStringList({applied.toPlainString(), applied.toPlainString(),
-                                             (total - applied).toPlainString()}));
+            applied.add(*Currency::parsePlain(a));
+            QCOMPARE(figures(), QStringList({applied.value()->toPlainString(), applied.value()->toPlainString(),
+                                             total.minus(*applied.value())->toPlainString()}));
             QCOMPARE(db->count(OutOfStep), 0);
         }
         // Fully applied: nothing left to allocate, found exactly as the screens look for it.

@@ -143,7 +143,7 @@ private slots:
             allocations += summary.value("allocations").toInt();
             const QJsonObject movedHere = summary.value("moved").toObject();
             for (auto it = movedHere.begin(); it != movedHere.end(); ++it)
-                moved[it.key()] += *Currency::parsePlain(it.value().toString());
+                moved[it.key()] = moved[it.key()].plus(*Currency::parsePlain(it.value().toString())).value();
             // Any error the host had to show (other than for a row another workstation had
             // removed first: the worker checks) is a fault.
             for (const QJsonValue& e : summary.value("errors").toArray())
@@ -160,7 +160,7 @@ private slots:
         for (const QString& uid : orders) {
             const QString order = " FROM Orders WHERE UniqueID = '" + uid + "'";
             QCOMPARE(db.money("SELECT Payments" + order), moved.value(uid));
-            QCOMPARE(db.money("SELECT Balance" + order), Currency::fromUnits(100000) - moved.value(uid));
+            QCOMPARE(db.money("SELECT Balance" + order), Currency::fromUnits(100000).minus(moved.value(uid)));
         }
         QCOMPARE(db.count("SELECT COUNT(*) FROM PaymentAllocations"), allocations);
         // The script did real work: most operations saved something.

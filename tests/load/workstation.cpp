@@ -202,13 +202,14 @@ private:
     // Whole cents between low and high.
     Currency randomAmount(Currency low, Currency high)
     {
-        const qint64 cents = (high - low).rounded(2).raw() / 100;
-        return cents <= 0 ? high : low + Currency::fromRaw(qint64(m_rng.bounded(quint32(cents) + 1)) * 100);
+        const qint64 cents = high.minus(low).value().rounded(2).raw() / 100;
+        return cents <= 0 ? high : low.plus(Currency::fromRaw(qint64(m_rng.bounded(quint32(cents) + 1)) * 100)).value();
     }
     // What a save moved: an order's Payments, and the allocation rows there are.
     void moved(const QString& order, Currency amount, int allocations)
     {
-        m_moved[order.toUpper()] += amount;
+        Currency& total = m_moved[order.toUpper()];
+        total = total.plus(amount).value();
         m_allocations += allocations;
     }
 
@@ -239,7 +240,7 @@ private:
                     typeIntoCell(orders, r, 4, r == chosen ? part : Currency());
                 for (int r = 0; r < count; ++r)
                     if (const Currency v = cellMoney(orders, r, 4); v > Currency())
-                        written[orders->Records().Record(r)->Item(6)->Value().toString()] += v;
+                        written[orders->Records().Record(r)->Item(6)->Value().toString()] = v;
                 if (!tag.isEmpty()) {
                     auto* memo = child<QWidget>(w, "txtDescription");
                     memo->setFocus(Qt::TabFocusReason);
@@ -352,7 +353,7 @@ private:
             journalDone(tag, removed);
         m_saves += removed ? 1 : 0;
         if (removed)
-            moved(row[2].toString(), -Currency::fromVariant(row[3]).value_or(Currency()), -1);
+            moved(row[2].toString(), Currency::fromVariant(row[3]).value_or(Currency()).negated().value(), -1);
         // Another workstation removed it between the list and the click: the save was refused
         // with nothing written, which is what a lost race must do.
         else if (m_prompter.errors.size() > errors &&

@@ -59,6 +59,13 @@ void typeOver(QWidget* field, const QString& text, bool leave)
         QTest::keyClick(field, Qt::Key_Tab);
 }
 
+void leaveForCancel(QWidget* window)
+{
+    QWidget* cancel = childWidget(window, u"cmdCancel"_s);
+    QTest::mousePress(cancel, Qt::LeftButton);
+    QTest::mouseRelease(cancel, Qt::LeftButton, {}, QPoint(-5, -5));
+}
+
 void clickCell(ReportControl* g, int record, int column, Qt::KeyboardModifiers keys)
 {
     const ReportRecord* r = record >= 0 && record < g->Records().Count() ? g->Records().Record(record) : nullptr;

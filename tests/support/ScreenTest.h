@@ -57,6 +57,9 @@ void answerBox(ModalDriver& d, QString& shown);
 
 // Selects what the field holds and types over it; `leave` then tabs away.
 void typeOver(QWidget* field, const QString& text, bool leave = false);
+// Takes the focus from the field the way that checks nothing: the window's Cancel pressed and
+// the mouse released off it, so Cancel is not clicked either.
+void leaveForCancel(QWidget* window);
 // Clicks a record's cell (record index, column by item index); a record not shown fails the test.
 void clickCell(ReportControl* g, int record, int column = 1, Qt::KeyboardModifiers keys = Qt::NoModifier);
 void clickTag(ReportControl* g, int tag, Qt::KeyboardModifiers keys = Qt::NoModifier);

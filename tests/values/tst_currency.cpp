@@ -29,8 +29,36 @@ private slots:
         const qint64 ratios[][4] = {
             {12345600, 15, 100, 1851840}, {3, 1, 2, 2}, {-3, 1, 2, -2}, {1, 1, 2, 0}, {10, 1, -4, -2}};
         for (const auto& [raw, num, den, expected] : ratios)
-            QCOMPARE(Currency::fromRaw(raw).mulDiv(num, den).raw(), expected);
-        QCOMPARE(Currency::fromRaw(900000000000000000LL).mulDiv(7, 10).raw(), 630000000000000000LL); // wide product
+            QCOMPARE(Currency::fromRaw(raw).mulDiv(num, den), Currency::fromRaw(expected));
+        QCOMPARE(Currency::fromRaw(900000000000000000LL).mulDiv(7, 10), Currency::fromRaw(630000000000000000LL));
+    }
+
+    void checkedArithmetic()
+    {
+        // Nothing wraps around: a result money cannot hold is no result at all.
+        const Currency max = Currency::max(), min = Currency::min(), one = Currency::fromRaw(1);
+        QCOMPARE(Currency::fromUnits(7).plus(Currency::fromRaw(5)), Currency::fromRaw(70005));
+        QCOMPARE(max.minus(one)->plus(one), max);
+        QCOMPARE(max.plus(one), std::nullopt);
+        QCOMPARE(min.minus(one), std::nullopt);
+        QCOMPARE(Currency().minus(min), std::nullopt);
+        QCOMPARE(min.negated(), std::nullopt);
+        QCOMPARE(max.negated(), min.plus(one));
+        QCOMPARE(max.mulDiv(2, 1), std::nullopt);
+        QCOMPARE(min.mulDiv(-1, 1), std::nullopt);
+        QCOMPARE(one.mulDiv(1, 0), std::nullopt);
+        QCOMPARE(Currency::fromWholeUnits(Max / Currency::Scale), Currency::fromRaw(Max / Currency::Scale * 10000));
+        QCOMPARE(Currency::fromWholeUnits(Max / Currency::Scale + 1), std::nullopt);
+        // Two amounts near the top of the range: the total is out of range, and stays so even
+        // when a later amount would bring it back (the amounts that wrapped into a negative
+        // total before).
+        const Currency near = Currency::fromRaw(Max / 2 + 1);
+        tesr::CurrencyTotal total;
+        total.add(near).add(near);
+        QCOMPARE(total.value(), std::nullopt);
+        total.subtract(near);
+        QCOMPARE(total.value(), std::nullopt);
+        QCOMPARE(tesr::CurrencyTotal(near).subtract(near).add(one).value(), one);
     }
 
     void plainText()

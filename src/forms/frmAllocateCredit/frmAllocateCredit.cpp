@@ -56,10 +56,10 @@ Currency money(const QVariant& value)
 
 // A money cell: the amount as its value, the amount in currency format as its caption.
 // A money cell: sorted by the amount, shown in the user's currency format.
-ReportRecordItem* addMoney(ReportRecord* record, Currency amount)
+ReportRecordItem* addMoney(ReportRecord* record, const std::optional<Currency>& amount)
 {
-    ReportRecordItem* item = record->AddItem(QVariant::fromValue(amount));
-    item->SetCurrencyCaption();
+    ReportRecordItem* item = record->AddItem(QVariant());
+    item->SetMoney(amount);
     return item;
 }
 
@@ -293,7 +293,7 @@ void frmAllocateCredit::LoadPayments()
                 const Currency allocated = money(rs->Field(QStringLiteral("Allocated")));
                 addMoney(record, amount);
                 addMoney(record, allocated);
-                addMoney(record, amount - allocated);
+                addMoney(record, amount.minus(allocated));
                 rs->MoveNext();
             }
             rs->Close();
@@ -334,8 +334,8 @@ void frmAllocateCredit::LoadOrders()
 
 void frmAllocateCredit::UpdateSummary()
 {
-    const Currency allocated = AllocatedTotal();
-    const Currency unallocated = m_customerCredit - allocated;
+    const std::optional<Currency> allocated = AllocatedTotal();
+    const std::optional<Currency> unallocated = allocated ? m_customerCredit.minus(*allocated) : std::nullopt;
     if (SharedCodeLibrary* scl = host())
         lblSummary->setText(scl->Common().BuildString(
             SummaryTemplate, {Regional::formatCurrency(allocated), Regional::formatCurrency(unallocated)}));
@@ -349,8 +349,9 @@ void frmAllocateCredit::RecalcNewBalances()
         ReportRecordItem* newBalance = record->Item(OrdNewBalance);
         if (!newBalance)
             continue;
-        const Currency value = money(record->Item(OrdBalance)->Value()) - money(record->Item(OrdAllocate)->Value());
-        newBalance->SetValue(QVariant::fromValue(value)); // its caption follows
+        const std::optional<Currency> value =
+            money(record->Item(OrdBalance)->Value()).minus(money(record->Item(OrdAllocate)->Value()));
+        newBalance->SetMoney(value);
     }
     rptOrders->Populate();
 }
@@ -382,25 +383,25 @@ void frmAllocateCredit::cmdCancel_Click()
     Unload();
 }
 
-Currency frmAllocateCredit::AllocatedTotal() const
+std::optional<Currency> frmAllocateCredit::AllocatedTotal() const
 {
-    Currency total;
+    CurrencyTotal total;
     ReportRecords& records = rptOrders->Records();
     for (int i = 0; i < records.Count(); ++i)
         if (ReportRecordItem* item = records.Record(i)->Item(OrdAllocate))
-            total += money(item->Value());
-    return total;
+            total.add(money(item->Value()));
+    return total.value();
 }
 
-Currency frmAllocateCredit::TotalToApply() const
+std::optional<Currency> frmAllocateCredit::TotalToApply() const
 {
-    Currency total;
+    CurrencyTotal total;
     ReportRecords& records = rptOrders->Records();
     for (int i = 0; i < records.Count(); ++i)
         if (ReportRecordItem* item = records.Record(i)->Item(OrdAllocate))
             if (const Currency amount = money(item->Value()); amount > Currency())
-                total += amount;
-    return total;
+                total.add(amount);
+    return total.value();
 }
 
 ReportRecord* frmAllocateCredit::SelectedPayment() const

@@ -88,16 +88,21 @@ private:
     void RecalcNewBalances();
     bool ValidateAllocations();
     bool SaveAllocations();
-    bool ApplyAllocations(int paymentID, Connection* connection);
+    // The save's writes in one transaction on the connection; false, rolled back, with the
+    // engine's words in *error, or with *refusal set when the payment's credit changed.
+    bool WriteAllocations(Connection& conn, int paymentID, QString* error, const QString** refusal);
+    bool ApplyAllocations(int paymentID, Connection* connection, QString* error);
 
     // The one selected payment record, or nullptr (none, several, or a group heading).
     ReportRecord* SelectedPayment() const;
-    // The sum of every Allocate value / of those above 0 (the amounts a save writes).
-    Currency AllocatedTotal() const;
-    Currency TotalToApply() const;
+    // The sum of every Allocate value / of those above 0 (the amounts a save writes); nothing
+    // when the sum is beyond what money holds.
+    std::optional<Currency> AllocatedTotal() const;
+    std::optional<Currency> TotalToApply() const;
     // The payment's unallocated amount as the database has it now, read inside the save's
-    // transaction; nothing when the row is gone or cannot be read.
-    std::optional<Currency> UnallocatedNow(int paymentID, Connection& connection) const;
+    // transaction: *now is nothing when the row is gone or its figures unreadable; false, with
+    // the engine's words in *error, when the read itself failed.
+    bool ReadUnallocated(int paymentID, Connection& connection, std::optional<Currency>* now, QString* error) const;
 
     void rptOrders_ValueChanging(ReportValueChange& change);
     void rptOrders_ValueChanged(ReportRow* row, ReportColumn* column, ReportRecordItem* item);

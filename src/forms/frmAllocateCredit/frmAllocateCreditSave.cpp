@@ -28,6 +28,12 @@ const QString NothingAppliedQuestion =
 const QString NothingAppliedExplanation =
     QStringLiteral("The customers credit of {0} will remain unchanged; No sales/orders will be affected.");
 const QString ActivityTemplate = QStringLiteral("A credit of {0} was applied.");
+const QString SaveFailed = QStringLiteral("The credit could not be applied.");
+const QString StandardExplanation = QStringLiteral("{standard explanation}");
+const QString NoDatabase = QStringLiteral("The company database could not be reached.");
+const QString TooLarge =
+    QStringLiteral("The amounts to allocate are too large: their total is beyond any amount the ledger can hold. "
+                   "Correct the amounts and try again.");
 
 Currency money(const QVariant& value)
 {
@@ -53,7 +59,14 @@ void frmAllocateCredit::cmdOK_Click()
 
 bool frmAllocateCredit::ValidateAllocations()
 {
-    const Currency total = AllocatedTotal();
+    // Totals money cannot hold refuse the save rather than turning into some other amount.
+    const std::optional<Currency> checkedTotal = AllocatedTotal();
+    const std::optional<Currency> toApply = TotalToApply();
+    if (!checkedTotal || !toApply) {
+        refuse(TooLarge);
+        return false;
+    }
+    const Currency total = *checkedTotal;
     if (m_customerCredit < total) {
         refuse(MoreThanCredit);
         return false;
@@ -68,7 +81,7 @@ bool frmAllocateCredit::ValidateAllocations()
     }
     // Amounts above 0 are written against the selected payment: without one there is nothing
     // to write them against, whatever the total.
-    if (!payment && TotalToApply() > Currency()) {
+    if (!payment && *toApply > Currency()) {
         refuse(MoreThanUnallocated);
         return false;
     }
@@ -85,71 +98,98 @@ bool frmAllocateCredit::ValidateAllocations()
     return answer != SharedCodeLibrary::AnswerNo;
 }
 
-std::optional<Currency> frmAllocateCredit::UnallocatedNow(int paymentID, Connection& connection) const
+bool frmAllocateCredit::ReadUnallocated(int paymentID, Connection& connection, std::optional<Currency>* now,
+                                        QString* error) const
 {
     const QString statement = ledger::FillMarkers(RecheckPaymentStatement, {{u"<pid>", QString::number(paymentID)}});
     std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
     std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, &connection, 0, -1) : nullptr;
-    if (!rs || rs->State() != Recordset::adStateOpen)
-        return std::nullopt;
-    std::optional<Currency> unallocated;
+    if (!rs || rs->State() != Recordset::adStateOpen) {
+        *error = tools ? tools->LastErrorText(0) : QString();
+        return false;
+    }
+    now->reset();
     if (!rs->Eof()) {
         const std::optional<Currency> amount = Currency::fromVariant(rs->Field(QStringLiteral("Amount")));
         const std::optional<Currency> allocated = Currency::fromVariant(rs->Field(QStringLiteral("Allocated")));
         if (amount && allocated)
-            unallocated = *amount - *allocated;
+            *now = amount->minus(*allocated);
     }
     rs->Close();
-    return unallocated;
+    return true;
 }
 
 bool frmAllocateCredit::SaveAllocations()
 {
     SharedCodeLibrary* scl = host();
-    std::unique_ptr<Connection> conn = scl ? scl->CurrentCompanyConn() : nullptr;
-    if (!conn)
+    if (!scl)
         return false;
-    if (!conn->BeginTrans()) {
-        conn->Close();
+    // Every failure is told, with the engine's words as its detail; the dialog stays as it was.
+    auto reportFailure = [this](const QString& detail) {
+        if (SharedCodeLibrary* s = host())
+            s->ShowAndLogErrorMessage(SaveFailed, StandardExplanation, detail);
         return false;
+    };
+    std::unique_ptr<Connection> conn = scl->CurrentCompanyConn();
+    if (!conn) {
+        const QString why = scl->Database().LastSQLErrorDescription();
+        return reportFailure(why.isEmpty() ? NoDatabase : why);
     }
     const int paymentID = modSharedReportControl::GetSelectedRecordID(*rptPayments);
+    QString error;
+    const QString* refusal = nullptr;
+    const bool saved = WriteAllocations(*conn, paymentID, &error, &refusal);
+    conn->Close();
+    conn.reset();
+    // Told only once the connection is gone, so no lock is held while the user reads.
+    if (refusal)
+        refuse(*refusal);
+    else if (!saved)
+        reportFailure(error);
+    return saved;
+}
 
+bool frmAllocateCredit::WriteAllocations(Connection& conn, int paymentID, QString* error, const QString** refusal)
+{
+    auto fail = [&](const QString& why) {
+        *error = why;
+        if (conn.InTransaction())
+            conn.RollbackTrans();
+        return false;
+    };
+    if (!conn.BeginTrans())
+        return fail(conn.LastError());
     // Another workstation may have applied this payment's credit since the list was read. The
-    // transaction already holds the write lock, so the figures read now stay true until commit.
-    const Currency toApply = TotalToApply();
-    bool changed = false;
-    bool overShown = false;
+    // update lock holds the payment's row until the save ends, so the figures read now stay
+    // true until commit.
+    const Currency toApply = TotalToApply().value_or(Currency::max()); // checked before: never out of range
     if (toApply > Currency()) {
-        const std::optional<Currency> now = paymentID != 0 ? UnallocatedNow(paymentID, *conn) : std::nullopt;
-        changed = !now || toApply > *now;
-        if (changed && now) {
+        std::optional<Currency> now;
+        if (paymentID != 0 && !ReadUnallocated(paymentID, conn, &now, error))
+            return fail(*error);
+        if (!now || toApply > *now) {
             // Nothing moved: the amounts themselves (negative ones offsetting the total) ask for
             // more than the payment holds, which is the plain over-allocation message.
             const ReportRecord* payment = SelectedPayment();
             const ReportRecordItem* shown = payment ? payment->Item(PayUnallocated) : nullptr;
-            overShown = shown && money(shown->Value()) == *now;
+            *refusal = now && shown && money(shown->Value()) == *now ? &MoreThanUnallocated : &CreditChanged;
+            return fail(QString());
         }
     }
-
-    bool saved = !changed && ApplyAllocations(paymentID, conn.get());
-    if (saved)
-        saved = conn->CommitTrans();
-    if (conn->InTransaction())
-        conn->RollbackTrans();
-    conn->Close();
-    conn.reset();
-    // Told only once the connection is gone, so no lock is held while the user reads.
-    if (changed)
-        refuse(overShown ? MoreThanUnallocated : CreditChanged);
-    return saved;
+    if (!ApplyAllocations(paymentID, &conn, error))
+        return fail(*error);
+    if (!conn.CommitTrans())
+        return fail(conn.LastError());
+    return true;
 }
 
-bool frmAllocateCredit::ApplyAllocations(int paymentID, Connection* connection)
+bool frmAllocateCredit::ApplyAllocations(int paymentID, Connection* connection, QString* error)
 {
     std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
-    if (!tools)
+    if (!tools) {
+        *error = NoDatabase;
         return false;
+    }
     ReportRecords& records = rptOrders->Records();
     for (int i = 0; i < records.Count(); ++i) {
         ReportRecord* record = records.Record(i);
@@ -157,16 +197,30 @@ bool frmAllocateCredit::ApplyAllocations(int paymentID, Connection* connection)
         if (!(amount > Currency()))
             continue;
         const QString uniqueID = record->Item(OrdUniqueID) ? record->Item(OrdUniqueID)->Value().toString() : QString();
+        // The order's ID goes in unquoted: the tag as a number, never as the text it holds.
+        bool isNumber = false;
+        const int orderID = record->Tag().toInt(&isNumber);
+        if (!isNumber) {
+            *error = QStringLiteral("An order of the list has no ID.");
+            return false;
+        }
         const QString statement =
             ledger::FillMarkers(ledger::ApplyAllocationByID, {{u"<pid>", QString::number(paymentID)},
-                                                              {u"<oid>", record->Tag()},
+                                                              {u"<oid>", QString::number(orderID)},
                                                               {u"<ouid>", modSharedSQL::FixSQLQuotes(uniqueID)},
                                                               {u"<a>", amount.toPlainString()}});
-        if (!tools->ExecuteStatement(statement, connection))
+        if (!tools->ExecuteStatement(statement, connection)) {
+            *error = tools->LastErrorText(0);
             return false;
+        }
+        // The activity line is part of the save: one the host could not write fails it.
         const QString text = modSharedStrings::FillTemplate(ActivityTemplate, {Regional::formatCurrency(amount)});
         if (SharedCodeLibrary* scl = host())
-            scl->Activity().RecordOrderActivityEx(record->Tag().toInt(), text, connection);
+            scl->Activity().RecordOrderActivityEx(orderID, text, connection);
+        if (!connection->LastError().isEmpty()) {
+            *error = connection->LastError();
+            return false;
+        }
     }
     return true;
 }

@@ -1,11 +1,8 @@
 #include "forms/frmCustomerPayments/ReviewGrid.h"
 
-#include "ledger/Statements.h"
 #include "platform/Ado.h"
-#include "platform/HostServices.h"
 #include "platform/controls/ReportControl.h"
 #include "shared/modSharedReportControl.h"
-#include "shared/modSharedSQL.h"
 #include "values/Regional.h"
 
 #include <QEvent>
@@ -144,26 +141,6 @@ QVariant FieldIndex::Value(const Recordset& rs, int n) const
 {
     const int i = n >= 0 && std::size_t(n) < m_index.size() ? m_index[std::size_t(n)] : -1;
     return i >= 0 ? rs.FieldValue(i) : QVariant();
-}
-
-QString RemoveAllocationStatement(HostCommon& common, int allocationID)
-{
-    static const QString readTemplate =
-        QStringLiteral("SELECT PaymentID, OrderUniqueID, Amount FROM PaymentAllocations WHERE ID = {0}");
-    const QString row = common.ExecuteSelect(common.BuildString(readTemplate, {allocationID}));
-    if (row.isEmpty())
-        return {};
-    const qint64 paymentID =
-        Regional::parsePlainWholeNumber(common.GetFieldValue(row, QStringLiteral("PaymentID"), QStringLiteral("0")))
-            .value_or(0);
-    const QString orderUniqueID = common.GetFieldValue(row, QStringLiteral("OrderUniqueID"), QString());
-    const Currency amount =
-        Regional::parsePlainCurrency(common.GetFieldValue(row, QStringLiteral("Amount"), QStringLiteral("0")))
-            .value_or(Currency());
-    return ledger::FillMarkers(ledger::RemoveAllocation, {{u"<aid>", QString::number(allocationID)},
-                                                          {u"<pid>", QString::number(paymentID)},
-                                                          {u"<ouid>", modSharedSQL::FixSQLQuotes(orderUniqueID)},
-                                                          {u"<a>", amount.toPlainString()}});
 }
 
 } // namespace tesr::reviewgrid

@@ -22,7 +22,6 @@ namespace tesr {
 class ReportControl;
 class ReportRecordItem;
 class Recordset;
-class HostCommon;
 
 namespace reviewgrid {
 
@@ -52,10 +51,6 @@ private:
 // A date column's value as OleDate::fromVariant reads it, with the engine's own text form
 // ("yyyy-MM-dd HH:mm:ss") read directly; the absent date when there is none.
 OleDate ReadDate(const QVariant& value);
-
-// The statement that removes an allocation, its payment, order and amount read through the host
-// first; empty when the allocation is gone already (removed on another workstation).
-QString RemoveAllocationStatement(HostCommon& common, int allocationID);
 
 // A recordset's columns looked up by name once, then read by position row after row.
 class FieldIndex {

@@ -1,6 +1,7 @@
 #include "forms/frmCustomerPayments/frmCustomerPayments.h"
 
 #include "entry/Library.h"
+#include "forms/frmCustomerPayments/PaymentRemoval.h"
 #include "forms/frmCustomerPayments/ReviewGrid.h"
 #include "ledger/Statements.h"
 #include "platform/HelperTools.h"
@@ -27,9 +28,6 @@ constexpr QStringView ListStatement =
     u"dbo.PaymentDetails(Payments.ID) AS theDetails, Payments.Amount, Payments.Allocated, Payments.AddedOn "
     u"FROM Payments WHERE (Payments.CustomerID = <cid>)";
 
-const QString CountTemplate =
-    QStringLiteral("SELECT COUNT(*) AS MyCount FROM PaymentAllocations WHERE PaymentID = {0}");
-const QString DeleteTemplate = QStringLiteral("DELETE FROM Payments WHERE ID = {0}");
 const QString DeletedActivity = QStringLiteral("A payment of {0}, recorded on {1}, was deleted from this customer.");
 
 // Delete and remove rights (permission 803).
@@ -151,8 +149,9 @@ void frmCustomerPayments::LoadPayments(int SelectID)
                     const Currency amount = Currency::fromVariant(fields.Value(*rs, fAmount)).value_or(Currency());
                     const Currency allocated =
                         Currency::fromVariant(fields.Value(*rs, fAllocated)).value_or(Currency());
-                    for (const Currency value : {amount, allocated, amount - allocated})
-                        record->AddItem(QVariant::fromValue(value))->SetCurrencyCaption();
+                    for (const std::optional<Currency> value :
+                         {std::optional(amount), std::optional(allocated), amount.minus(allocated)})
+                        record->AddItem(QVariant())->SetMoney(value);
                     rs->MoveNext();
                 }
                 rs->Close();
@@ -211,35 +210,26 @@ void frmCustomerPayments::cmdDelete_Click()
     SharedCodeLibrary* scl = host();
     if (!scl)
         return;
-    std::unique_ptr<Connection> conn = scl->CurrentCompanyConn();
-    if (!conn)
-        return;
-
     // The first selected row; a heading or no row means there is nothing to delete.
     const ReportSelectedRows selected = rptPayments->SelectedRows();
     const ReportRecord* record = selected.Count() > 0 ? selected.Row(0)->Record() : nullptr;
     bool ok = false;
     const int paymentID = record ? record->Tag().toInt(&ok) : 0;
-    if (record && ok) {
-        // What the row shows, taken now: the row goes once the payment is gone.
-        const QString amountShown = record->Item(ColAmount) ? record->Item(ColAmount)->Caption() : QString();
-        const QString dateShown = record->Item(ColDate) ? record->Item(ColDate)->Caption() : QString();
+    if (!record || !ok)
+        return;
+    // What the row shows, taken now: the row goes once the payment is gone.
+    const QString amountShown = record->Item(ColAmount) ? record->Item(ColAmount)->Caption() : QString();
+    const QString dateShown = record->Item(ColDate) ? record->Item(ColDate)->Caption() : QString();
+    const QString failed = tr("The payment could not be deleted.");
 
-        HostCommon& common = scl->Common();
-        const int count = common.CountRecordsEx(common.BuildString(CountTemplate, {paymentID}), conn.get());
-        if (count > 0) {
-            scl->ShowMessageStyle1(tr("The selected payment cannot be deleted because it is attached to one or more "
-                                      "quotes/sales/orders."),
-                                   tr("In order to delete a payment you must first delete all allocations for it."));
-        } else if (common.ExecuteDeleteEx(common.BuildString(DeleteTemplate, {paymentID}), conn.get())) {
-            const QString text = modSharedStrings::FillTemplate(DeletedActivity, {amountShown, dateShown});
-            scl->Activity().RecordCustomerActivityEx(m_customerID, text, conn.get());
-            RemoveRecordByID(paymentID, *rptPayments);
-        } else {
-            scl->ShowErrorMessage(tr("The payment could not be deleted."), tr("Check the event log for details."));
-        }
-    }
-    conn->Close();
+    // Whether the payment has allocations is decided by the delete itself, under a lock, with
+    // its activity line in the same transaction.
+    const removal::Result result = removal::DeletePayment(
+        *scl, paymentID, m_customerID, modSharedStrings::FillTemplate(DeletedActivity, {amountShown, dateShown}));
+    if (result.outcome == removal::Outcome::Done || result.outcome == removal::Outcome::Gone)
+        RemoveRecordByID(paymentID, *rptPayments);
+    if (SharedCodeLibrary* s = host())
+        removal::TellNotDone(*s, result, removal::What::Payment, failed);
 }
 
 void frmCustomerPayments::cmdClose_Click()

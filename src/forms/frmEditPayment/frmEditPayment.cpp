@@ -43,6 +43,9 @@ const QString NeedNameOnCard = QStringLiteral("You must enter the name printed o
 const QString NeedExpireDate = QStringLiteral("You must enter a valid expire date of the card.");
 const QString NeedPaymentDate = QStringLiteral("You must enter a valid payment date.");
 
+// What the expiry boxes accept.
+constexpr int MonthLow = 1, MonthHigh = 12, YearLow = 1900, YearHigh = 2075;
+
 // Fills the markers of a statement in one pass over the template: a value is never searched for
 // markers itself, so a memo that happens to contain "<id>" is written exactly as typed.
 QString fillOnce(QStringView templateText, std::initializer_list<std::pair<QStringView, QString>> markers)
@@ -264,8 +267,10 @@ void frmEditPayment::LoadPayment()
     txtDescription->SetText(GetNodeText(QStringLiteral("Description"), record));
     txtCardNumber->SetText(GetNodeText(QStringLiteral("CardNumber"), record));
     txtNameOnCard->SetText(GetNodeText(QStringLiteral("NameOnCard"), record));
-    txtExpireMonth->SetText(GetNodeText(QStringLiteral("ExpireMonth"), record));
-    txtExpireYear->SetText(GetNodeText(QStringLiteral("ExpireYear"), record));
+    m_loadedMonth = GetNodeText(QStringLiteral("ExpireMonth"), record);
+    m_loadedYear = GetNodeText(QStringLiteral("ExpireYear"), record);
+    txtExpireMonth->SetText(m_loadedMonth);
+    txtExpireYear->SetText(m_loadedYear);
     // Long texts show from their beginning.
     for (FlatEdit* edit : {txtDescription, txtCardNumber, txtNameOnCard})
         edit->setCursorPosition(0);
@@ -323,13 +328,13 @@ void frmEditPayment::ShowDatePicker(FlatEdit& field, bool allowNone)
 void frmEditPayment::txtExpireMonth_Validate(bool&)
 {
     if (std::unique_ptr<InputTools> tools = helperFactory().CreateInputTools())
-        tools->WholeNumberRangeRule(1, 12, 1, *txtExpireMonth);
+        tools->WholeNumberRangeRule(MonthLow, MonthHigh, 1, *txtExpireMonth);
 }
 
 void frmEditPayment::txtExpireYear_Validate(bool&)
 {
     if (std::unique_ptr<InputTools> tools = helperFactory().CreateInputTools())
-        tools->WholeNumberRangeRule(1900, 2075, QDate::currentDate().year(), *txtExpireYear);
+        tools->WholeNumberRangeRule(YearLow, YearHigh, QDate::currentDate().year(), *txtExpireYear);
 }
 
 void frmEditPayment::txtPaymentDate_Validate(bool& cancel)
@@ -373,6 +378,25 @@ bool frmEditPayment::SavePayment()
         txtPaymentDate->SetFocus();
         return false;
     }
+    // The expiry boxes go into the statement unquoted, so each must hold a number checked here
+    // (a month, a year in the boxes' ranges; an empty box is NULL), whatever way the focus left
+    // it. A figure the payment already held stays as it is while the user leaves it alone (an
+    // older payment may hold 0); one that is not a whole number is refused in words.
+    auto expiry = [](const FlatEdit* box, int low, int high, const QString& loaded) -> std::optional<QString> {
+        if (std::optional<QString> number = modSharedSQL::SQLWholeNumber(box->Text(), low, high))
+            return number;
+        if (box->Text() == loaded)
+            return modSharedSQL::SQLWholeNumber(loaded, std::numeric_limits<int>::min() + 1,
+                                                std::numeric_limits<int>::max());
+        return std::nullopt;
+    };
+    const std::optional<QString> month = expiry(txtExpireMonth, MonthLow, MonthHigh, m_loadedMonth);
+    const std::optional<QString> year = expiry(txtExpireYear, YearLow, YearHigh, m_loadedYear);
+    if (!month || !year) {
+        MessageBox::Show(NeedExpireDate, MessageBox::OkOnly | MessageBox::Exclamation);
+        (month ? txtExpireYear : txtExpireMonth)->SetFocus();
+        return false;
+    }
     const int index = cboPaymentMethod->ListIndex();
     const int methodID = index >= 0 ? cboPaymentMethod->ItemData(index) : m_loadedMethodID;
     using modSharedSQL::FixSQLQuotes;
@@ -380,8 +404,8 @@ bool frmEditPayment::SavePayment()
         UpdateStatement, {{u"<pmid>", QString::number(methodID)},
                           {u"<card>", FixSQLQuotes(txtCardNumber->Text())},
                           {u"<noc>", FixSQLQuotes(txtNameOnCard->Text())},
-                          {u"<exm>", txtExpireMonth->Text()},
-                          {u"<exy>", txtExpireYear->Text()},
+                          {u"<exm>", *month},
+                          {u"<exy>", *year},
                           {u"<pday>", modSharedSQL::FormatSQLDate(modSharedDateTime::LocalToUTC(*local), false)},
                           {u"<desc>", FixSQLQuotes(txtDescription->Text())},
                           {u"<id>", QString::number(m_paymentID)}});

@@ -67,6 +67,9 @@ private:
     // The method the payment was loaded with: kept when no entry of the list is chosen (a method
     // the list no longer offers).
     int m_loadedMethodID = 0;
+    // The expiry texts the payment was loaded with.
+    QString m_loadedMonth;
+    QString m_loadedYear;
     bool m_dataLoaded = false;
 
     QLabel* Label4;

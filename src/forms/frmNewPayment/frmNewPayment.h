@@ -14,6 +14,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class QLabel;
 class QTimer;
 
@@ -104,16 +106,24 @@ private:
     void rptOrders_ValueChanged(ReportRow* row, ReportColumn* column, ReportRecordItem* item);
     void rptOrders_FocusChanging(ReportRow* newRow, ReportColumn* newColumn, ReportRecordItem* newItem, bool& cancel);
     // A money item: its value and the value in the user's currency format as its caption.
-    void SetMoneyItem(ReportRecordItem* item, Currency value);
+    void SetMoneyItem(ReportRecordItem* item, const std::optional<Currency>& value);
     static Currency MoneyOf(const ReportRecordItem* item);
     static Currency MoneyOf(const ReportRecord* record, int item);
+    // The sum of the "To Allocate" values, and one order's balance less its "To Allocate";
+    // nothing when the figure is beyond what money holds.
+    std::optional<Currency> AllocatedTotal() const;
+    static std::optional<Currency> NewBalanceOf(const ReportRecord* record);
 
     // ---- checks and saving --------------------------------------------------------------
     void cmdOK_Click();
     bool ValidateInput();
     bool SavePayment();
     QString FillInsertStatement(const QString& templateText, SharedCodeLibrary& scl) const;
-    bool ApplyAllocations(int PaymentID, Connection* conn, DataTools& data);
+    // The save's writes, in one transaction on the connection: the new payment's ID, or 0 with
+    // the reason in *error (rolled back; *ordersChanged when the orders changed meanwhile).
+    qint64 WritePayment(Connection& conn, QString* error, bool* ordersChanged);
+    bool OrdersStillTakeThePayment(Connection& conn, QString* error, bool* changed);
+    bool ApplyAllocations(int PaymentID, Connection* conn, DataTools& data, QString* error);
     void UpdateCardFields();
     void PickDate(FlatEdit& box, bool allowNone);
     void cmdPaymentDate_Click();

@@ -35,12 +35,25 @@ const QString PresetTemplate = QStringLiteral("{0} ({1}%)");
 
 } // namespace
 
-void frmNewPayment::SetMoneyItem(ReportRecordItem* item, Currency value)
+void frmNewPayment::SetMoneyItem(ReportRecordItem* item, const std::optional<Currency>& value)
 {
-    if (!item)
-        return;
-    item->SetValue(QVariant::fromValue(value));
-    item->SetCurrencyCaption();
+    if (item)
+        item->SetMoney(value);
+}
+
+std::optional<Currency> frmNewPayment::AllocatedTotal() const
+{
+    CurrencyTotal total;
+    ReportRecords& records = rptOrders->Records();
+    const int count = records.Count();
+    for (int i = 0; i < count; ++i)
+        total.add(MoneyOf(records.Record(i), ItemToAllocate));
+    return total.value();
+}
+
+std::optional<Currency> frmNewPayment::NewBalanceOf(const ReportRecord* record)
+{
+    return MoneyOf(record, ItemBalance).minus(MoneyOf(record, ItemToAllocate));
 }
 
 Currency frmNewPayment::MoneyOf(const ReportRecordItem* item)
@@ -71,8 +84,8 @@ void frmNewPayment::AddAmountPreset(Currency total, int percent)
 {
     // total x percent / 100 rounded to whole units (halves to even) in one exact step: the raw
     // ten-thousandths divided by 100 x 10,000 give the whole units.
-    const std::int64_t units = total.mulDiv(percent, 100 * Currency::Scale).raw();
-    const Currency amount = Currency::fromUnits(units);
+    const std::int64_t units = total.mulDiv(percent, 100 * Currency::Scale).value_or(Currency()).raw();
+    const Currency amount = Currency::fromWholeUnits(units).value_or(Currency()); // |units| < |total|
     cboAmount->AddItem(modSharedStrings::FillTemplate(PresetTemplate, {Regional::formatCurrency(amount), percent}));
     const std::int64_t clamped =
         std::clamp<std::int64_t>(units, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
@@ -158,9 +171,9 @@ void frmNewPayment::RecalcNewBalances()
     for (int i = 0; i < count; ++i) {
         ReportRecord* record = records.Record(i);
         ReportRecordItem* item = record->Item(ItemNewBalance);
-        const Currency newBalance = MoneyOf(record, ItemBalance) - MoneyOf(record, ItemToAllocate);
+        const std::optional<Currency> newBalance = NewBalanceOf(record);
         // A figure that stays what it is needs no new layout.
-        if (!item || MoneyOf(item) == newBalance)
+        if (!item || (newBalance && item->Value().isValid() && MoneyOf(item) == *newBalance))
             continue;
         SetMoneyItem(item, newBalance);
         changed = true;
@@ -171,12 +184,9 @@ void frmNewPayment::RecalcNewBalances()
 
 void frmNewPayment::UpdateSummary()
 {
-    Currency allocated;
-    ReportRecords& records = rptOrders->Records();
-    const int count = records.Count();
-    for (int i = 0; i < count; ++i)
-        allocated += MoneyOf(records.Record(i), ItemToAllocate);
-    const Currency unallocated = Currency::leadingNumber(cboAmount->Text()) - allocated;
+    const std::optional<Currency> allocated = AllocatedTotal();
+    const std::optional<Currency> unallocated =
+        allocated ? Currency::leadingNumber(cboAmount->Text()).minus(*allocated) : std::nullopt;
     if (SharedCodeLibrary* scl = host())
         lblSummary->setText(scl->Common().BuildString(
             SummaryTemplate, {Regional::formatCurrency(allocated), Regional::formatCurrency(unallocated)}));

@@ -19,8 +19,8 @@
 #include "shared/modSharedWork.h"
 #include "values/Regional.h"
 
+#include <QHash>
 #include <QLabel>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <limits>
@@ -41,6 +41,9 @@ const QString MsgNameOnCard = QStringLiteral("You must enter the name printed on
 const QString MsgExpiry = QStringLiteral("You must enter a valid expire date of the card.");
 const QString MsgOverAllocated = QStringLiteral("You cannot allocate more than the payment amount.");
 const QString MsgPaymentDate = QStringLiteral("You must enter a valid payment date.");
+const QString MsgTooLarge =
+    QStringLiteral("The amounts to allocate are too large: their total, or an order's new balance, is beyond any "
+                   "amount the ledger can hold. Correct the amounts and try again.");
 
 const QString PartialHeadline =
     QStringLiteral("You have not fully allocated the payment amount. Are you sure you want to continue?");
@@ -62,12 +65,25 @@ const QString SaveFailedExplanation =
     QStringLiteral("This typically happens if the database is in use by another user or program. Try saving again. "
                    "If the problem persists, close the program, restart and try again.");
 
+const QString NoDatabase = QStringLiteral("The company database could not be reached.");
+const QString OrdersChanged = QStringLiteral(
+    "One or more of these sales/orders has changed since this dialog was opened (another workstation may have "
+    "recorded a payment for it or removed it): the payment would now take its balance below zero, or it is gone. "
+    "Nothing was saved.\n\nClose this dialog and open it again to see the current balances.");
+
 const QString CustomerActivity = QStringLiteral("A payment of {0} was applied to this customer.");
 const QString OrderActivity = QStringLiteral("A payment of {0} was applied.");
 
 // The expiry year box accepts these years; the month box 1 to 12.
-constexpr double YearLow = 1900;
-constexpr double YearHigh = 2075;
+constexpr int YearLow = 1900;
+constexpr int YearHigh = 2075;
+constexpr int MonthLow = 1;
+constexpr int MonthHigh = 12;
+
+// The customer's orders as the database holds them now, read under an update lock inside the
+// save: marker <cid>. Ordered, so that two saves lock them in the same order.
+constexpr QStringView RecheckOrdersStatement =
+    u"SELECT UniqueID, Balance FROM Orders WITH (UPDLOCK, ROWLOCK) WHERE CustomerID = <cid> ORDER BY ID";
 
 // The calendar opens this far (twips) below the date box.
 constexpr int PickerGapTwips = 20;
@@ -85,12 +101,6 @@ int requireCardDetails(const QVariant& option)
         return 0;
     return int(std::clamp(std::nearbyint(*value), double(std::numeric_limits<qint16>::min()),
                           double(std::numeric_limits<qint16>::max())));
-}
-
-bool isWholeNumberText(const QString& text)
-{
-    static const QRegularExpression whole(QStringLiteral("^-?[0-9]+$"));
-    return whole.match(text).hasMatch();
 }
 
 } // namespace
@@ -113,7 +123,8 @@ bool frmNewPayment::EnsureCheckedNumbers()
 {
     // Every visit to a box is checked when it ends; a box left for a control that checks
     // nothing (Cancel) is the one way round that, and its text is checked here instead, since
-    // these three go into the statement as they stand. An amount refused here keeps the focus.
+    // the amount goes into the statement. An amount refused here keeps the focus; the expiry
+    // boxes are checked on OK itself.
     bool cancel = false;
     if (!Currency::parsePlain(cboAmount->Text())) {
         cboAmount_Validate(cancel);
@@ -122,10 +133,6 @@ bool frmNewPayment::EnsureCheckedNumbers()
             return false;
         }
     }
-    if (!isWholeNumberText(txtExpireMonth->Text()))
-        txtExpireMonth_Validate(cancel);
-    if (!isWholeNumberText(txtExpireYear->Text()))
-        txtExpireYear_Validate(cancel);
     return true;
 }
 
@@ -158,12 +165,34 @@ bool frmNewPayment::ValidateInput()
         }
     }
 
+    // The expiry boxes go into the statement unquoted: whatever way the focus left them, each
+    // must hold a month or a year checked here, or stay empty. Anything else is refused in
+    // words, never corrected behind the user's back.
+    for (auto [box, low, high] :
+         {std::tuple{txtExpireMonth, MonthLow, MonthHigh}, {txtExpireYear, YearLow, YearHigh}}) {
+        if (!modSharedSQL::SQLWholeNumber(box->Text(), low, high)) {
+            MessageBox::Show(MsgExpiry, MessageBox::OkOnly | MessageBox::Exclamation);
+            box->SetFocus();
+            return false;
+        }
+    }
+
+    // Every figure the checks below compare is worked out exactly; one that money cannot hold
+    // refuses the save rather than turning into some other amount.
     ReportRecords& records = rptOrders->Records();
     const int count = records.Count();
-    Currency allocated;
-    for (int i = 0; i < count; ++i)
-        allocated += MoneyOf(records.Record(i), ItemToAllocate);
-    const Currency unallocated = amount - allocated;
+    const std::optional<Currency> allocatedTotal = AllocatedTotal();
+    const std::optional<Currency> unallocatedTotal =
+        allocatedTotal ? amount.minus(*allocatedTotal) : std::optional<Currency>();
+    bool balancesHeld = true;
+    for (int i = 0; i < count && balancesHeld; ++i)
+        balancesHeld = NewBalanceOf(records.Record(i)).has_value();
+    if (!unallocatedTotal || !balancesHeld) {
+        MessageBox::Show(MsgTooLarge, MessageBox::OkOnly | MessageBox::Exclamation);
+        return false;
+    }
+    const Currency allocated = *allocatedTotal;
+    const Currency unallocated = *unallocatedTotal;
 
     if (allocated > amount) {
         MessageBox::Show(MsgOverAllocated, MessageBox::OkOnly | MessageBox::Exclamation);
@@ -209,7 +238,7 @@ bool frmNewPayment::ValidateInput()
 
     // Asked once for every order the payment takes below zero.
     for (int i = 0; i < count; ++i) {
-        if (MoneyOf(records.Record(i), ItemNewBalance) < Currency() && declined(NegativeBalanceHeadline, QString()))
+        if (*NewBalanceOf(records.Record(i)) < Currency() && declined(NegativeBalanceHeadline, QString()))
             return false;
     }
     return true;
@@ -219,9 +248,15 @@ bool frmNewPayment::ValidateInput()
 
 QString frmNewPayment::FillInsertStatement(const QString& templateText, SharedCodeLibrary& scl) const
 {
+    // Every value that goes in unquoted is a number checked here: the amount as the module's own
+    // money (so every engine stores exactly what was allocated, never its own rounding of the
+    // typed text), the expiry month and year as whole numbers in their ranges.
     const std::optional<OleDate> paymentDate = Regional::parseDate(txtPaymentDate->Text());
-    if (!paymentDate)
-        return QString(); // checked before; never a made-up date
+    const std::optional<Currency> amount = Currency::parsePlain(cboAmount->Text());
+    const std::optional<QString> month = modSharedSQL::SQLWholeNumber(txtExpireMonth->Text(), MonthLow, MonthHigh);
+    const std::optional<QString> year = modSharedSQL::SQLWholeNumber(txtExpireYear->Text(), YearLow, YearHigh);
+    if (!paymentDate || !amount || !month || !year)
+        return QString(); // checked before; never a made-up value
     const int methodIndex = cboPaymentMethod->ListIndex();
     const int methodID = methodIndex >= 0 ? cboPaymentMethod->ItemData(methodIndex) : 0;
     // The memo goes in last, so nothing typed into it is ever taken for a marker.
@@ -230,10 +265,10 @@ QString frmNewPayment::FillInsertStatement(const QString& templateText, SharedCo
                                 {u"<cid>", QString::number(m_customerID)},
                                 {u"<card>", scl.FixForSQLInsert(txtCardNumber->Text())},
                                 {u"<noc>", scl.FixForSQLInsert(txtNameOnCard->Text())},
-                                {u"<exm>", txtExpireMonth->Text()},
-                                {u"<exy>", txtExpireYear->Text()},
+                                {u"<exm>", *month},
+                                {u"<exy>", *year},
                                 {u"<pday>", scl.FixDateForSQLInsert(modSharedDateTime::LocalToUTC(*paymentDate))},
-                                {u"<amt>", cboAmount->Text()},
+                                {u"<amt>", amount->toPlainString()},
                                 {u"<desc>", scl.FixForSQLInsert(txtDescription->Text())}});
 }
 
@@ -242,60 +277,115 @@ bool frmNewPayment::SavePayment()
     SharedCodeLibrary* scl = host();
     if (!scl)
         return false;
-    std::unique_ptr<Connection> conn = scl->CurrentCompanyConn();
-    if (!conn)
-        return false;
-    std::unique_ptr<DataTools> data = helperFactory().CreateDataTools();
-
+    // Every failure is told, with the engine's words as its detail; the dialog stays as it was.
     auto reportFailure = [this](const QString& detail) {
         if (SharedCodeLibrary* s = host())
             s->ShowAndLogErrorMessage(SaveFailedHeadline, SaveFailedExplanation, detail);
+        return false;
     };
-
-    // Without a transaction nothing is written: the payment and its allocations go in together
-    // or not at all.
-    if (!conn->BeginTrans()) {
-        reportFailure(conn->LastError());
-        conn->Close();
+    std::unique_ptr<Connection> conn = scl->CurrentCompanyConn();
+    if (!conn) {
+        const QString why = scl->Database().LastSQLErrorDescription();
+        return reportFailure(why.isEmpty() ? NoDatabase : why);
+    }
+    QString error;
+    bool ordersChanged = false;
+    const qint64 paymentID = WritePayment(*conn, &error, &ordersChanged);
+    conn->Close();
+    conn.reset();
+    // Told once the connection is gone, so no lock is held while the user reads.
+    if (ordersChanged) {
+        MessageBox::Show(OrdersChanged, MessageBox::OkOnly | MessageBox::Exclamation);
         return false;
     }
-
-    bool failed = false;
-    qint64 paymentID = 0;
-    const QString statement = host() ? FillInsertStatement(InsertPaymentTemplate, *host()) : QString();
-    if (statement.isEmpty()) {
-        failed = true;
-    } else {
-        paymentID = data->ExecuteInsert(statement, conn.get());
-        if (paymentID < 1) {
-            reportFailure(data->LastErrorText(0));
-            failed = true;
-        } else if (paymentID > std::numeric_limits<int>::max() ||
-                   !ApplyAllocations(int(paymentID), conn.get(), *data)) {
-            failed = true;
-        }
-    }
-
-    if (failed) {
-        conn->RollbackTrans();
-    } else if (!conn->CommitTrans()) {
-        const QString error = conn->LastError();
-        if (conn->InTransaction())
-            conn->RollbackTrans();
-        reportFailure(error);
-        failed = true;
-    } else {
-        NewPaymentID = int(paymentID);
-        const QString text = modSharedStrings::FillTemplate(
-            CustomerActivity, {Regional::formatCurrency(Currency::leadingNumber(cboAmount->Text()))});
-        if (SharedCodeLibrary* s = host())
-            s->Activity().RecordCustomerActivityEx(m_customerID, text, conn.get());
-    }
-    conn->Close();
-    return !failed;
+    if (paymentID < 1)
+        return reportFailure(error);
+    NewPaymentID = int(paymentID);
+    return true;
 }
 
-bool frmNewPayment::ApplyAllocations(int PaymentID, Connection* conn, DataTools& data)
+qint64 frmNewPayment::WritePayment(Connection& conn, QString* error, bool* ordersChanged)
+{
+    std::unique_ptr<DataTools> data = helperFactory().CreateDataTools();
+    SharedCodeLibrary* scl = host();
+    // Nothing is written unless everything is: one transaction, rolled back on the first failure.
+    auto fail = [&](const QString& why) {
+        *error = why;
+        if (conn.InTransaction())
+            conn.RollbackTrans();
+        return qint64(0);
+    };
+    if (!scl || !data)
+        return fail(NoDatabase);
+    if (!conn.BeginTrans())
+        return fail(conn.LastError());
+    const QString statement = FillInsertStatement(InsertPaymentTemplate, *scl);
+    if (statement.isEmpty())
+        return fail(QStringLiteral("The payment's entries could not be read."));
+    const qint64 paymentID = data->ExecuteInsert(statement, &conn);
+    if (paymentID < 1)
+        return fail(data->LastErrorText(0));
+    if (paymentID > std::numeric_limits<int>::max())
+        return fail(QStringLiteral("The new payment's ID is beyond the range of payment IDs."));
+    if (!OrdersStillTakeThePayment(conn, error, ordersChanged))
+        return fail(*error);
+    if (!ApplyAllocations(int(paymentID), &conn, *data, error))
+        return fail(*error);
+    // The customer's line belongs to the save: written in its transaction, a payment is never
+    // kept without it. A line the host could not write fails the save like any statement.
+    const QString text = modSharedStrings::FillTemplate(
+        CustomerActivity, {Regional::formatCurrency(Currency::leadingNumber(cboAmount->Text()))});
+    scl->Activity().RecordCustomerActivityEx(m_customerID, text, &conn);
+    if (!conn.LastError().isEmpty())
+        return fail(conn.LastError());
+    if (!conn.CommitTrans())
+        return fail(conn.LastError());
+    return paymentID;
+}
+
+bool frmNewPayment::OrdersStillTakeThePayment(Connection& conn, QString* error, bool* changed)
+{
+    // Only orders that get an amount matter. The user was asked about every order the payment
+    // takes below zero with the balances read at opening; another workstation may have paid
+    // some of it since. A balance that would now go below zero unasked, or an order that is
+    // gone, stops the save: the user sees the current balances first.
+    ReportRecords& records = rptOrders->Records();
+    QHash<QString, const ReportRecord*> applied;
+    for (int i = 0; i < records.Count(); ++i) {
+        const ReportRecord* record = records.Record(i);
+        const ReportRecordItem* unique = record->Item(ItemUniqueID);
+        if (unique && MoneyOf(record, ItemToAllocate) > Currency())
+            applied.insert(unique->Value().toString().toCaseFolded(), record);
+    }
+    if (applied.isEmpty())
+        return true;
+    const QString statement = ledger::FillMarkers(RecheckOrdersStatement, {{u"<cid>", QString::number(m_customerID)}});
+    std::unique_ptr<DataTools> data = helperFactory().CreateDataTools();
+    std::unique_ptr<Recordset> rs = data ? data->OpenRecordset(statement, &conn, 0, -1) : nullptr;
+    if (!rs || rs->State() != Recordset::adStateOpen) {
+        *error = data ? data->LastErrorText(0) : NoDatabase;
+        return false;
+    }
+    QHash<QString, Currency> balances;
+    for (; !rs->Eof(); rs->MoveNext())
+        balances.insert(rs->Field(QStringLiteral("UniqueID")).toString().toCaseFolded(),
+                        Currency::fromVariant(rs->Field(QStringLiteral("Balance"))).value_or(Currency()));
+    rs->Close();
+    for (auto it = applied.cbegin(); it != applied.cend(); ++it) {
+        const auto now = balances.constFind(it.key());
+        const Currency amount = MoneyOf(it.value(), ItemToAllocate);
+        const bool asked = NewBalanceOf(it.value()).value_or(Currency()) < Currency();
+        const std::optional<Currency> after = now == balances.cend() ? std::nullopt : now->minus(amount);
+        if (!after || (*after < Currency() && !asked)) {
+            *changed = true;
+            *error = OrdersChanged;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool frmNewPayment::ApplyAllocations(int PaymentID, Connection* conn, DataTools& data, QString* error)
 {
     // Record order: the order in which the orders were loaded, whatever order the grid shows.
     ReportRecords& records = rptOrders->Records();
@@ -311,11 +401,17 @@ bool frmNewPayment::ApplyAllocations(int PaymentID, Connection* conn, DataTools&
             ledger::FillMarkers(ledger::ApplyAllocationByUniqueID, {{u"<pid>", QString::number(PaymentID)},
                                                                     {u"<ouid>", modSharedSQL::FixSQLQuotes(uniqueID)},
                                                                     {u"<a>", amount.toPlainString()}});
-        if (!data.ExecuteStatement(statement, conn))
+        if (!data.ExecuteStatement(statement, conn)) {
+            *error = data.LastErrorText(0);
             return false;
+        }
         const QString text = modSharedStrings::FillTemplate(OrderActivity, {Regional::formatCurrency(amount)});
         if (SharedCodeLibrary* scl = host())
             scl->Activity().RecordOrderActivityEx(record->Tag().toInt(), text, conn);
+        if (!conn->LastError().isEmpty()) {
+            *error = conn->LastError();
+            return false;
+        }
     }
     return true;
 }
@@ -338,7 +434,7 @@ void frmNewPayment::UpdateCardFields()
 
 void frmNewPayment::txtExpireMonth_Validate(bool&)
 {
-    helperFactory().CreateInputTools()->WholeNumberRangeRule(1, 12, 1, *txtExpireMonth);
+    helperFactory().CreateInputTools()->WholeNumberRangeRule(MonthLow, MonthHigh, 1, *txtExpireMonth);
 }
 
 void frmNewPayment::txtExpireYear_Validate(bool&)

@@ -1,6 +1,7 @@
 #include "forms/frmOrderPayments/frmOrderPayments.h"
 
 #include "entry/Library.h"
+#include "forms/frmCustomerPayments/PaymentRemoval.h"
 #include "forms/frmCustomerPayments/ReviewGrid.h"
 #include "ledger/Statements.h"
 #include "platform/HelperTools.h"
@@ -41,9 +42,6 @@ const QString PaymentTemplate = QStringLiteral(
     "SELECT Payments.ID AS PaymentID, Payments.PaymentDate, Payments.CustomerID, Payments.Amount, "
     "PaymentAllocations.ID FROM PaymentAllocations INNER JOIN Payments ON PaymentAllocations.PaymentID = Payments.ID "
     "WHERE (PaymentAllocations.ID = {0})");
-const QString RemainingTemplate =
-    QStringLiteral("SELECT COUNT(*) AS theCount FROM PaymentAllocations WHERE PaymentID = {0}");
-const QString DeleteTemplate = QStringLiteral("DELETE FROM Payments WHERE ID = {0}");
 const QString DeletedActivity = QStringLiteral("A payment of {0}, recorded on {1}, was deleted from this customer.");
 const QString RecordPath = QStringLiteral("Records/Record");
 
@@ -55,16 +53,6 @@ constexpr int RightDelete = 32;
 QDomElement firstRecord(const QDomDocument& doc)
 {
     return doc.isNull() ? QDomElement() : modSharedXML::SelectSingleNode(doc, RecordPath);
-}
-
-// A count as the host answers it. Anything that is not a number is no count: the payment is
-// then left alone rather than offered for deletion on a guess.
-bool isZeroCount(const QVariant& value)
-{
-    if (!value.isValid() || value.isNull())
-        return false;
-    const std::optional<qint64> n = Regional::parsePlainWholeNumber(value.toString());
-    return n && *n == 0;
 }
 
 } // namespace
@@ -159,7 +147,7 @@ void frmOrderPayments::SetupGrid()
 void frmOrderPayments::LoadPayments()
 {
     rptPayments->Records().RemoveAll();
-    Currency total;
+    CurrencyTotal total;
     if (SharedCodeLibrary* scl = host()) {
         if (std::unique_ptr<Connection> conn = scl->CurrentCompanyConn()) {
             // A UniqueID is the database's own text, but it still must not break the statement.
@@ -181,7 +169,7 @@ void frmOrderPayments::LoadPayments()
                     record->AddItem(fields.Value(*rs, fDetails).toString().trimmed());
                     const Currency amount = Currency::fromVariant(fields.Value(*rs, fAmount)).value_or(Currency());
                     record->AddItem(QVariant::fromValue(amount))->SetCurrencyCaption();
-                    total += amount;
+                    total.add(amount);
                     rs->MoveNext();
                 }
                 rs->Close();
@@ -190,7 +178,7 @@ void frmOrderPayments::LoadPayments()
         }
     }
     rptPayments->Populate();
-    lblSummary->setText(Regional::formatCurrency(total));
+    lblSummary->setText(Regional::formatCurrency(total.value()));
 }
 
 void frmOrderPayments::UpdateButtons()
@@ -232,37 +220,36 @@ void frmOrderPayments::cmdDelete_Click()
     QDomDocument paymentDoc = scl->Database().ExecuteRead(FillTemplate(PaymentTemplate, {allocationID}));
     const QDomElement payment = firstRecord(paymentDoc);
 
-    HostCommon& common = scl->Common();
-    const QString remove = reviewgrid::RemoveAllocationStatement(common, allocationID);
-    if (remove.isEmpty())
-        return; // gone already (another workstation): nothing to remove
-    if (!common.ExecuteUpdate(remove)) {
-        scl->ShowErrorMessage(tr("The payment allocation could not be removed."),
-                              tr("Check the event log for details."));
+    // Removed under a lock, with the amount the database holds now.
+    removal::Allocation removed;
+    const removal::Result result = removal::RemoveAllocation(*scl, allocationID, &removed);
+    if (result.outcome == removal::Outcome::Done || result.outcome == removal::Outcome::Gone)
+        RemoveRecordByID(allocationID, *rptPayments);
+    if (result.outcome != removal::Outcome::Done) {
+        if (SharedCodeLibrary* s = host())
+            removal::TellNotDone(*s, result, removal::What::Allocation,
+                                 tr("The payment allocation could not be removed."));
         return;
     }
-    RemoveRecordByID(allocationID, *rptPayments);
 
     // A payment left without allocations is offered for deletion; otherwise it is credit.
-    const int paidBy = modSharedXML::GetNodeLong(QStringLiteral("PaymentID"), payment, 0);
-    if (!isZeroCount(scl->Database().ExecuteScaler(FillTemplate(RemainingTemplate, {paidBy}))))
-        return;
-    if (!AskDeletePayment())
+    const int paidBy = removed.paymentID;
+    if (removed.remaining != 0 || !AskDeletePayment())
         return;
     scl = host(); // the question ran an event loop: ask for the host again
     if (!scl)
         return;
-    if (scl->Database().ExecuteNonQuery(FillTemplate(DeleteTemplate, {paidBy})) == 1) {
-        const Currency whole = modSharedXML::GetNodeCurrency(QStringLiteral("Amount"), payment, Currency());
-        const OleDate recorded = modSharedXML::GetNodeDate(QStringLiteral("PaymentDate"), payment, OleDate::absent());
-        const QString text =
-            FillTemplate(DeletedActivity, {Regional::formatCurrency(whole),
-                                           Regional::formatGeneralDate(modSharedDateTime::UTCToLocal(recorded))});
-        scl->Activity().RecordCustomerActivity(modSharedXML::GetNodeLong(QStringLiteral("CustomerID"), payment, 0),
-                                               text);
-    } else {
-        scl->ShowErrorMessage(tr("The payment could not be deleted."), tr("Check the event log for details."));
-    }
+    // Deleted only if it still has no allocation at the moment of the delete (another
+    // workstation may have applied its credit meanwhile), with its activity line.
+    const Currency whole = modSharedXML::GetNodeCurrency(QStringLiteral("Amount"), payment, Currency());
+    const OleDate recorded = modSharedXML::GetNodeDate(QStringLiteral("PaymentDate"), payment, OleDate::absent());
+    const QString text =
+        FillTemplate(DeletedActivity, {Regional::formatCurrency(whole),
+                                       Regional::formatGeneralDate(modSharedDateTime::UTCToLocal(recorded))});
+    const int customerID = modSharedXML::GetNodeLong(QStringLiteral("CustomerID"), payment, 0);
+    const removal::Result deleted = removal::DeletePayment(*scl, paidBy, customerID, text);
+    if (SharedCodeLibrary* s = host())
+        removal::TellNotDone(*s, deleted, removal::What::Payment, tr("The payment could not be deleted."));
 }
 
 bool frmOrderPayments::AskDeletePayment()

@@ -1,6 +1,7 @@
 #include "forms/frmPaymentAllocations/frmPaymentAllocations.h"
 
 #include "entry/Library.h"
+#include "forms/frmCustomerPayments/PaymentRemoval.h"
 #include "forms/frmCustomerPayments/ReviewGrid.h"
 #include "ledger/Statements.h"
 #include "platform/HelperTools.h"
@@ -185,15 +186,11 @@ void frmPaymentAllocations::cmdDelete_Click()
                                SharedCodeLibrary::ButtonsYesNo) != SharedCodeLibrary::AnswerYes)
         return;
 
-    HostCommon& common = scl->Common();
-    const QString remove = reviewgrid::RemoveAllocationStatement(common, allocationID);
-    if (remove.isEmpty())
-        return; // gone already (another workstation): nothing to remove
-    if (common.ExecuteUpdate(remove))
+    const removal::Result result = removal::RemoveAllocation(*scl, allocationID);
+    if (result.outcome == removal::Outcome::Done || result.outcome == removal::Outcome::Gone)
         RemoveRecordByID(allocationID, *rptAllocations);
-    else
-        scl->ShowErrorMessage(tr("The payment allocation could not be deleted."),
-                              tr("Check the event log for details."));
+    if (SharedCodeLibrary* s = host())
+        removal::TellNotDone(*s, result, removal::What::Allocation, tr("The payment allocation could not be deleted."));
 }
 
 void frmPaymentAllocations::cmdClose_Click()

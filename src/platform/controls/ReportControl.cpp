@@ -491,6 +491,15 @@ void ReportRecordItem::SetCurrencyCaption()
     changed();
 }
 
+void ReportRecordItem::SetMoney(const std::optional<Currency>& amount)
+{
+    m_value = amount ? QVariant::fromValue(*amount) : QVariant();
+    if (amount)
+        SetCurrencyCaption();
+    else
+        SetCaption(Regional::formatCurrency(amount));
+}
+
 QString ReportRecordItem::ToolTip() const
 {
     return m_extras ? m_extras->toolTip : QString();

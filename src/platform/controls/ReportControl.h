@@ -18,6 +18,8 @@
 // ValueChanging (the handler may replace NewValue or cancel) and then ValueChanged, once each. An
 // editor closed with its text unchanged is no commit and raises nothing.
 
+#include "values/Currency.h"
+
 #include <QFont>
 #include <QString>
 #include <QTreeView>
@@ -25,6 +27,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -66,6 +69,9 @@ public:
     // Shows the value (money) in the user's currency format, worked out whenever the caption is
     // read: a list of thousands of amounts pays only for the rows drawn. SetCaption overrides it.
     void SetCurrencyCaption();
+    // A money figure that may be out of range: the amount with its currency caption, or no
+    // value and a caption that says the figure is out of range.
+    void SetMoney(const std::optional<Currency>& amount);
     QString ToolTip() const;
     void SetToolTip(const QString& text);
     // When the grid is grouped by this item's column: the heading of the item's group (empty:

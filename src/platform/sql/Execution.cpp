@@ -2,6 +2,7 @@
 
 #include "ledger/Dialect.h"
 #include "ledger/Literals.h"
+#include "ledger/SqlTokens.h"
 
 #include <QRegularExpression>
 #include <QSqlQuery>
@@ -424,30 +425,19 @@ bool SqlConnection::Core::run(Plan& plan, bool compound, const QString& command,
 
 QString statementShape(const QString& statement)
 {
+    // The lifter's shape, with the texts it leaves in place as part of a statement's form (LIKE
+    // patterns, prefixed strings, select-list texts) masked too: a search pattern holds a name.
+    const QString lifted = ledger::liftLiterals(statement).shape;
+    namespace tk = ledger::detail::tokens;
+    const auto* s = reinterpret_cast<const char16_t*>(lifted.utf16());
+    const qsizetype n = lifted.size();
     QString shape;
-    shape.reserve(statement.size());
-    const qsizetype n = statement.size();
-    auto wordChar = [](QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'#' || c == u'$'; };
-    for (qsizetype i = 0; i < n;) {
-        const QChar c = statement[i];
-        if (c == u'\'') {
-            // A quoted text, its doubled quotes included; one left open runs to the end.
-            ++i;
-            while (i < n) {
-                if (statement[i] == u'\'' && (i + 1 >= n || statement[i + 1] != u'\''))
-                    break;
-                i += statement[i] == u'\'' ? 2 : 1;
-            }
-            ++i;
+    shape.reserve(n);
+    for (tk::Token t = tk::scan(s, n, 0); t.kind != tk::Kind::End; t = tk::scan(s, n, t.end)) {
+        if (t.kind == tk::Kind::String)
             shape += QStringLiteral("'?'");
-        } else if (c.isDigit() && (shape.isEmpty() || !wordChar(shape.back()))) {
-            while (i < n && (statement[i].isDigit() || statement[i] == u'.'))
-                ++i;
-            shape += u'?';
-        } else {
-            shape += c;
-            ++i;
-        }
+        else
+            shape += QStringView(lifted).mid(t.begin, t.end - t.begin);
     }
     return shape;
 }

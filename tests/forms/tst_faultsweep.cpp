@@ -1,0 +1,296 @@
+// Faults injected at every step of every writing path, on a real database of the test's engine:
+// the k-th statement a press of OK, Delete or Remove sends fails (the connection's test hook
+// refuses it), for every k from the first statement to the last. Each time the database is as it
+// was, the screen is still open with what the user entered or selected, the user is told with the
+// injected failure as the detail, and pressing again on the same screen writes exactly once.
+
+#include "support/ScreenTest.h"
+#include "support/TestMain.h"
+
+#include "platform/SqlConnection.h"
+#include "platform/controls/ComboBox.h"
+
+#include <QDomDocument>
+
+using namespace tesr;
+using namespace tesrtest;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kInjected = u"injected failure"_s;
+
+// Fails statement number `k` (0: the first) sent after arm(); counts them all.
+class Injector {
+public:
+    ~Injector() { disarm(); }
+    void arm(int k)
+    {
+        m_sent.clear();
+        setStatementHook([this, k](const QString& statement) {
+            m_sent << statement;
+            return m_sent.size() - 1 != k;
+        });
+    }
+    void disarm() { setStatementHook({}); }
+    // The statements sent since arm(), the refused one last when there was a fault.
+    const QStringList& sent() const { return m_sent; }
+
+private:
+    QStringList m_sent;
+};
+
+// What a faulted press left, read before the second press.
+struct Round {
+    QString before; // ledgerState and the path's own reading just before the press
+    QString extraBefore;
+    bool faulted = false; // false: k was past the last statement, the press saved
+    bool open = false;    // the screen still shown
+    QString shows;        // what the screen shows of the user's entries or selection
+    QString ledger;       // ledgerState
+    QString extra;        // more of the database, per path
+};
+
+} // namespace
+
+class TestFaultSweep : public QObject {
+    Q_OBJECT
+
+    Injector inject;
+
+    // Arms the injector at k, presses the button, disarms; fills what r knows before and
+    // whether the press was faulted.
+    void press(QWidget* w, const QString& button, int k, Round& r, TestHost& h, const std::function<QString()>& extra)
+    {
+        r.before = ledgerState(h.db());
+        r.extraBefore = extra();
+        inject.arm(k);
+        clickButton(w, button);
+        inject.disarm();
+        r.faulted = k < inject.sent().size();
+    }
+
+    // A round on a list screen: the row selected and Delete pressed with statement k failing;
+    // after a fault, whether the row is still listed, then (beforeRetry first) selected and
+    // deleted again; then the screen closed.
+    void deleteRow(QWidget* w, ReportControl* g, int tag, int k, Round& r, TestHost& h,
+                   const std::function<QString()>& extra, const std::function<void()>& beforeRetry)
+    {
+        clickTag(g, tag);
+        press(w, u"cmdDelete"_s, k, r, h, extra);
+        if (r.faulted) {
+            r.open = w->isVisible();
+            r.shows = tags(g).contains(QString::number(tag)) ? u"listed"_s : u"gone"_s;
+            r.ledger = ledgerState(h.db());
+            if (beforeRetry)
+                beforeRetry();
+            clickTag(g, tag);
+            clickButton(w, u"cmdDelete"_s);
+        }
+        clickButton(w, u"cmdClose"_s);
+    }
+
+    // Runs rounds k = 0, 1, ... until a press goes through whole. `round(k, r)` opens the screen,
+    // makes the entries, press()es, fills the rest of r after a fault, presses again without
+    // one, and closes. `entered` is what the screen must still show after the fault;
+    // `wroteOnce()` checks what the second press wrote.
+    void sweep(TestHost& h, const std::function<void(int, Round&)>& round, const QString& entered,
+               const QString& toldHeadline, const std::function<void()>& wroteOnce)
+    {
+        int k = 0;
+        for (;; ++k) {
+            const qsizetype told = h.prompter().calls(ScriptedPrompter::Call::Kind::Error).size();
+            Round r;
+            round(k, r);
+            if (QTest::currentTestFailed())
+                return;
+            if (!r.faulted)
+                break;
+            const QString at = u"statement %1: %2"_s.arg(k).arg(inject.sent().value(k));
+            QVERIFY2(r.open, qPrintable(at));
+            QCOMPARE(r.shows, entered);
+            QCOMPARE(r.ledger, r.before);
+            QCOMPARE(r.extra, r.extraBefore);
+            const auto errors = h.prompter().calls(ScriptedPrompter::Call::Kind::Error);
+            QVERIFY2(errors.size() == told + 1, qPrintable(at));
+            QCOMPARE(errors.last().headline, toldHeadline);
+            QVERIFY2(errors.last().detail.contains(kInjected), qPrintable(at + u" told: "_s + errors.last().detail));
+            wroteOnce();
+            if (QTest::currentTestFailed())
+                return qWarning("%s", qPrintable(at));
+        }
+        QVERIFY2(k >= 1, qPrintable(QString::number(k))); // the sweep reached real statements
+        qInfo("%s: %d statements, each failed in turn", QTest::currentTestFunction(), k);
+    }
+
+private slots:
+    void init()
+    {
+        forgetPlacements({u"New Payment"_s, u"Allocate Credit"_s, u"Customer Payments"_s, u"Order Payments"_s,
+                          u"Payment Allocations"_s, u"Edit Payment"_s});
+    }
+    void cleanup() { inject.disarm(); }
+
+    // The payment, two allocations with their order lines, the customer's line, in one transaction.
+    void newPayment()
+    {
+        TestHost h;
+        const Shop b = makeShop(h.db());
+        auto shows = [](QWidget* w) {
+            auto* g = child<ReportControl>(w, "rptOrders");
+            return QStringList{child<ComboBox>(w, "cboAmount")->Text(), caption(g, 0, 4), caption(g, 1, 4),
+                               textOf(w, "txtDescription")}
+                .join(u' ');
+        };
+        int saved = 0, rounds = 0;
+        auto extra = [&] { return QString::number(h.db().count(u"SELECT COUNT(*) FROM Payments"_s)); };
+        auto round = [&](int k, Round& r) {
+            ModalDriver d;
+            onScreen(
+                d, u"frmNewPayment"_s,
+                [&](QWidget* w) {
+                    typeOver(child(w, "cboAmount"), u"10"_s, true);
+                    editCell(child<ReportControl>(w, "rptOrders"), 0, 4, u"6"_s);
+                    editCell(child<ReportControl>(w, "rptOrders"), 1, 4, u"4"_s);
+                    typeOver(child(w, "txtDescription"), u"memo"_s);
+                    press(w, u"cmdOK"_s, k, r, h, extra);
+                    if (!r.faulted)
+                        return;
+                    r.open = w->isVisible();
+                    r.shows = shows(w);
+                    r.ledger = ledgerState(h.db());
+                    r.extra = extra();
+                    clickButton(w, u"cmdOK"_s);
+                },
+                [](QWidget* w) { return !child<ComboBox>(w, "cboAmount")->Text().isEmpty(); });
+            saved = h.library().ShowNewPayment(b.abbott);
+            QVERIFY2(d.waitDone(), qPrintable(d.failure()));
+            ++rounds;
+        };
+        sweep(h, round, u"10 $6.00 $4.00 memo"_s, u"The payment could not be added."_s, [&] {
+            QCOMPARE(allocationsOf(h.db(), saved), (QStringList{"SO-1001=6", "SO-1002=4"}));
+            QCOMPARE(allocatedOf(h.db(), saved), u"10"_s);
+            QCOMPARE(h.db().count(u"SELECT COUNT(*) FROM Payments WHERE Amount = 10"_s), rounds);
+            QCOMPARE(activity(h.db()).size(), 3 * rounds);
+        });
+    }
+
+    // The credit of one payment applied to two orders, with their order lines.
+    void allocateCredit()
+    {
+        TestHost h;
+        const Shop b = makeShop(h.db());
+        const int payment = h.db().addPayment(b.abbott, cur("1000"), b.cash, at(2024, 3, 4));
+        auto shows = [](QWidget* w) {
+            auto* g = child<ReportControl>(w, "rptOrders");
+            return caption(g, 0, 3) + u' ' + caption(g, 1, 3) + u' ' +
+                   focusedTag(child<ReportControl>(w, "rptPayments"));
+        };
+        int rounds = 0;
+        auto extra = [] { return QString(); };
+        auto round = [&](int k, Round& r) {
+            ModalDriver d;
+            onScreen(d, u"frmAllocateCredit"_s, [&](QWidget* w) {
+                clickCell(child<ReportControl>(w, "rptPayments"), 0, 1);
+                editCell(child<ReportControl>(w, "rptOrders"), 0, 3, u"6"_s);
+                editCell(child<ReportControl>(w, "rptOrders"), 1, 3, u"4"_s);
+                press(w, u"cmdOK"_s, k, r, h, extra);
+                if (!r.faulted)
+                    return;
+                r.open = w->isVisible();
+                r.shows = shows(w);
+                r.ledger = ledgerState(h.db());
+                clickButton(w, u"cmdOK"_s);
+            });
+            QVERIFY(h.library().ShowAllocateCredit(b.abbott));
+            QVERIFY2(d.waitDone(), qPrintable(d.failure()));
+            ++rounds;
+        };
+        sweep(h, round, u"$6.00 $4.00 %1"_s.arg(payment), u"The credit could not be applied."_s, [&] {
+            QCOMPARE(allocatedOf(h.db(), payment), QString::number(10 * rounds));
+            QCOMPARE(activity(h.db()).size(), 2 * rounds);
+        });
+    }
+
+    // A payment deleted from Customer Payments, with the customer's line.
+    void deletePayment()
+    {
+        TestHost h;
+        const Shop b = makeShop(h.db());
+        int payment = 0, rounds = 0;
+        auto extra = [] { return QString(); };
+        auto round = [&](int k, Round& r) {
+            payment = h.db().addPayment(b.abbott, cur("25"), b.cash, at(2024, 3, 4));
+            ++rounds;
+            ModalDriver d;
+            onScreen(d, u"frmCustomerPayments"_s, [&](QWidget* w) {
+                deleteRow(w, child<ReportControl>(w, "rptPayments"), payment, k, r, h, extra, {});
+            });
+            h.library().ShowCustomerPayments(b.abbott);
+            QVERIFY2(d.waitDone(), qPrintable(d.failure()));
+        };
+        sweep(h, round, u"listed"_s, u"The payment could not be deleted."_s, [&] {
+            QCOMPARE(h.db().count(u"SELECT COUNT(*) FROM Payments"_s), 0);
+            QCOMPARE(activity(h.db()).size(), rounds);
+        });
+    }
+
+    // An allocation removed from Payment Allocations.
+    void removeAllocation()
+    {
+        TestHost h;
+        const Shop b = makeShop(h.db());
+        const int payment = h.db().addPayment(b.abbott, cur("500"), b.cash, at(2024, 3, 4));
+        int allocation = 0;
+        auto extra = [] { return QString(); };
+        auto round = [&](int k, Round& r) {
+            h.db().allocate(payment, u"SO-1001"_s, cur("7.5"));
+            allocation = h.db().count(u"SELECT MAX(ID) FROM PaymentAllocations"_s);
+            h.prompter().expectQuestion(ScriptedPrompter::Yes);
+            ModalDriver d;
+            onScreen(d, u"frmPaymentAllocations"_s, [&](QWidget* w) {
+                deleteRow(w, child<ReportControl>(w, "rptAllocations"), allocation, k, r, h, extra,
+                          [&] { h.prompter().expectQuestion(ScriptedPrompter::Yes); });
+            });
+            h.library().ShowPaymentAllocations(payment);
+            QVERIFY2(d.waitDone(), qPrintable(d.failure()));
+        };
+        sweep(h, round, u"listed"_s, u"The payment allocation could not be deleted."_s, [&] {
+            QCOMPARE(h.db().count(u"SELECT COUNT(*) FROM PaymentAllocations"_s), 0);
+            QCOMPARE(allocatedOf(h.db(), payment), u"0"_s);
+            QCOMPARE(owedOf(h.db(), b.orderA), u"0/800"_s);
+        });
+    }
+
+    // A payment's descriptive fields saved by Edit Payment.
+    void editPayment()
+    {
+        TestHost h;
+        const Shop b = makeShop(h.db());
+        const int payment = h.db().addPayment(b.abbott, cur("25"), b.cash, at(2024, 3, 4), u"before"_s);
+        const QString memo = u"SELECT Description FROM Payments WHERE ID = %1"_s.arg(payment);
+        auto extra = [&] { return h.db().scalar(memo).toString(); };
+        auto round = [&](int k, Round& r) {
+            h.db().exec(u"UPDATE Payments SET Description = 'before' WHERE ID = %1"_s.arg(payment));
+            ModalDriver d;
+            onScreen(d, u"frmEditPayment"_s, [&](QWidget* w) {
+                typeOver(child(w, "txtDescription"), u"after"_s);
+                press(w, u"cmdOK"_s, k, r, h, extra);
+                if (!r.faulted)
+                    return;
+                r.open = w->isVisible();
+                r.shows = textOf(w, "txtDescription");
+                r.ledger = ledgerState(h.db());
+                r.extra = extra();
+                clickButton(w, u"cmdOK"_s);
+            });
+            QVERIFY(h.library().ShowEditPayment(payment));
+            QVERIFY2(d.waitDone(), qPrintable(d.failure()));
+        };
+        sweep(h, round, u"after"_s, u"Unable to edit the payment."_s,
+              [&] { QCOMPARE(h.db().scalar(memo).toString(), u"after"_s); });
+    }
+};
+
+TESR_TEST_MAIN(TestFaultSweep)
+#include "tst_faultsweep.moc"
