@@ -180,7 +180,7 @@ bool saveOnce(Company& company, int orders, Spent& seen, QStringList* recorded =
         for (int r = 0; r < grid->Records().Count(); ++r) {
             tesr::ReportRecord* record = grid->Records().Record(r);
             record->Item(4)->SetValue(QVariant::fromValue(each));
-            record->Item(5)->SetValue(QVariant::fromValue(record->Item(2)->Value().value<Currency>() - each));
+            record->Item(5)->SetMoney(record->Item(2)->Value().value<Currency>().minus(each));
         }
         amount->SetText(QString::number(orders));
         w->findChild<tesr::ComboBox*>(QStringLiteral("cboPaymentMethod"))->SetListIndex(0);

@@ -107,7 +107,7 @@ std::optional<Receipt> ReadReceipt(SharedCodeLibrary& host, int paymentID, QStri
                 line.orderNumber = rs->Field(QStringLiteral("OrderNumber")).toString();
                 line.sidemark = rs->Field(QStringLiteral("Sidemark")).toString().trimmed();
                 line.balanceAfter =
-                    money(rs->Field(QStringLiteral("Balance"))) + money(rs->Field(QStringLiteral("LaterApplied")));
+                    money(rs->Field(QStringLiteral("Balance"))).plus(money(rs->Field(QStringLiteral("LaterApplied"))));
             } else {
                 line.orderNumber = rs->Field(QStringLiteral("OrderUniqueID")).toString();
             }
@@ -122,7 +122,7 @@ std::optional<Receipt> ReadReceipt(SharedCodeLibrary& host, int paymentID, QStri
     const QString lastFour = LastFourDigits(cardNumber);
     if (methodID > 0 && host.Common().GetPaymentMethodType2(methodID) != 0 && !lastFour.isEmpty())
         r.method = QObject::tr("%1 ending in %2").arg(r.method.isEmpty() ? QObject::tr("Card") : r.method, lastFour);
-    r.credit = r.amount - allocated;
+    r.credit = r.amount.minus(allocated);
     r.shopName = option(host, "ShopName").trimmed();
     for (const QString& line : option(host, "ShopAddress").split(QRegularExpression(QStringLiteral("[\\n|]"))))
         if (!line.trimmed().isEmpty())

@@ -44,7 +44,8 @@ struct AppliedLine {
     QString sidemark;       // trimmed
     Currency amount;        // applied by this payment
     bool orderKnown = true; // false: kept on another system, so no balance is known here
-    Currency balanceAfter;  // the order's balance right after this amount was applied
+    // The order's balance right after this amount was applied; nothing when money cannot hold it.
+    std::optional<Currency> balanceAfter;
 };
 
 struct Receipt {
@@ -58,7 +59,7 @@ struct Receipt {
     QString memo;
     Currency amount;
     std::vector<AppliedLine> applied;
-    Currency credit;   // Amount - Allocated
+    std::optional<Currency> credit; // Amount - Allocated; nothing when money cannot hold it
     OleDate printedOn; // local time
 };
 

@@ -212,7 +212,7 @@ void paint(QPainter& p, QPagedPaintDevice& device, const Receipt& r)
     const QFont cell = l.font(9.5);
     const double rowGap = 2.2;
     const double rowH = l.lineMm(cell) + rowGap;
-    Currency applied;
+    CurrencyTotal applied;
     if (r.applied.empty()) {
         l.text(c.date, w, QObject::tr("Nothing; the whole amount is credit."), l.font(9.5, false, true), Qt::AlignLeft,
                Muted);
@@ -240,7 +240,7 @@ void paint(QPainter& p, QPagedPaintDevice& device, const Receipt& r)
             l.down(h - 0.8);
             l.rule(0.15, Line);
             l.down(0.8);
-            applied += a.amount;
+            applied.add(a.amount);
         }
     }
     l.down(3);
@@ -251,13 +251,13 @@ void paint(QPainter& p, QPagedPaintDevice& device, const Receipt& r)
         l.newPage();
     }
     const double totalsX = c.applied - 40;
-    auto total = [&](const QString& name, Currency amount, bool strong) {
+    auto total = [&](const QString& name, const std::optional<Currency>& amount, bool strong) {
         const QFont f = l.font(10.5, strong);
         l.text(totalsX, 40 + c.moneyW - 2, name, f, Qt::AlignLeft, strong ? Ink : Muted);
         l.text(c.balance - 2, c.moneyW + 2, Regional::formatCurrency(amount), f, Qt::AlignRight, Ink);
         l.down(l.lineMm(f) + 1.5);
     };
-    total(QObject::tr("Total applied"), applied, false);
+    total(QObject::tr("Total applied"), applied.value(), false);
     total(QObject::tr("Left as credit"), r.credit, true);
 
     footer(l, r);
