@@ -24,13 +24,13 @@ const QString kTooLarge = u"The amounts to allocate are too large: their total i
 // orders that take payments: the first with a quote in its UniqueID, the last owing less than
 // nothing. Not listed: another state, a zero balance, another customer's order and payment.
 struct Book {
-    int customer = 0, p1 = 0, p2 = 0, o1 = 0, o2 = 0, o5 = 0;
+    int customer = 0, cash = 0, p1 = 0, p2 = 0, o1 = 0, o2 = 0, o5 = 0;
 };
 
 Book makeBook(TestDatabase& db)
 {
     Book b;
-    const int cash = db.addPaymentMethod(u"Cash"_s);
+    const int cash = b.cash = db.addPaymentMethod(u"Cash"_s);
     const int check = db.addPaymentMethod(u"Check"_s);
     b.customer = db.addCustomer(u"Ann O'Hara"_s);
     const int other = db.addCustomer(u"Baker & Sons"_s);
@@ -165,6 +165,72 @@ private slots:
         QCOMPARE(activity(db, u"OrderID = %1"_s.arg(b.o1)), QStringList{"A credit of $1,000.00 was applied."});
         QCOMPARE(activity(db, u"OrderID = %1"_s.arg(b.o2)), QStringList{"A credit of $25.50 was applied."});
         QCOMPARE(activity(db, u"CustomerID = %1"_s.arg(b.customer)).size(), 2);
+    }
+
+    // Spread Oldest First (Ctrl+Shift+S) fills the Allocate cells from the selected payment's
+    // credit, within the customer's, oldest order first up to each balance, none to an order
+    // owing less than nothing; OK saves them as typed ones.
+    void spreadOldestFirst_data()
+    {
+        QTest::addColumn<int>("payment");        // record to select, -1 none
+        QTest::addColumn<bool>("overdrawn");     // a third payment, applied beyond its amount
+        QTest::addColumn<QStringList>("spread"); // per order, after
+        QTest::addColumn<QString>("message");
+        const QStringList nothing{"0", "0", "0"};
+        const QString no;
+        // clang-format off
+        QTest::newRow("whole payment") << 0 << false << QStringList{"1200", "250.5", "0"} << no;
+        QTest::newRow("within the customer's credit") << 0 << true << QStringList{"1200", "60", "0"} << no;
+        QTest::newRow("no payment selected") << -1 << false << nothing
+            << "Select the payment to apply first: Spread Oldest First fills the Allocate cells from its credit.";
+        QTest::newRow("payment without credit") << 2 << true << nothing << "The selected payment has no credit to spread.";
+        // clang-format on
+    }
+    void spreadOldestFirst()
+    {
+        QFETCH(int, payment);
+        QFETCH(bool, overdrawn);
+        QFETCH(QStringList, spread);
+        QFETCH(QString, message);
+        SCREEN_FIXTURE(makeBook);
+        if (overdrawn) // the customer's credit drops to 1,260.00
+            h.db().allocate(h.db().addPayment(b.customer, cur("10"), b.cash, at(2024, 3, 7)), u"SO-9"_s, cur("300"));
+        QStringList after;
+        QString shownText;
+        auto spreadNow = [](QWidget* w) {
+            QTest::keyClick(w->focusWidget(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        };
+        auto read = [&](QWidget* w) {
+            const ReportRecords& records = orders(w)->Records();
+            for (int i = 0; i < records.Count(); ++i)
+                after << records.Record(i)
+                             ->Item(frmAllocateCredit::OrdAllocate)
+                             ->Value()
+                             .value<Currency>()
+                             .toPlainString();
+            if (message.isEmpty())
+                return clickButton(w, u"cmdOK"_s);
+            clickButton(w, u"cmdCancel"_s);
+        };
+        onScreen(d, kScreen, [&](QWidget* w) {
+            if (payment >= 0)
+                selectPayment(w, payment);
+            if (message.isEmpty()) {
+                spreadNow(w);
+                return read(w);
+            }
+            QTimer::singleShot(0, w, [w, spreadNow] { spreadNow(w); });
+            answerBox(d, shownText);
+            d.expect(kScreen, read);
+        });
+        QCOMPARE(h.library().ShowAllocateCredit(b.customer), message.isEmpty());
+        SCREEN_DONE(d, h);
+        QCOMPARE(shownText, message);
+        QCOMPARE(after, spread);
+        QStringList saved; // what OK wrote against the first payment
+        for (int i = 0; message.isEmpty() && i < 2; ++i)
+            saved << QStringList{"SO-1'A", "SO-2"}[i] + u'=' + after[i];
+        QCOMPARE(allocationsOf(h.db(), b.p1), saved);
     }
 
     void okChecksTheAmounts_data()

@@ -59,6 +59,18 @@ class TestNewPayment : public QObject {
             out << box->List(i) + u'=' + QString::number(box->ItemData(i));
         return out.join(u' ');
     }
+    // Each record's "To Allocate" as a plain amount.
+    static QStringList toAllocate(QWidget* w)
+    {
+        QStringList out;
+        for (int i = 0; i < grid(w)->Records().Count(); ++i)
+            out << grid(w)->Records().Record(i)->Item(4)->Value().value<Currency>().toPlainString();
+        return out;
+    }
+    static void spreadNow(QWidget* w)
+    {
+        QTest::keyClick(w->focusWidget(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    }
     static QString field(TestDatabase& db, int payment, const char* column)
     {
         return db.scalar(u"SELECT %1 FROM Payments WHERE ID = %2"_s.arg(QLatin1String(column)).arg(payment)).toString();
@@ -134,6 +146,95 @@ private slots:
         QCOMPARE(told[0].explanation,
                  u"You should allocate the remaining amounts of past payments before recording new payments. Click "
                  "the Allocate Credit button to assign the un-used portion of past payments."_s);
+    }
+
+    // Spread Oldest First (Ctrl+Shift+S) fills the cells from the amount, as typing them would:
+    // the user's amounts stay, the rest goes to the oldest orders first up to each balance, none
+    // to an order owing nothing; an amount box with nothing to spread says so and changes nothing.
+    void spreadOldestFirst_data()
+    {
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<QStringList>("typed");  // per record, before spreading
+        QTest::addColumn<QStringList>("spread"); // per record, after
+        QTest::addColumn<QString>("message");
+        const QStringList none;
+        const QString no;
+        // clang-format off
+        QTest::newRow("over two orders") << "1,000" << none << QStringList{"800", "200", "0", "0"} << no;
+        QTest::newRow("typed amount kept") << "1000" << QStringList{"100"} << QStringList{"100", "900", "0", "0"} << no;
+        QTest::newRow("empty amount") << "" << none << QStringList{"0", "0", "0", "0"}
+            << "Enter the payment amount first: Spread Oldest First fills the To Allocate cells from it.";
+        QTest::newRow("unreadable amount") << "12x" << none << QStringList{"0", "0", "0", "0"}
+            << "The amount \"12x\" cannot be read. Type it in figures, for example $1,250.50.";
+        // clang-format on
+    }
+    void spreadOldestFirst()
+    {
+        QFETCH(QString, amount);
+        QFETCH(QStringList, typed);
+        QFETCH(QStringList, spread);
+        QFETCH(QString, message);
+        SCREEN_FIXTURE(makeShop);
+        h.db().addOrder(b.abbott, u"SO-Z"_s, cur("0"), 3, 0, u"1003"_s);
+        h.db().addOrder(b.abbott, u"SO-N"_s, cur("-50"), 2, 0, u"1004"_s);
+        QStringList after;
+        QString summary, shownText;
+        auto read = [&](QWidget* w) {
+            after = toAllocate(w);
+            summary = textOf(w, "lblSummary");
+            QCOMPARE(caption(grid(w), 1, 5),
+                     Regional::formatCurrency(*cur("2000").minus(*Currency::parsePlain(after[1]))));
+            clickButton(w, u"cmdCancel"_s);
+        };
+        onDialog(d, [&](QWidget* w) {
+            for (int r = 0; r < typed.size(); ++r)
+                if (!typed[r].isEmpty())
+                    allocate(w, r, typed[r]);
+            typeOver(combo(w, "cboAmount"), amount); // still being typed: checked by the spread
+            if (message.isEmpty()) {
+                spreadNow(w);
+                return read(w);
+            }
+            QTimer::singleShot(0, w, [w] { spreadNow(w); });
+            answerBox(d, shownText);
+            d.expect(kScreen, read);
+        });
+        QCOMPARE(h.library().ShowNewPayment(b.abbott), 0);
+        SCREEN_DONE(d, h);
+        QCOMPARE(shownText, message);
+        QCOMPARE(after, spread);
+        CurrencyTotal allocated;
+        for (const QString& a : after)
+            allocated.add(*Currency::parsePlain(a));
+        const Currency paid = Currency::leadingNumber(QString(amount).remove(u'$').remove(u','));
+        if (message.isEmpty())
+            QCOMPARE(summary, u"Allocated: %1, Unallocated: %2"_s.arg(
+                                  Regional::formatCurrency(*allocated.value()),
+                                  Regional::formatCurrency(*paid.minus(*allocated.value()))));
+    }
+
+    // A second spread after the amount changed fills the spread's cells again, and keeps the one
+    // the user typed over meanwhile; OK saves them like typed amounts.
+    void spreadAgainThenSaved()
+    {
+        SCREEN_FIXTURE(makeShop);
+        QStringList first;
+        onDialog(d, [&](QWidget* w) {
+            pickMethod(w, u"Check"_s);
+            typeOver(combo(w, "cboAmount"), u"1000"_s, true);
+            spreadNow(w);
+            first = toAllocate(w);
+            allocate(w, 1, u"50"_s);
+            typeOver(combo(w, "cboAmount"), u"600"_s, true);
+            spreadNow(w);
+            clickButton(w, u"cmdOK"_s);
+        });
+        const int id = h.library().ShowNewPayment(b.abbott);
+        SCREEN_DONE(d, h);
+        QCOMPARE(first, (QStringList{"800", "200"}));
+        QVERIFY(h.prompter().calls().isEmpty()); // fully allocated: no question
+        QCOMPARE(allocationsOf(h.db(), id), (QStringList{"SO-1001=550", "SO-1002=50"}));
+        QCOMPARE(owedOf(h.db(), b.orderA) + u' ' + owedOf(h.db(), b.orderB), u"550/250 50/1950"_s);
     }
 
     // An amount typed with grouping, spread over two orders, saved in one go.

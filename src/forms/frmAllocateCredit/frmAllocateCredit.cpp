@@ -7,10 +7,12 @@
 #include "ledger/Statements.h"
 #include "platform/HelperTools.h"
 #include "platform/controls/GroupBox.h"
+#include "platform/controls/MessageBox.h"
 #include "platform/controls/PushButton.h"
 #include "platform/controls/ReportControl.h"
 #include "platform/controls/Resizer.h"
 #include "shared/modSharedReportControl.h"
+#include "shared/modSharedSpread.h"
 #include "shared/modSharedWork.h"
 #include "values/OleDate.h"
 #include "values/Regional.h"
@@ -48,6 +50,9 @@ constexpr int PaymentWidths[] = {65, 85, 85, 85, 85};
 constexpr int OrderWidths[] = {65, 100, 85, 85, 85, 16};
 
 const QString SummaryTemplate = QStringLiteral("Allocated: {0}, Unallocated: {1}");
+const QString NoPaymentToSpread =
+    QStringLiteral("Select the payment to apply first: Spread Oldest First fills the Allocate cells from its credit.");
+const QString NoCreditToSpread = QStringLiteral("The selected payment has no credit to spread.");
 
 Currency money(const QVariant& value)
 {
@@ -135,6 +140,13 @@ frmAllocateCredit::frmAllocateCredit(QWidget* parent) : Form(parent)
     connect(rptOrders, &ReportControl::ValueChanged, this, &frmAllocateCredit::rptOrders_ValueChanged);
     connect(cmdOK, &PushButton::Click, this, &frmAllocateCredit::cmdOK_Click);
     connect(cmdCancel, &PushButton::Click, this, &frmAllocateCredit::cmdCancel_Click);
+
+    m_spread = new modSharedSpread::SpreadAction(
+        *rptOrders, OrdBalance, OrdAllocate, [this] { return CreditToSpread(); },
+        [this] {
+            RecalcNewBalances();
+            UpdateSummary();
+        });
 }
 
 frmAllocateCredit::~frmAllocateCredit() = default;
@@ -375,6 +387,24 @@ void frmAllocateCredit::rptOrders_ValueChanged(ReportRow*, ReportColumn*, Report
         item->SetCurrencyCaption();
     RecalcNewBalances();
     UpdateSummary();
+}
+
+std::optional<Currency> frmAllocateCredit::CreditToSpread()
+{
+    const ReportRecord* payment = SelectedPayment();
+    if (!payment) {
+        MessageBox::Show(NoPaymentToSpread, MessageBox::OkOnly | MessageBox::Exclamation);
+        rptPayments->setFocus(Qt::OtherFocusReason);
+        return std::nullopt;
+    }
+    // The checks on OK hold the total to both, so a spread never fills more than OK accepts.
+    const ReportRecordItem* unallocated = payment->Item(PayUnallocated);
+    const Currency credit = std::min(unallocated ? money(unallocated->Value()) : Currency(), m_customerCredit);
+    if (credit <= Currency()) {
+        MessageBox::Show(NoCreditToSpread, MessageBox::OkOnly | MessageBox::Exclamation);
+        return std::nullopt;
+    }
+    return credit;
 }
 
 void frmAllocateCredit::cmdCancel_Click()

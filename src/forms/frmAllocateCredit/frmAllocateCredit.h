@@ -4,7 +4,8 @@
 // sales and orders. The upper list holds the payments not fully allocated, the lower one the
 // open orders with an editable "Allocate" column; the user selects one payment, types what each
 // order gets and presses OK, which writes one allocation per order in a single transaction.
-// Nothing is proposed or distributed by the dialog itself.
+// Nothing is proposed or distributed unless the user asks: Spread Oldest First (the orders list's
+// context menu, Ctrl+Shift+S) fills the amounts from the selected payment's credit.
 
 #include "platform/controls/Form.h"
 #include "values/Currency.h"
@@ -27,6 +28,9 @@ class ReportRow;
 class Resizer;
 class SharedCodeLibrary;
 struct ReportValueChange;
+namespace modSharedSpread {
+class SpreadAction;
+}
 
 class frmAllocateCredit : public Form {
     Q_OBJECT
@@ -104,6 +108,10 @@ private:
     // the engine's words in *error, when the read itself failed.
     bool ReadUnallocated(int paymentID, Connection& connection, std::optional<Currency>* now, QString* error) const;
 
+    // What Spread Oldest First spreads: the selected payment's unallocated amount, within the
+    // customer's credit; nothing (the user told why) without a payment or a credit above 0.
+    std::optional<Currency> CreditToSpread();
+
     void rptOrders_ValueChanging(ReportValueChange& change);
     void rptOrders_ValueChanged(ReportRow* row, ReportColumn* column, ReportRecordItem* item);
     void cmdOK_Click();
@@ -126,6 +134,7 @@ private:
     PushButton* cmdOK;
     PushButton* cmdCancel;
     Resizer* Resizer1;
+    modSharedSpread::SpreadAction* m_spread;
 };
 
 } // namespace tesr

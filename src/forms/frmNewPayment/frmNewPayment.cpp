@@ -11,6 +11,7 @@
 #include "platform/controls/Resizer.h"
 #include "shared/modSharedCustomers.h"
 #include "shared/modSharedReportControl.h"
+#include "shared/modSharedSpread.h"
 #include "shared/modSharedStrings.h"
 #include "shared/modSharedWork.h"
 #include "values/Regional.h"
@@ -211,6 +212,9 @@ void frmNewPayment::ConnectEvents()
 
     connect(cmdOK, &PushButton::Click, this, &frmNewPayment::cmdOK_Click);
     connect(cmdCancel, &PushButton::Click, this, &frmNewPayment::cmdCancel_Click);
+
+    m_spread = new modSharedSpread::SpreadAction(
+        *rptOrders, ItemBalance, ItemToAllocate, [this] { return AmountToSpread(); }, [this] { AfterSpread(); });
 }
 
 // ---- life ----------------------------------------------------------------------------------------
@@ -390,6 +394,7 @@ void frmNewPayment::ReloadCustomer()
 void frmNewPayment::LoadOrders()
 {
     rptOrders->Records().RemoveAll();
+    m_spread->Reset();
     if (SharedCodeLibrary* scl = host()) {
         if (std::unique_ptr<Connection> conn = scl->CurrentCompanyConn()) {
             const QString statement =

@@ -37,6 +37,9 @@ class ReportRow;
 class Resizer;
 class SharedCodeLibrary;
 struct ReportValueChange;
+namespace modSharedSpread {
+class SpreadAction;
+}
 
 class frmNewPayment : public Form {
     Q_OBJECT
@@ -105,6 +108,10 @@ private:
     void rptOrders_ValueChanging(ReportValueChange& change);
     void rptOrders_ValueChanged(ReportRow* row, ReportColumn* column, ReportRecordItem* item);
     void rptOrders_FocusChanging(ReportRow* newRow, ReportColumn* newColumn, ReportRecordItem* newItem, bool& cancel);
+    // What Spread Oldest First spreads: the amount box's amount, once the box has accepted it;
+    // nothing (the user told why) when there is no amount above 0.
+    std::optional<Currency> AmountToSpread();
+    void AfterSpread();
     // A money item: its value and the value in the user's currency format as its caption.
     void SetMoneyItem(ReportRecordItem* item, const std::optional<Currency>& value);
     static Currency MoneyOf(const ReportRecordItem* item);
@@ -172,6 +179,7 @@ private:
     PushButton* cmdOK;
     PushButton* cmdCancel;
     Resizer* Resizer1;
+    modSharedSpread::SpreadAction* m_spread;
 };
 
 } // namespace tesr

@@ -7,6 +7,7 @@
 #include "platform/HelperTools.h"
 #include "platform/InputTools.h"
 #include "platform/controls/ComboBox.h"
+#include "platform/controls/MessageBox.h"
 #include "platform/controls/ReportControl.h"
 #include "shared/modSharedStrings.h"
 #include "values/Regional.h"
@@ -29,6 +30,9 @@ constexpr double AmountHigh = 100000000.0;
 constexpr double AmountFallback = 0.0;
 constexpr Currency AmountLowest = Currency::fromUnits(-100000000);
 constexpr Currency AmountHighest = Currency::fromUnits(100000000);
+
+const QString NothingToSpread =
+    QStringLiteral("Enter the payment amount first: Spread Oldest First fills the To Allocate cells from it.");
 
 const QString SummaryTemplate = QStringLiteral("Allocated: {0}, Unallocated: {1}");
 const QString PresetTemplate = QStringLiteral("{0} ({1}%)");
@@ -159,6 +163,29 @@ void frmNewPayment::rptOrders_ValueChanged(ReportRow*, ReportColumn* column, Rep
 void frmNewPayment::rptOrders_FocusChanging(ReportRow* newRow, ReportColumn*, ReportRecordItem*, bool&)
 {
     BuildAmountPresets(newRow);
+}
+
+// ---- spread oldest first ------------------------------------------------------------------------
+
+std::optional<Currency> frmNewPayment::AmountToSpread()
+{
+    // The box may hold an entry nobody checked yet (left for Cancel): checked as OK checks it.
+    if (!EnsureCheckedNumbers())
+        return std::nullopt;
+    const Currency amount = Currency::parsePlain(cboAmount->Text()).value_or(Currency());
+    if (amount <= Currency()) {
+        MessageBox::Show(NothingToSpread, MessageBox::OkOnly | MessageBox::Exclamation);
+        cboAmount->SetFocus();
+        return std::nullopt;
+    }
+    return amount;
+}
+
+void frmNewPayment::AfterSpread()
+{
+    // What a typed amount brings: the New Balance column and the summary follow.
+    RecalcNewBalances();
+    UpdateSummary();
 }
 
 // ---- figures -------------------------------------------------------------------------------------

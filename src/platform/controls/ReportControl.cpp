@@ -1660,6 +1660,16 @@ void ReportControl::commitData(QWidget* editor)
     }
 }
 
+void ReportControl::FinishEdit()
+{
+    if (state() != EditingState)
+        return;
+    if (QWidget* editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
 void ReportControl::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
 {
     const bool moveOn = hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem;

@@ -331,6 +331,9 @@ public:
     // Whether cells of editable columns may be edited at all.
     bool AllowEdit() const { return m_allowEdit; }
     void SetAllowEdit(bool allow);
+    // Commits a cell being edited, as Enter would (ValueChanging, then ValueChanged); nothing
+    // when no cell is being edited.
+    void FinishEdit();
 
     // The user's sorting and grouping (also reachable from the column headers). A null column
     // sorts by record order / removes the grouping. Both take effect at once.
