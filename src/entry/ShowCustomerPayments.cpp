@@ -6,7 +6,7 @@ namespace tesr {
 
 void Library::ShowCustomerPayments(int CustomerID)
 {
-    RunScreen<frmCustomerPayments>([](const frmCustomerPayments&) {}, CustomerID, *this);
+    RunScreen<frmCustomerPayments>([](const frmCustomerPayments&) {}, CustomerID, *this, *this);
 }
 
 } // namespace tesr

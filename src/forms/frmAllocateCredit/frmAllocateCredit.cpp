@@ -3,9 +3,10 @@
 
 #include "forms/frmAllocateCredit/frmAllocateCredit.h"
 
-#include "entry/Library.h"
 #include "ledger/Statements.h"
 #include "platform/HelperTools.h"
+#include "platform/HostServices.h"
+#include "platform/ILibrary.h"
 #include "platform/controls/GroupBox.h"
 #include "platform/controls/MessageBox.h"
 #include "platform/controls/PushButton.h"
@@ -151,7 +152,7 @@ frmAllocateCredit::frmAllocateCredit(QWidget* parent) : Form(parent)
 
 frmAllocateCredit::~frmAllocateCredit() = default;
 
-void frmAllocateCredit::Prepare(int CustomerID, Library& library)
+void frmAllocateCredit::Prepare(int CustomerID, ILibrary& library)
 {
     m_customerID = CustomerID;
     m_library = &library;
@@ -159,7 +160,7 @@ void frmAllocateCredit::Prepare(int CustomerID, Library& library)
 
 SharedCodeLibrary* frmAllocateCredit::host() const
 {
-    return m_library ? m_library->SharedCodeLibrary() : nullptr;
+    return m_library ? m_library->GetSharedCodeLibrary() : nullptr;
 }
 
 bool frmAllocateCredit::eventFilter(QObject* watched, QEvent* event)

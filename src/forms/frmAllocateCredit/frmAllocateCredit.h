@@ -18,7 +18,7 @@ namespace tesr {
 
 class Connection;
 class GroupBox;
-class Library;
+class ILibrary;
 class PushButton;
 class ReportControl;
 class ReportColumn;
@@ -62,7 +62,7 @@ public:
     ~frmAllocateCredit() override;
 
     // Stores the customer and the Library; the lists load on the first activation.
-    void Prepare(int CustomerID, Library& library);
+    void Prepare(int CustomerID, ILibrary& library);
 
     // True from loading until OK has saved.
     bool Cancelled = true;
@@ -118,7 +118,7 @@ private:
     void cmdCancel_Click();
 
     int m_customerID = 0;
-    Library* m_library = nullptr;
+    ILibrary* m_library = nullptr;
     Currency m_customerCredit;
     bool m_dataLoaded = false;
 

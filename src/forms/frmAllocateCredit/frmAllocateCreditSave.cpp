@@ -3,9 +3,10 @@
 
 #include "forms/frmAllocateCredit/frmAllocateCredit.h"
 
-#include "entry/Library.h"
 #include "ledger/Statements.h"
 #include "platform/HelperTools.h"
+#include "platform/HostServices.h"
+#include "platform/ILibrary.h"
 #include "platform/controls/MessageBox.h"
 #include "platform/controls/ReportControl.h"
 #include "shared/modSharedReportControl.h"

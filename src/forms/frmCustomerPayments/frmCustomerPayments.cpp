@@ -1,10 +1,11 @@
 #include "forms/frmCustomerPayments/frmCustomerPayments.h"
 
-#include "entry/Library.h"
 #include "forms/frmCustomerPayments/PaymentRemoval.h"
 #include "forms/frmCustomerPayments/ReviewGrid.h"
 #include "ledger/Statements.h"
 #include "platform/HelperTools.h"
+#include "platform/HostServices.h"
+#include "platform/ILibrary.h"
 #include "platform/controls/PushButton.h"
 #include "platform/controls/ReportControl.h"
 #include "platform/controls/Resizer.h"
@@ -79,15 +80,16 @@ frmCustomerPayments::frmCustomerPayments(QWidget* parent) : Form(parent)
 
 frmCustomerPayments::~frmCustomerPayments() = default;
 
-void frmCustomerPayments::Prepare(int CustomerID, Library& library)
+void frmCustomerPayments::Prepare(int CustomerID, ILibrary& library, IReceipts& receipts)
 {
     m_customerID = CustomerID;
     m_library = &library;
+    m_receipts = &receipts;
 }
 
 SharedCodeLibrary* frmCustomerPayments::host() const
 {
-    return m_library ? m_library->SharedCodeLibrary() : nullptr;
+    return m_library ? m_library->GetSharedCodeLibrary() : nullptr;
 }
 
 void frmCustomerPayments::Form_Load()
@@ -240,8 +242,8 @@ void frmCustomerPayments::cmdClose_Click()
 void frmCustomerPayments::PrintReceipt()
 {
     const int paymentID = GetSelectedRecordID(*rptPayments);
-    if (m_library && paymentID > 0)
-        m_library->ShowReceipt(paymentID);
+    if (m_library && m_receipts && paymentID > 0)
+        m_receipts->ShowReceipt(paymentID);
 }
 
 } // namespace tesr

@@ -10,7 +10,8 @@ class QAction;
 
 namespace tesr {
 
-class Library;
+class ILibrary;
+class IReceipts;
 class PushButton;
 class ReportControl;
 class Resizer;
@@ -27,8 +28,9 @@ public:
     explicit frmCustomerPayments(QWidget* parent = nullptr);
     ~frmCustomerPayments() override;
 
-    // Stores the customer and the Library; the list loads on the first activation.
-    void Prepare(int CustomerID, Library& library);
+    // Stores the customer and the Library (its screens and receipts); the list loads on the
+    // first activation.
+    void Prepare(int CustomerID, ILibrary& library, IReceipts& receipts);
 
 protected:
     void Form_Load() override;
@@ -52,7 +54,8 @@ private:
     void PrintReceipt();
 
     int m_customerID = 0;
-    Library* m_library = nullptr;
+    ILibrary* m_library = nullptr;
+    IReceipts* m_receipts = nullptr;
 
     ReportControl* rptPayments;
     PushButton* cmdAllocations;

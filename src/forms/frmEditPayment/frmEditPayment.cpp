@@ -1,7 +1,8 @@
 #include "forms/frmEditPayment/frmEditPayment.h"
 
-#include "entry/Library.h"
 #include "platform/HelperTools.h"
+#include "platform/HostServices.h"
+#include "platform/ILibrary.h"
 #include "platform/InputTools.h"
 #include "platform/controls/ComboBox.h"
 #include "platform/controls/DatePicker.h"
@@ -214,10 +215,10 @@ frmEditPayment::~frmEditPayment() = default;
 
 SharedCodeLibrary* frmEditPayment::host() const
 {
-    return m_library ? m_library->SharedCodeLibrary() : nullptr;
+    return m_library ? m_library->GetSharedCodeLibrary() : nullptr;
 }
 
-void frmEditPayment::Prepare(int ID, Library& library)
+void frmEditPayment::Prepare(int ID, ILibrary& library)
 {
     m_paymentID = ID;
     m_library = &library;

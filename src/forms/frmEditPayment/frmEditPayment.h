@@ -14,7 +14,7 @@ class ComboBox;
 class DatePicker;
 class FlatEdit;
 class GroupBox;
-class Library;
+class ILibrary;
 class PushButton;
 class Resizer;
 class SharedCodeLibrary;
@@ -32,7 +32,7 @@ public:
 
     // Stores the payment and the Library and fills the payment-method list; the payment loads on
     // the first activation.
-    void Prepare(int ID, Library& library);
+    void Prepare(int ID, ILibrary& library);
 
     // True from loading until OK has saved.
     bool Cancelled = true;
@@ -63,7 +63,7 @@ private:
     void cmdCancel_Click();
 
     int m_paymentID = 0;
-    Library* m_library = nullptr;
+    ILibrary* m_library = nullptr;
     // The method the payment was loaded with: kept when no entry of the list is chosen (a method
     // the list no longer offers).
     int m_loadedMethodID = 0;

@@ -1,7 +1,8 @@
 #include "forms/frmNewPayment/frmNewPayment.h"
 
-#include "entry/Library.h"
 #include "platform/HelperTools.h"
+#include "platform/HostServices.h"
+#include "platform/ILibrary.h"
 #include "platform/controls/ComboBox.h"
 #include "platform/controls/DatePicker.h"
 #include "platform/controls/FlatEdit.h"
@@ -221,10 +222,10 @@ void frmNewPayment::ConnectEvents()
 
 SharedCodeLibrary* frmNewPayment::host() const
 {
-    return m_library ? m_library->SharedCodeLibrary() : nullptr;
+    return m_library ? m_library->GetSharedCodeLibrary() : nullptr;
 }
 
-void frmNewPayment::Prepare(int CustomerID, bool ForceCustomer, Library& library)
+void frmNewPayment::Prepare(int CustomerID, bool ForceCustomer, ILibrary& library)
 {
     m_customerID = CustomerID;
     m_forceCustomer = ForceCustomer;

@@ -27,7 +27,7 @@ class DataTools;
 class DatePicker;
 class FlatEdit;
 class GroupBox;
-class Library;
+class ILibrary;
 class PushButton;
 class ReportColumn;
 class ReportControl;
@@ -65,7 +65,7 @@ public:
 
     // Stores the customer, whether it is locked and the Library, and fills the payment methods;
     // everything else loads on the first activation.
-    void Prepare(int CustomerID, bool ForceCustomer, Library& library);
+    void Prepare(int CustomerID, bool ForceCustomer, ILibrary& library);
 
     // True from loading until a save succeeds.
     bool Cancelled = true;
@@ -144,7 +144,7 @@ private:
     // ---- state ---------------------------------------------------------------------------
     int m_customerID = 0;
     bool m_forceCustomer = false;
-    Library* m_library = nullptr;
+    ILibrary* m_library = nullptr;
     QString m_pendingAmount;
     bool m_customerBusy = false;
 

@@ -3,8 +3,9 @@
 
 #include "forms/frmNewPayment/frmNewPayment.h"
 
-#include "entry/Library.h"
 #include "platform/HelperTools.h"
+#include "platform/HostServices.h"
+#include "platform/ILibrary.h"
 #include "platform/InputTools.h"
 #include "platform/controls/ComboBox.h"
 #include "platform/controls/MessageBox.h"

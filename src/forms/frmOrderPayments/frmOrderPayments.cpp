@@ -1,10 +1,11 @@
 #include "forms/frmOrderPayments/frmOrderPayments.h"
 
-#include "entry/Library.h"
 #include "forms/frmCustomerPayments/PaymentRemoval.h"
 #include "forms/frmCustomerPayments/ReviewGrid.h"
 #include "ledger/Statements.h"
 #include "platform/HelperTools.h"
+#include "platform/HostServices.h"
+#include "platform/ILibrary.h"
 #include "platform/controls/GroupBox.h"
 #include "platform/controls/PushButton.h"
 #include "platform/controls/ReportControl.h"
@@ -89,7 +90,7 @@ frmOrderPayments::frmOrderPayments(QWidget* parent) : Form(parent)
 
 frmOrderPayments::~frmOrderPayments() = default;
 
-void frmOrderPayments::Prepare(int OrderID, Library& library)
+void frmOrderPayments::Prepare(int OrderID, ILibrary& library)
 {
     m_orderID = OrderID;
     m_library = &library;
@@ -103,7 +104,7 @@ void frmOrderPayments::Prepare(int OrderID, Library& library)
 
 SharedCodeLibrary* frmOrderPayments::host() const
 {
-    return m_library ? m_library->SharedCodeLibrary() : nullptr;
+    return m_library ? m_library->GetSharedCodeLibrary() : nullptr;
 }
 
 void frmOrderPayments::Form_Load()

@@ -15,7 +15,7 @@ class QLabel;
 namespace tesr {
 
 class GroupBox;
-class Library;
+class ILibrary;
 class PushButton;
 class ReportControl;
 class Resizer;
@@ -36,7 +36,7 @@ public:
     ~frmOrderPayments() override;
 
     // Stores the order and the Library and reads the order's customer and UniqueID once.
-    void Prepare(int OrderID, Library& library);
+    void Prepare(int OrderID, ILibrary& library);
 
 protected:
     void Form_Load() override;
@@ -56,7 +56,7 @@ private:
     void cmdClose_Click();
 
     int m_orderID = 0;
-    Library* m_library = nullptr;
+    ILibrary* m_library = nullptr;
     QDomDocument m_orderDoc;
     QDomElement m_orderRecord; // null when the order does not exist
 

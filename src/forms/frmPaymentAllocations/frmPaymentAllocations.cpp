@@ -1,10 +1,11 @@
 #include "forms/frmPaymentAllocations/frmPaymentAllocations.h"
 
-#include "entry/Library.h"
 #include "forms/frmCustomerPayments/PaymentRemoval.h"
 #include "forms/frmCustomerPayments/ReviewGrid.h"
 #include "ledger/Statements.h"
 #include "platform/HelperTools.h"
+#include "platform/HostServices.h"
+#include "platform/ILibrary.h"
 #include "platform/controls/PushButton.h"
 #include "platform/controls/ReportControl.h"
 #include "platform/controls/Resizer.h"
@@ -57,7 +58,7 @@ frmPaymentAllocations::frmPaymentAllocations(QWidget* parent) : Form(parent)
 
 frmPaymentAllocations::~frmPaymentAllocations() = default;
 
-void frmPaymentAllocations::Prepare(int PaymentID, Library& library)
+void frmPaymentAllocations::Prepare(int PaymentID, ILibrary& library)
 {
     m_paymentID = PaymentID;
     m_library = &library;
@@ -65,7 +66,7 @@ void frmPaymentAllocations::Prepare(int PaymentID, Library& library)
 
 SharedCodeLibrary* frmPaymentAllocations::host() const
 {
-    return m_library ? m_library->SharedCodeLibrary() : nullptr;
+    return m_library ? m_library->GetSharedCodeLibrary() : nullptr;
 }
 
 void frmPaymentAllocations::Form_Load()

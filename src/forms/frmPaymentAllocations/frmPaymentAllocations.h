@@ -10,7 +10,7 @@
 
 namespace tesr {
 
-class Library;
+class ILibrary;
 class PushButton;
 class ReportControl;
 class Resizer;
@@ -28,7 +28,7 @@ public:
     ~frmPaymentAllocations() override;
 
     // Stores the payment and the Library; the list loads on the first activation.
-    void Prepare(int PaymentID, Library& library);
+    void Prepare(int PaymentID, ILibrary& library);
 
 protected:
     void Form_Load() override;
@@ -47,7 +47,7 @@ private:
     void cmdClose_Click();
 
     int m_paymentID = 0;
-    Library* m_library = nullptr;
+    ILibrary* m_library = nullptr;
 
     ReportControl* rptAllocations;
     PushButton* cmdDelete;
