@@ -26,11 +26,6 @@ const QString OrdersOutOfStep = QStringLiteral(
 const QString CountRows =
     QStringLiteral("SELECT (SELECT COUNT(*) FROM Payments) AS PaymentRows, (SELECT COUNT(*) FROM Orders) AS OrderRows");
 
-Currency money(const QVariant& value)
-{
-    return Currency::fromVariant(value).value_or(Currency());
-}
-
 QString sqlText(const QString& text)
 {
     return QString(text).replace(u'\'', QStringLiteral("''"));
@@ -61,7 +56,7 @@ QString holds(const QString& column, const QVariant& value)
 {
     if (value.isNull() || !value.isValid())
         return column + QStringLiteral(" IS NULL");
-    return column + QStringLiteral(" = ") + money(value).toPlainString();
+    return column + QStringLiteral(" = ") + Currency::fromVariantOrZero(value).toPlainString();
 }
 
 struct OrderRow {
@@ -96,14 +91,14 @@ IntegrityReport examine(Connection& connection, QList<PaymentRow>* paymentRows, 
     if (auto rs = open(connection, PaymentsOutOfStep, &report.error)) {
         for (; !rs->Eof(); rs->MoveNext()) {
             const QVariant allocated = rs->Field(QStringLiteral("Allocated"));
-            const Currency expected = money(rs->Field(QStringLiteral("Expected")));
-            if (!allocated.isNull() && money(allocated) == expected)
+            const Currency expected = Currency::fromVariantOrZero(rs->Field(QStringLiteral("Expected")));
+            if (!allocated.isNull() && Currency::fromVariantOrZero(allocated) == expected)
                 continue; // equal once read exactly
             Drift d;
             d.figure = Drift::Figure::PaymentAllocated;
             d.id = rs->Field(QStringLiteral("ID")).toInt();
             d.customerId = rs->Field(QStringLiteral("CustomerID")).toInt();
-            d.recorded = money(allocated);
+            d.recorded = Currency::fromVariantOrZero(allocated);
             d.expected = expected;
             report.drifts << d;
             if (paymentRows)
@@ -117,24 +112,24 @@ IntegrityReport examine(Connection& connection, QList<PaymentRow>* paymentRows, 
         for (; !rs->Eof(); rs->MoveNext()) {
             const QVariant payments = rs->Field(QStringLiteral("Payments"));
             const QVariant balance = rs->Field(QStringLiteral("Balance"));
-            const Currency applied = money(rs->Field(QStringLiteral("Applied")));
+            const Currency applied = Currency::fromVariantOrZero(rs->Field(QStringLiteral("Applied")));
             const Currency expectedBalance =
-                money(rs->Field(QStringLiteral("Total"))).minus(applied).value_or(Currency());
+                Currency::fromVariantOrZero(rs->Field(QStringLiteral("Total"))).minus(applied).value_or(Currency());
             Drift d;
             d.id = rs->Field(QStringLiteral("ID")).toInt();
             d.customerId = rs->Field(QStringLiteral("CustomerID")).toInt();
             d.orderNumber = rs->Field(QStringLiteral("OrderNumber")).toString().trimmed();
             bool any = false;
-            if (payments.isNull() || money(payments) != applied) {
+            if (payments.isNull() || Currency::fromVariantOrZero(payments) != applied) {
                 d.figure = Drift::Figure::OrderPayments;
-                d.recorded = money(payments);
+                d.recorded = Currency::fromVariantOrZero(payments);
                 d.expected = applied;
                 report.drifts << d;
                 any = true;
             }
-            if (balance.isNull() || money(balance) != expectedBalance) {
+            if (balance.isNull() || Currency::fromVariantOrZero(balance) != expectedBalance) {
                 d.figure = Drift::Figure::OrderBalance;
-                d.recorded = money(balance);
+                d.recorded = Currency::fromVariantOrZero(balance);
                 d.expected = expectedBalance;
                 report.drifts << d;
                 any = true;
@@ -250,11 +245,11 @@ RepairResult repairIntegrity(Connection& connection, int userId)
                                    .arg(p.expected.toPlainString())
                                    .arg(p.id)
                                    .arg(holds(QStringLiteral("Allocated"), p.allocated));
-        const QString text =
-            QStringLiteral("Integrity check: the allocated total of payment %1 was corrected from %2 "
-                           "to %3, the sum of its allocations.")
-                .arg(p.id)
-                .arg(Regional::formatCurrency(money(p.allocated)), Regional::formatCurrency(p.expected));
+        const QString text = QStringLiteral("Integrity check: the allocated total of payment %1 was corrected from %2 "
+                                            "to %3, the sum of its allocations.")
+                                 .arg(p.id)
+                                 .arg(Regional::formatCurrency(Currency::fromVariantOrZero(p.allocated)),
+                                      Regional::formatCurrency(p.expected));
         if (!run(update, true) || !run(activityStatement(p.customerId, 0, text, userId), false))
             return fail(result.error);
         ++result.rowsCorrected;
@@ -268,8 +263,10 @@ RepairResult repairIntegrity(Connection& connection, int userId)
         const QString text =
             QStringLiteral("Integrity check: payments corrected from %1 to %2 and balance from %3 to %4, as the "
                            "allocations applied to this order add up.")
-                .arg(Regional::formatCurrency(money(o.payments)), Regional::formatCurrency(o.expectedPayments),
-                     Regional::formatCurrency(money(o.balance)), Regional::formatCurrency(o.expectedBalance));
+                .arg(Regional::formatCurrency(Currency::fromVariantOrZero(o.payments)),
+                     Regional::formatCurrency(o.expectedPayments),
+                     Regional::formatCurrency(Currency::fromVariantOrZero(o.balance)),
+                     Regional::formatCurrency(o.expectedBalance));
         if (!run(update, true) || !run(activityStatement(o.customerId, o.id, text, userId), false))
             return fail(result.error);
         ++result.rowsCorrected;

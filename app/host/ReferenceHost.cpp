@@ -113,7 +113,7 @@ public:
         const auto value = firstValue(QStringLiteral("SELECT SUM(Amount - Allocated) AS Credit FROM Payments "
                                                      "WHERE CustomerID = ") +
                                       numberText(customerId) + QStringLiteral(" AND Allocated <> Amount"));
-        return Currency::fromVariant(value.value_or(QVariant())).value_or(Currency());
+        return Currency::fromVariantOrZero(value.value_or(QVariant()));
     }
 
     QString BuildString(const QString& templateText, const QVariantList& values) override

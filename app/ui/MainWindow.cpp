@@ -90,14 +90,9 @@ QPushButton* makeButton(const QString& objectName, const QString& caption)
     return button;
 }
 
-Currency money(const QVariant& value)
-{
-    return Currency::fromVariant(value).value_or(Currency());
-}
-
 void setMoney(QTreeWidgetItem* item, int column, const QVariant& value)
 {
-    const Currency amount = money(value);
+    const Currency amount = Currency::fromVariantOrZero(value);
     item->setText(column, Regional::formatCurrency(amount));
     item->setData(column, SortRole, QVariant::fromValue<qint64>(amount.raw()));
     item->setData(column, ValueRole, QVariant::fromValue(amount));

@@ -3,7 +3,7 @@
 // The five steps every Show... method takes: load a fresh form (its load handler runs),
 // Prepare it, show it modally, read its result once it has unloaded, release it.
 
-#include "platform/controls/Form.h"
+#include "forms/Screen.h"
 
 #include <concepts>
 #include <memory>
@@ -11,17 +11,16 @@
 
 namespace tesr {
 
-class Library;
 
 template <class F>
-concept Screen = std::derived_from<F, Form>;
+concept ScreenForm = std::derived_from<F, Screen>;
 
 template <class F>
-concept Dialog = Screen<F> && requires(const F& f) {
+concept Dialog = ScreenForm<F> && requires(const F& f) {
     { f.Cancelled } -> std::convertible_to<bool>;
 };
 
-template <Screen F, class ReadResult, class... PrepareArgs>
+template <ScreenForm F, class ReadResult, class... PrepareArgs>
 auto RunScreen(ReadResult&& readResult, PrepareArgs&&... args)
 {
     auto form = std::make_unique<F>();                    // 1. a fresh instance per call

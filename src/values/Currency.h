@@ -65,6 +65,8 @@ public:
 
     // A database or loosely typed value: integers, doubles and plain decimal texts.
     static std::optional<Currency> fromVariant(const QVariant& value);
+    // The same, with 0 for NULL and anything that is no amount (a list cell, a total's part).
+    static Currency fromVariantOrZero(const QVariant& value) { return fromVariant(value).value_or(Currency()); }
 
     constexpr std::int64_t raw() const { return m_raw; }
     double toDouble() const { return double(m_raw) / double(Scale); }

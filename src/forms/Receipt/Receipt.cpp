@@ -1,6 +1,5 @@
 #include "forms/Receipt/Receipt.h"
 
-#include "forms/frmCustomerPayments/ReviewGrid.h"
 #include "ledger/Statements.h"
 #include "platform/HelperTools.h"
 #include "platform/HostServices.h"
@@ -29,11 +28,6 @@ constexpr QStringView AllocationsStatement =
     u"AS LaterApplied "
     u"FROM PaymentAllocations LEFT JOIN Orders ON Orders.UniqueID = PaymentAllocations.OrderUniqueID "
     u"WHERE PaymentAllocations.PaymentID = <pid> ORDER BY PaymentAllocations.ID";
-
-Currency money(const QVariant& value)
-{
-    return Currency::fromVariant(value).value_or(Currency());
-}
 
 QString option(SharedCodeLibrary& host, const char* key)
 {
@@ -87,27 +81,27 @@ std::optional<Receipt> ReadReceipt(SharedCodeLibrary& host, int paymentID, QStri
         }
         customerID = rs->Field(QStringLiteral("CustomerID")).toInt();
         methodID = rs->Field(QStringLiteral("PaymentMethodID")).toInt();
-        const OleDate date = reviewgrid::ReadDate(rs->Field(QStringLiteral("PaymentDate")));
+        const OleDate date = OleDate::fromVariant(rs->Field(QStringLiteral("PaymentDate"))).value_or(OleDate::absent());
         r.paymentDate = date.isAbsent() ? date : modSharedDateTime::UTCToLocal(date);
         r.memo = rs->Field(QStringLiteral("Description")).toString().trimmed();
         cardNumber = rs->Field(QStringLiteral("CardNumber")).toString();
         r.method = rs->Field(QStringLiteral("PaymentMethod")).toString().trimmed();
-        r.amount = money(rs->Field(QStringLiteral("Amount")));
-        allocated = money(rs->Field(QStringLiteral("Allocated")));
+        r.amount = Currency::fromVariantOrZero(rs->Field(QStringLiteral("Amount")));
+        allocated = Currency::fromVariantOrZero(rs->Field(QStringLiteral("Allocated")));
         rs->Close();
     }
     if (std::unique_ptr<Recordset> rs = open(AllocationsStatement)) {
         for (; !rs->Eof(); rs->MoveNext()) {
             AppliedLine line;
-            line.appliedOn = reviewgrid::ReadDate(rs->Field(QStringLiteral("AddedOn")));
-            line.amount = money(rs->Field(QStringLiteral("Amount")));
+            line.appliedOn = OleDate::fromVariant(rs->Field(QStringLiteral("AddedOn"))).value_or(OleDate::absent());
+            line.amount = Currency::fromVariantOrZero(rs->Field(QStringLiteral("Amount")));
             const QVariant orderID = rs->Field(QStringLiteral("OrderID"));
             line.orderKnown = orderID.isValid() && !orderID.isNull();
             if (line.orderKnown) {
                 line.orderNumber = rs->Field(QStringLiteral("OrderNumber")).toString();
                 line.sidemark = rs->Field(QStringLiteral("Sidemark")).toString().trimmed();
-                line.balanceAfter =
-                    money(rs->Field(QStringLiteral("Balance"))).plus(money(rs->Field(QStringLiteral("LaterApplied"))));
+                line.balanceAfter = Currency::fromVariantOrZero(rs->Field(QStringLiteral("Balance")))
+                                        .plus(Currency::fromVariantOrZero(rs->Field(QStringLiteral("LaterApplied"))));
             } else {
                 line.orderNumber = rs->Field(QStringLiteral("OrderUniqueID")).toString();
             }

@@ -60,7 +60,7 @@ struct Receipt {
     Currency amount;
     std::vector<AppliedLine> applied;
     std::optional<Currency> credit; // Amount - Allocated; nothing when money cannot hold it
-    OleDate printedOn; // local time
+    OleDate printedOn;              // local time
 };
 
 // The last four digits of what a card-number field holds ("4242" from "4111 1111 1111 4242"),

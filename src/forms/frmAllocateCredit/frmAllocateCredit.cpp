@@ -14,7 +14,6 @@
 #include "platform/controls/Resizer.h"
 #include "shared/modSharedReportControl.h"
 #include "shared/modSharedSpread.h"
-#include "shared/modSharedWork.h"
 #include "values/OleDate.h"
 #include "values/Regional.h"
 
@@ -55,11 +54,6 @@ const QString NoPaymentToSpread =
     QStringLiteral("Select the payment to apply first: Spread Oldest First fills the Allocate cells from its credit.");
 const QString NoCreditToSpread = QStringLiteral("The selected payment has no credit to spread.");
 
-Currency money(const QVariant& value)
-{
-    return Currency::fromVariant(value).value_or(Currency());
-}
-
 // A money cell: the amount as its value, the amount in currency format as its caption.
 // A money cell: sorted by the amount, shown in the user's currency format.
 ReportRecordItem* addMoney(ReportRecord* record, const std::optional<Currency>& amount)
@@ -82,7 +76,7 @@ ReportColumn* addColumn(ReportControl* grid, int index, const QString& caption, 
 
 } // namespace
 
-frmAllocateCredit::frmAllocateCredit(QWidget* parent) : Form(parent)
+frmAllocateCredit::frmAllocateCredit(QWidget* parent) : Screen(parent)
 {
     SetupWindow("frmAllocateCredit", Caption, DesignWidth, DesignHeight);
 
@@ -155,12 +149,7 @@ frmAllocateCredit::~frmAllocateCredit() = default;
 void frmAllocateCredit::Prepare(int CustomerID, ILibrary& library)
 {
     m_customerID = CustomerID;
-    m_library = &library;
-}
-
-SharedCodeLibrary* frmAllocateCredit::host() const
-{
-    return m_library ? m_library->GetSharedCodeLibrary() : nullptr;
+    Attach(library);
 }
 
 bool frmAllocateCredit::eventFilter(QObject* watched, QEvent* event)
@@ -223,26 +212,17 @@ void frmAllocateCredit::FitColumns(ReportControl& grid, const int* designWidths,
     }
 }
 
-void frmAllocateCredit::Form_Load()
+void frmAllocateCredit::OnLoad()
 {
-    modSharedWork::RestoreWindowPlacement(windowTitle(), *this, true);
     SetupPaymentsGrid();
     SetupOrdersGrid();
     Cancelled = true;
 }
 
-void frmAllocateCredit::Form_Activate()
+void frmAllocateCredit::OnFirstActivation()
 {
-    if (!FirstActivation())
-        return;
     InitialLoad();
     m_dataLoaded = true;
-}
-
-void frmAllocateCredit::Form_Unload()
-{
-    modSharedWork::SaveWindowPlacement(windowTitle(), *this);
-    m_library = nullptr;
 }
 
 void frmAllocateCredit::SetupPaymentsGrid()
@@ -302,8 +282,8 @@ void frmAllocateCredit::LoadPayments()
                                  OleDate::fromVariant(rs->Field(QStringLiteral("PaymentDate"))).value_or(OleDate()),
                                  QStringLiteral("Short Date"), QString());
                 record->AddItem(rs->Field(QStringLiteral("theDetails")).toString().trimmed());
-                const Currency amount = money(rs->Field(QStringLiteral("Amount")));
-                const Currency allocated = money(rs->Field(QStringLiteral("Allocated")));
+                const Currency amount = Currency::fromVariantOrZero(rs->Field(QStringLiteral("Amount")));
+                const Currency allocated = Currency::fromVariantOrZero(rs->Field(QStringLiteral("Allocated")));
                 addMoney(record, amount);
                 addMoney(record, allocated);
                 addMoney(record, amount.minus(allocated));
@@ -331,7 +311,7 @@ void frmAllocateCredit::LoadOrders()
                 record->SetTag(QString::number(rs->Field(QStringLiteral("ID")).toLongLong()));
                 record->AddItem(rs->Field(QStringLiteral("OrderNumber")).toString().trimmed());
                 record->AddItem(rs->Field(QStringLiteral("Sidemark")).toString().trimmed());
-                const Currency balance = money(rs->Field(QStringLiteral("Balance")));
+                const Currency balance = Currency::fromVariantOrZero(rs->Field(QStringLiteral("Balance")));
                 addMoney(record, balance);
                 addMoney(record, Currency());
                 addMoney(record, balance); // nothing allocated yet
@@ -347,7 +327,7 @@ void frmAllocateCredit::LoadOrders()
 
 void frmAllocateCredit::UpdateSummary()
 {
-    const std::optional<Currency> allocated = AllocatedTotal();
+    const std::optional<Currency> allocated = AllocateTotal(Amounts::All);
     const std::optional<Currency> unallocated = allocated ? m_customerCredit.minus(*allocated) : std::nullopt;
     if (SharedCodeLibrary* scl = host())
         lblSummary->setText(scl->Common().BuildString(
@@ -363,7 +343,8 @@ void frmAllocateCredit::RecalcNewBalances()
         if (!newBalance)
             continue;
         const std::optional<Currency> value =
-            money(record->Item(OrdBalance)->Value()).minus(money(record->Item(OrdAllocate)->Value()));
+            Currency::fromVariantOrZero(record->Item(OrdBalance)->Value())
+                .minus(Currency::fromVariantOrZero(record->Item(OrdAllocate)->Value()));
         newBalance->SetMoney(value);
     }
     rptOrders->Populate();
@@ -400,7 +381,8 @@ std::optional<Currency> frmAllocateCredit::CreditToSpread()
     }
     // The checks on OK hold the total to both, so a spread never fills more than OK accepts.
     const ReportRecordItem* unallocated = payment->Item(PayUnallocated);
-    const Currency credit = std::min(unallocated ? money(unallocated->Value()) : Currency(), m_customerCredit);
+    const Currency credit =
+        std::min(unallocated ? Currency::fromVariantOrZero(unallocated->Value()) : Currency(), m_customerCredit);
     if (credit <= Currency()) {
         MessageBox::Show(NoCreditToSpread, MessageBox::OkOnly | MessageBox::Exclamation);
         return std::nullopt;
@@ -414,23 +396,14 @@ void frmAllocateCredit::cmdCancel_Click()
     Unload();
 }
 
-std::optional<Currency> frmAllocateCredit::AllocatedTotal() const
+std::optional<Currency> frmAllocateCredit::AllocateTotal(Amounts which) const
 {
     CurrencyTotal total;
     ReportRecords& records = rptOrders->Records();
     for (int i = 0; i < records.Count(); ++i)
         if (ReportRecordItem* item = records.Record(i)->Item(OrdAllocate))
-            total.add(money(item->Value()));
-    return total.value();
-}
-
-std::optional<Currency> frmAllocateCredit::TotalToApply() const
-{
-    CurrencyTotal total;
-    ReportRecords& records = rptOrders->Records();
-    for (int i = 0; i < records.Count(); ++i)
-        if (ReportRecordItem* item = records.Record(i)->Item(OrdAllocate))
-            if (const Currency amount = money(item->Value()); amount > Currency())
+            if (const Currency amount = Currency::fromVariantOrZero(item->Value());
+                which == Amounts::All || amount > Currency())
                 total.add(amount);
     return total.value();
 }

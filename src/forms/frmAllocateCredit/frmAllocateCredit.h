@@ -7,7 +7,7 @@
 // Nothing is proposed or distributed unless the user asks: Spread Oldest First (the orders list's
 // context menu, Ctrl+Shift+S) fills the amounts from the selected payment's credit.
 
-#include "platform/controls/Form.h"
+#include "forms/Screen.h"
 #include "values/Currency.h"
 
 #include <optional>
@@ -32,7 +32,7 @@ namespace modSharedSpread {
 class SpreadAction;
 }
 
-class frmAllocateCredit : public Form {
+class frmAllocateCredit : public Screen {
     Q_OBJECT
 public:
     static constexpr const char* Caption = "Allocate Credit";
@@ -72,13 +72,10 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void Form_Load() override;
-    void Form_Activate() override;
-    void Form_Unload() override;
+    void OnLoad() override;
+    void OnFirstActivation() override;
 
 private:
-    SharedCodeLibrary* host() const;
-
     // Spreads the grid's width over its visible columns in proportion to their design widths,
     // never narrower than the design width or the column's heading (nor, for the date column,
     // than a date). dateItem: the item index of the date column, -1 for none.
@@ -99,10 +96,10 @@ private:
 
     // The one selected payment record, or nullptr (none, several, or a group heading).
     ReportRecord* SelectedPayment() const;
-    // The sum of every Allocate value / of those above 0 (the amounts a save writes); nothing
+    // The sum of every Allocate value, or of those above 0 (the amounts a save writes); nothing
     // when the sum is beyond what money holds.
-    std::optional<Currency> AllocatedTotal() const;
-    std::optional<Currency> TotalToApply() const;
+    enum class Amounts { All, AboveZero };
+    std::optional<Currency> AllocateTotal(Amounts which) const;
     // The payment's unallocated amount as the database has it now, read inside the save's
     // transaction: *now is nothing when the row is gone or its figures unreadable; false, with
     // the engine's words in *error, when the read itself failed.
@@ -118,7 +115,6 @@ private:
     void cmdCancel_Click();
 
     int m_customerID = 0;
-    ILibrary* m_library = nullptr;
     Currency m_customerCredit;
     bool m_dataLoaded = false;
 

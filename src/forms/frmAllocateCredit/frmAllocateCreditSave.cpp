@@ -30,16 +30,10 @@ const QString NothingAppliedExplanation =
     QStringLiteral("The customers credit of {0} will remain unchanged; No sales/orders will be affected.");
 const QString ActivityTemplate = QStringLiteral("A credit of {0} was applied.");
 const QString SaveFailed = QStringLiteral("The credit could not be applied.");
-const QString StandardExplanation = QStringLiteral("{standard explanation}");
 const QString NoDatabase = QStringLiteral("The company database could not be reached.");
 const QString TooLarge =
     QStringLiteral("The amounts to allocate are too large: their total is beyond any amount the ledger can hold. "
                    "Correct the amounts and try again.");
-
-Currency money(const QVariant& value)
-{
-    return Currency::fromVariant(value).value_or(Currency());
-}
 
 void refuse(const QString& text)
 {
@@ -61,8 +55,8 @@ void frmAllocateCredit::cmdOK_Click()
 bool frmAllocateCredit::ValidateAllocations()
 {
     // Totals money cannot hold refuse the save rather than turning into some other amount.
-    const std::optional<Currency> checkedTotal = AllocatedTotal();
-    const std::optional<Currency> toApply = TotalToApply();
+    const std::optional<Currency> checkedTotal = AllocateTotal(Amounts::All);
+    const std::optional<Currency> toApply = AllocateTotal(Amounts::AboveZero);
     if (!checkedTotal || !toApply) {
         refuse(TooLarge);
         return false;
@@ -75,7 +69,7 @@ bool frmAllocateCredit::ValidateAllocations()
     ReportRecord* payment = SelectedPayment();
     if (total > Currency()) {
         const ReportRecordItem* unallocated = payment ? payment->Item(PayUnallocated) : nullptr;
-        if (!unallocated || total > money(unallocated->Value())) {
+        if (!unallocated || total > Currency::fromVariantOrZero(unallocated->Value())) {
             refuse(MoreThanUnallocated);
             return false;
         }
@@ -122,20 +116,13 @@ bool frmAllocateCredit::ReadUnallocated(int paymentID, Connection& connection, s
 
 bool frmAllocateCredit::SaveAllocations()
 {
-    SharedCodeLibrary* scl = host();
-    if (!scl)
+    if (!host())
         return false;
     // Every failure is told, with the engine's words as its detail; the dialog stays as it was.
-    auto reportFailure = [this](const QString& detail) {
-        if (SharedCodeLibrary* s = host())
-            s->ShowAndLogErrorMessage(SaveFailed, StandardExplanation, detail);
-        return false;
-    };
-    std::unique_ptr<Connection> conn = scl->CurrentCompanyConn();
-    if (!conn) {
-        const QString why = scl->Database().LastSQLErrorDescription();
-        return reportFailure(why.isEmpty() ? NoDatabase : why);
-    }
+    QString why;
+    std::unique_ptr<Connection> conn = OpenConnection(&why);
+    if (!conn)
+        return ShowFailure(SaveFailed, why);
     const int paymentID = modSharedReportControl::GetSelectedRecordID(*rptPayments);
     QString error;
     const QString* refusal = nullptr;
@@ -146,7 +133,7 @@ bool frmAllocateCredit::SaveAllocations()
     if (refusal)
         refuse(*refusal);
     else if (!saved)
-        reportFailure(error);
+        ShowFailure(SaveFailed, error);
     return saved;
 }
 
@@ -163,7 +150,8 @@ bool frmAllocateCredit::WriteAllocations(Connection& conn, int paymentID, QStrin
     // Another workstation may have applied this payment's credit since the list was read. The
     // update lock holds the payment's row until the save ends, so the figures read now stay
     // true until commit.
-    const Currency toApply = TotalToApply().value_or(Currency::max()); // checked before: never out of range
+    const Currency toApply =
+        AllocateTotal(Amounts::AboveZero).value_or(Currency::max()); // checked before: never out of range
     if (toApply > Currency()) {
         std::optional<Currency> now;
         if (paymentID != 0 && !ReadUnallocated(paymentID, conn, &now, error))
@@ -173,7 +161,8 @@ bool frmAllocateCredit::WriteAllocations(Connection& conn, int paymentID, QStrin
             // more than the payment holds, which is the plain over-allocation message.
             const ReportRecord* payment = SelectedPayment();
             const ReportRecordItem* shown = payment ? payment->Item(PayUnallocated) : nullptr;
-            *refusal = now && shown && money(shown->Value()) == *now ? &MoreThanUnallocated : &CreditChanged;
+            *refusal = now && shown && Currency::fromVariantOrZero(shown->Value()) == *now ? &MoreThanUnallocated
+                                                                                           : &CreditChanged;
             return fail(QString());
         }
     }
@@ -194,7 +183,7 @@ bool frmAllocateCredit::ApplyAllocations(int paymentID, Connection* connection, 
     ReportRecords& records = rptOrders->Records();
     for (int i = 0; i < records.Count(); ++i) {
         ReportRecord* record = records.Record(i);
-        const Currency amount = money(record->Item(OrdAllocate)->Value());
+        const Currency amount = Currency::fromVariantOrZero(record->Item(OrdAllocate)->Value());
         if (!(amount > Currency()))
             continue;
         const QString uniqueID = record->Item(OrdUniqueID) ? record->Item(OrdUniqueID)->Value().toString() : QString();

@@ -1,7 +1,5 @@
 #include "forms/frmCustomerPayments/frmCustomerPayments.h"
 
-#include "forms/frmCustomerPayments/PaymentRemoval.h"
-#include "forms/frmCustomerPayments/ReviewGrid.h"
 #include "ledger/Statements.h"
 #include "platform/HelperTools.h"
 #include "platform/HostServices.h"
@@ -9,9 +7,10 @@
 #include "platform/controls/PushButton.h"
 #include "platform/controls/ReportControl.h"
 #include "platform/controls/Resizer.h"
+#include "shared/PaymentRemoval.h"
+#include "shared/ReviewLists.h"
 #include "shared/modSharedReportControl.h"
 #include "shared/modSharedStrings.h"
-#include "shared/modSharedWork.h"
 #include "values/Regional.h"
 
 #include <QAction>
@@ -32,12 +31,10 @@ constexpr QStringView ListStatement =
 const QString DeletedActivity = QStringLiteral("A payment of {0}, recorded on {1}, was deleted from this customer.");
 
 // Delete and remove rights (permission 803).
-constexpr int PermissionPayments = 803;
-constexpr int RightDelete = 32;
 
 } // namespace
 
-frmCustomerPayments::frmCustomerPayments(QWidget* parent) : Form(parent)
+frmCustomerPayments::frmCustomerPayments(QWidget* parent) : Screen(parent)
 {
     SetupWindow("frmCustomerPayments", Caption, DesignWidth, DesignHeight);
 
@@ -83,33 +80,19 @@ frmCustomerPayments::~frmCustomerPayments() = default;
 void frmCustomerPayments::Prepare(int CustomerID, ILibrary& library, IReceipts& receipts)
 {
     m_customerID = CustomerID;
-    m_library = &library;
+    Attach(library);
     m_receipts = &receipts;
 }
 
-SharedCodeLibrary* frmCustomerPayments::host() const
+void frmCustomerPayments::OnLoad()
 {
-    return m_library ? m_library->GetSharedCodeLibrary() : nullptr;
-}
-
-void frmCustomerPayments::Form_Load()
-{
-    modSharedWork::RestoreWindowPlacement(windowTitle(), *this, true);
     SetupGrid();
 }
 
-void frmCustomerPayments::Form_Activate()
+void frmCustomerPayments::OnFirstActivation()
 {
-    if (!FirstActivation())
-        return;
     LoadPayments(0);
     UpdateButtons();
-}
-
-void frmCustomerPayments::Form_Unload()
-{
-    modSharedWork::SaveWindowPlacement(windowTitle(), *this);
-    m_library = nullptr;
 }
 
 void frmCustomerPayments::SetupGrid()
@@ -117,7 +100,7 @@ void frmCustomerPayments::SetupGrid()
     FormatReportGrid(*rptPayments);
     rptPayments->SetCustomDraw(ReportControl::AlternateRowShading);
     ReportColumns& columns = rptPayments->Columns();
-    columns.Add(ColDate, tr("Date"), reviewgrid::DateColumnWidth(*rptPayments, 65), true);
+    columns.Add(ColDate, tr("Date"), reviewlists::DateColumnWidth(*rptPayments, 65), true);
     columns.Add(ColDetails, tr("Details"), 175, true);
     for (auto [index, caption] : {std::pair{ColAmount, tr("Amount")}, std::pair{ColAllocated, tr("Allocated")},
                                   std::pair{ColUnallocated, tr("Unallocated")}}) {
@@ -125,7 +108,7 @@ void frmCustomerPayments::SetupGrid()
         column->SetAlignment(Qt::AlignRight);
         column->SetHeaderAlignment(Qt::AlignRight);
     }
-    reviewgrid::FillWithColumn(*rptPayments, ColDetails, 175);
+    reviewlists::FillWithColumn(*rptPayments, ColDetails, 175);
 }
 
 void frmCustomerPayments::LoadPayments(int SelectID)
@@ -138,19 +121,18 @@ void frmCustomerPayments::LoadPayments(int SelectID)
             std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
             if (rs && rs->State() == Recordset::adStateOpen) {
                 enum { fID, fDate, fDetails, fAmount, fAllocated };
-                const reviewgrid::FieldIndex fields(*rs, {QStringLiteral("ID"), QStringLiteral("PaymentDate"),
-                                                          QStringLiteral("theDetails"), QStringLiteral("Amount"),
-                                                          QStringLiteral("Allocated")});
-                reviewgrid::CellFormatter cells;
+                const reviewlists::FieldIndex fields(*rs, {QStringLiteral("ID"), QStringLiteral("PaymentDate"),
+                                                           QStringLiteral("theDetails"), QStringLiteral("Amount"),
+                                                           QStringLiteral("Allocated")});
+                ShortDateCells cells;
                 while (!rs->Eof()) {
                     ReportRecord* record = rptPayments->Records().Add();
                     record->SetTag(fields.Value(*rs, fID).toString());
-                    const OleDate date = reviewgrid::ReadDate(fields.Value(*rs, fDate));
-                    cells.Date(*record->AddItem(0), date);
+                    const OleDate date = OleDate::fromVariant(fields.Value(*rs, fDate)).value_or(OleDate::absent());
+                    cells.Set(*record->AddItem(0), date);
                     record->AddItem(fields.Value(*rs, fDetails).toString().trimmed());
-                    const Currency amount = Currency::fromVariant(fields.Value(*rs, fAmount)).value_or(Currency());
-                    const Currency allocated =
-                        Currency::fromVariant(fields.Value(*rs, fAllocated)).value_or(Currency());
+                    const Currency amount = Currency::fromVariantOrZero(fields.Value(*rs, fAmount));
+                    const Currency allocated = Currency::fromVariantOrZero(fields.Value(*rs, fAllocated));
                     for (const std::optional<Currency> value :
                          {std::optional(amount), std::optional(allocated), amount.minus(allocated)})
                         record->AddItem(QVariant())->SetMoney(value);
@@ -172,17 +154,15 @@ void frmCustomerPayments::UpdateButtons()
     cmdAllocations->SetEnabled(single);
     cmdEdit->SetEnabled(single);
     cmdDelete->SetEnabled(single);
-    if (cmdDelete->Enabled()) {
-        SharedCodeLibrary* scl = host();
-        cmdDelete->SetEnabled(scl && scl->Security().CanDo(PermissionPayments, RightDelete));
-    }
+    if (cmdDelete->Enabled())
+        cmdDelete->SetEnabled(removal::MayRemove(host()));
 }
 
 void frmCustomerPayments::cmdNew_Click()
 {
-    if (!m_library)
+    if (!library())
         return;
-    const int newID = m_library->ShowNewPayment(m_customerID);
+    const int newID = library()->ShowNewPayment(m_customerID);
     if (newID > 0) {
         LoadPayments(newID);
         UpdateButtons();
@@ -191,9 +171,9 @@ void frmCustomerPayments::cmdNew_Click()
 
 void frmCustomerPayments::cmdEdit_Click()
 {
-    if (!m_library)
+    if (!library())
         return;
-    if (m_library->ShowEditPayment(GetSelectedRecordID(*rptPayments))) {
+    if (library()->ShowEditPayment(GetSelectedRecordID(*rptPayments))) {
         LoadPayments(GetSelectedRecordID(*rptPayments));
         UpdateButtons();
     }
@@ -201,9 +181,9 @@ void frmCustomerPayments::cmdEdit_Click()
 
 void frmCustomerPayments::cmdAllocations_Click()
 {
-    if (!m_library)
+    if (!library())
         return;
-    m_library->ShowPaymentAllocations(GetSelectedRecordID(*rptPayments));
+    library()->ShowPaymentAllocations(GetSelectedRecordID(*rptPayments));
     LoadPayments(0);
 }
 
@@ -242,7 +222,7 @@ void frmCustomerPayments::cmdClose_Click()
 void frmCustomerPayments::PrintReceipt()
 {
     const int paymentID = GetSelectedRecordID(*rptPayments);
-    if (m_library && m_receipts && paymentID > 0)
+    if (library() && m_receipts && paymentID > 0)
         m_receipts->ShowReceipt(paymentID);
 }
 

@@ -4,7 +4,7 @@
 // the part left as credit. From here the user records a new payment, edits one, opens its
 // allocations, or deletes one that has no allocations.
 
-#include "platform/controls/Form.h"
+#include "forms/Screen.h"
 
 class QAction;
 
@@ -17,7 +17,7 @@ class ReportControl;
 class Resizer;
 class SharedCodeLibrary;
 
-class frmCustomerPayments : public Form {
+class frmCustomerPayments : public Screen {
     Q_OBJECT
 public:
     static constexpr const char* Caption = "Customer Payments";
@@ -33,14 +33,10 @@ public:
     void Prepare(int CustomerID, ILibrary& library, IReceipts& receipts);
 
 protected:
-    void Form_Load() override;
-    void Form_Activate() override;
-    void Form_Unload() override;
+    void OnLoad() override;
+    void OnFirstActivation() override;
 
 private:
-    // The host as the Library holds it now; nullptr once released or before Initialize.
-    SharedCodeLibrary* host() const;
-
     void SetupGrid();
     void LoadPayments(int SelectID);
     void UpdateButtons();
@@ -54,7 +50,6 @@ private:
     void PrintReceipt();
 
     int m_customerID = 0;
-    ILibrary* m_library = nullptr;
     IReceipts* m_receipts = nullptr;
 
     ReportControl* rptPayments;

@@ -1,5 +1,6 @@
 #include "forms/frmEditPayment/frmEditPayment.h"
 
+#include "ledger/Statements.h"
 #include "platform/HelperTools.h"
 #include "platform/HostServices.h"
 #include "platform/ILibrary.h"
@@ -14,7 +15,6 @@
 #include "shared/modSharedDateTime.h"
 #include "shared/modSharedSQL.h"
 #include "shared/modSharedStrings.h"
-#include "shared/modSharedWork.h"
 #include "shared/modSharedXML.h"
 #include "values/Regional.h"
 
@@ -38,7 +38,6 @@ constexpr QStringView UpdateStatement =
     u"CardNumber = '<card>', NameOnCard = '<noc>', ExpireMonth = <exm>, ExpireYear = <exy> WHERE ID = <id>";
 
 const QString SaveFailed = QStringLiteral("Unable to edit the payment.");
-const QString StandardExplanation = QStringLiteral("{standard explanation}");
 const QString NeedCardNumber = QStringLiteral("You must enter the last 4 digits of the credit card number.");
 const QString NeedNameOnCard = QStringLiteral("You must enter the name printed on the card.");
 const QString NeedExpireDate = QStringLiteral("You must enter a valid expire date of the card.");
@@ -46,54 +45,6 @@ const QString NeedPaymentDate = QStringLiteral("You must enter a valid payment d
 
 // What the expiry boxes accept.
 constexpr int MonthLow = 1, MonthHigh = 12, YearLow = 1900, YearHigh = 2075;
-
-// Fills the markers of a statement in one pass over the template: a value is never searched for
-// markers itself, so a memo that happens to contain "<id>" is written exactly as typed.
-QString fillOnce(QStringView templateText, std::initializer_list<std::pair<QStringView, QString>> markers)
-{
-    QString out;
-    out.reserve(templateText.size() + 64);
-    qsizetype i = 0;
-    while (i < templateText.size()) {
-        bool replaced = false;
-        if (templateText[i] == u'<') {
-            for (const auto& [marker, value] : markers) {
-                if (templateText.mid(i).startsWith(marker)) {
-                    out += value;
-                    i += marker.size();
-                    replaced = true;
-                    break;
-                }
-            }
-        }
-        if (!replaced)
-            out += templateText[i++];
-    }
-    return out;
-}
-
-// A user option as a 16-bit whole number; anything that is not one counts as 0.
-int optionAsShort(const QVariant& value)
-{
-    if (!value.isValid() || value.isNull())
-        return 0;
-    std::optional<qint64> whole;
-    if (value.metaType().id() == QMetaType::Bool) {
-        whole = value.toBool() ? -1 : 0;
-    } else if (value.metaType().id() == QMetaType::Double || value.metaType().id() == QMetaType::Float) {
-        const double d = std::nearbyint(value.toDouble());
-        if (std::isfinite(d) && std::fabs(d) < 1e18)
-            whole = qint64(d);
-    } else {
-        const QString text = value.toString();
-        whole = Regional::parseWholeNumber(text);
-        if (!whole)
-            whole = Regional::parsePlainWholeNumber(text);
-    }
-    if (!whole || *whole < std::numeric_limits<qint16>::min() || *whole > std::numeric_limits<qint16>::max())
-        return 0;
-    return int(*whole);
-}
 
 QLabel* makeLabel(QWidget* form, const char* name, const QString& caption, QWidget* buddy)
 {
@@ -113,7 +64,7 @@ ComboBox* makeCombo(QWidget* form, const char* name, ComboBox::Style style)
 
 } // namespace
 
-frmEditPayment::frmEditPayment(QWidget* parent) : Form(parent)
+frmEditPayment::frmEditPayment(QWidget* parent) : Screen(parent)
 {
     SetupWindow("frmEditPayment", Caption, DesignWidth, DesignHeight);
 
@@ -213,37 +164,23 @@ frmEditPayment::frmEditPayment(QWidget* parent) : Form(parent)
 
 frmEditPayment::~frmEditPayment() = default;
 
-SharedCodeLibrary* frmEditPayment::host() const
-{
-    return m_library ? m_library->GetSharedCodeLibrary() : nullptr;
-}
-
 void frmEditPayment::Prepare(int ID, ILibrary& library)
 {
     m_paymentID = ID;
-    m_library = &library;
+    Attach(library);
     if (SharedCodeLibrary* scl = host())
         scl->Common().LoadPaymentMethods(*cboPaymentMethod);
 }
 
-void frmEditPayment::Form_Load()
+void frmEditPayment::OnLoad()
 {
-    modSharedWork::RestoreWindowPlacement(windowTitle(), *this, true);
     Cancelled = true;
 }
 
-void frmEditPayment::Form_Activate()
+void frmEditPayment::OnFirstActivation()
 {
-    if (!FirstActivation())
-        return;
     LoadPayment();
     m_dataLoaded = true;
-}
-
-void frmEditPayment::Form_Unload()
-{
-    modSharedWork::SaveWindowPlacement(windowTitle(), *this);
-    m_library = nullptr;
 }
 
 void frmEditPayment::LoadPayment()
@@ -282,11 +219,7 @@ void frmEditPayment::LoadPayment()
 
 void frmEditPayment::UpdateCardFields()
 {
-    bool card = false;
-    const int index = cboPaymentMethod->ListIndex();
-    if (index >= 0)
-        if (SharedCodeLibrary* scl = host())
-            card = scl->Common().GetPaymentMethodType2(cboPaymentMethod->ItemData(index)) != 0;
+    const bool card = IsCardMethod(*cboPaymentMethod);
     // Their texts stay either way, and are saved as they stand.
     for (QWidget* w : std::initializer_list<QWidget*>{lblCardNumber, txtCardNumber, lblNameOnCard, txtNameOnCard,
                                                       lblExpireDate, lblExpireDate2, txtExpireMonth, txtExpireYear})
@@ -300,30 +233,7 @@ void frmEditPayment::cboPaymentMethod_Click()
 
 void frmEditPayment::cmdPaymentDate_Click()
 {
-    ShowDatePicker(*txtPaymentDate, false);
-}
-
-void frmEditPayment::ShowDatePicker(FlatEdit& field, bool allowNone)
-{
-    DatePicker1->SetShowNoneButton(allowNone);
-    if (const std::optional<OleDate> shown = Regional::parseDate(field.Text())) {
-        DatePicker1->SelectRange(shown->date(), shown->date());
-        DatePicker1->EnsureVisible(shown->date());
-    } else {
-        const QDate today = QDate::currentDate();
-        DatePicker1->Select(today);
-        DatePicker1->EnsureVisible(today);
-    }
-    const int gap = modSharedWork::twipsToPixels(20, logicalDpiY());
-    DatePicker1->Move(field.Left(), field.Top() + field.Height() + gap);
-    if (!DatePicker1->ShowModal(1, 1))
-        return;
-    const DatePickerSelection& selection = DatePicker1->Selection();
-    if (selection.BlocksCount() > 0)
-        field.SetText(Regional::formatShortDate(OleDate::fromParts(selection.Blocks(0).DateBegin)));
-    else if (allowNone)
-        field.SetText(QStringLiteral("None"));
-    field.SetFocus();
+    PickDate(*DatePicker1, *txtPaymentDate, false);
 }
 
 void frmEditPayment::txtExpireMonth_Validate(bool&)
@@ -351,11 +261,7 @@ bool frmEditPayment::CheckCardDetails()
 {
     if (!txtCardNumber->isEnabled())
         return true;
-    SharedCodeLibrary* scl = host();
-    const QVariant required =
-        scl ? scl->Options().GetUserOption(QStringLiteral("Payments"), QStringLiteral("RequireCCDetails"), 0)
-            : QVariant();
-    if (optionAsShort(required) == 0)
+    if (UserOptionAsShort(QStringLiteral("Payments"), QStringLiteral("RequireCCDetails")) == 0)
         return true;
     const QString* message = nullptr;
     if (txtCardNumber->Text().isEmpty())
@@ -401,15 +307,17 @@ bool frmEditPayment::SavePayment()
     const int index = cboPaymentMethod->ListIndex();
     const int methodID = index >= 0 ? cboPaymentMethod->ItemData(index) : m_loadedMethodID;
     using modSharedSQL::FixSQLQuotes;
-    const QString statement = fillOnce(
-        UpdateStatement, {{u"<pmid>", QString::number(methodID)},
-                          {u"<card>", FixSQLQuotes(txtCardNumber->Text())},
-                          {u"<noc>", FixSQLQuotes(txtNameOnCard->Text())},
-                          {u"<exm>", *month},
-                          {u"<exy>", *year},
-                          {u"<pday>", modSharedSQL::FormatSQLDate(modSharedDateTime::LocalToUTC(*local), false)},
-                          {u"<desc>", FixSQLQuotes(txtDescription->Text())},
-                          {u"<id>", QString::number(m_paymentID)}});
+    const QString statement =
+        ledger::FillMarkers(UpdateStatement,
+                            {{u"<pmid>", QString::number(methodID)},
+                             {u"<card>", FixSQLQuotes(txtCardNumber->Text())},
+                             {u"<noc>", FixSQLQuotes(txtNameOnCard->Text())},
+                             {u"<exm>", *month},
+                             {u"<exy>", *year},
+                             {u"<pday>", modSharedSQL::FormatSQLDate(modSharedDateTime::LocalToUTC(*local), false)},
+                             {u"<desc>", FixSQLQuotes(txtDescription->Text())},
+                             {u"<id>", QString::number(m_paymentID)}},
+                            ledger::MarkerScan::Once);
 
     SharedCodeLibrary* scl = host();
     if (!scl)
@@ -417,11 +325,7 @@ bool frmEditPayment::SavePayment()
     if (scl->Database().ExecuteNonQuery(statement) == 1)
         return true;
     scl = host();
-    if (scl) {
-        const QString detail = scl->Database().LastSQLErrorDescription();
-        scl->ShowAndLogErrorMessage(SaveFailed, StandardExplanation, detail);
-    }
-    return false;
+    return ShowFailure(SaveFailed, scl ? scl->Database().LastSQLErrorDescription() : QString());
 }
 
 void frmEditPayment::cmdOK_Click()

@@ -4,7 +4,7 @@
 // its memo and the card details. The customer and the amount are shown but not changed here, and
 // the payment's allocations are left alone.
 
-#include "platform/controls/Form.h"
+#include "forms/Screen.h"
 
 class QLabel;
 
@@ -19,7 +19,7 @@ class PushButton;
 class Resizer;
 class SharedCodeLibrary;
 
-class frmEditPayment : public Form {
+class frmEditPayment : public Screen {
     Q_OBJECT
 public:
     static constexpr const char* Caption = "Edit Payment";
@@ -41,16 +41,12 @@ public:
     bool DataLoaded() const { return m_dataLoaded; }
 
 protected:
-    void Form_Load() override;
-    void Form_Activate() override;
-    void Form_Unload() override;
+    void OnLoad() override;
+    void OnFirstActivation() override;
 
 private:
-    SharedCodeLibrary* host() const;
-
     void LoadPayment();
     void UpdateCardFields();
-    void ShowDatePicker(FlatEdit& field, bool allowNone);
     bool CheckCardDetails();
     bool SavePayment();
 
@@ -63,7 +59,6 @@ private:
     void cmdCancel_Click();
 
     int m_paymentID = 0;
-    ILibrary* m_library = nullptr;
     // The method the payment was loaded with: kept when no entry of the list is chosen (a method
     // the list no longer offers).
     int m_loadedMethodID = 0;

@@ -14,7 +14,6 @@
 #include "shared/modSharedReportControl.h"
 #include "shared/modSharedSpread.h"
 #include "shared/modSharedStrings.h"
-#include "shared/modSharedWork.h"
 #include "values/Regional.h"
 
 #include <QLabel>
@@ -44,7 +43,7 @@ const QString CreditExplanation =
 
 // ---- construction ------------------------------------------------------------------------------
 
-frmNewPayment::frmNewPayment(QWidget* parent) : Form(parent)
+frmNewPayment::frmNewPayment(QWidget* parent) : Screen(parent)
 {
     SetupWindow("frmNewPayment", Caption, DesignWidth, DesignHeight);
 
@@ -104,10 +103,7 @@ void frmNewPayment::BuildControls()
     lblExpireDate2 = Make<QLabel>("lblExpireDate2", QStringLiteral("/"));
     lblExpireDate2->setAlignment(Qt::AlignCenter);
     txtExpireYear = Make<FlatEdit>("txtExpireYear");
-    // Until a card method is chosen there is no card to describe.
-    for (QWidget* w : std::initializer_list<QWidget*>{lblCardNumber, txtCardNumber, lblNameOnCard, txtNameOnCard,
-                                                      lblExpireDate, lblExpireDate2, txtExpireMonth, txtExpireYear})
-        w->setEnabled(false);
+    UpdateCardFields(); // until a card method is chosen there is no card to describe
 
     Label3 = Make<QLabel>("Label3", tr("Memo:"));
     txtDescription = Make<FlatEdit>("txtDescription");
@@ -220,41 +216,31 @@ void frmNewPayment::ConnectEvents()
 
 // ---- life ----------------------------------------------------------------------------------------
 
-SharedCodeLibrary* frmNewPayment::host() const
-{
-    return m_library ? m_library->GetSharedCodeLibrary() : nullptr;
-}
-
 void frmNewPayment::Prepare(int CustomerID, bool ForceCustomer, ILibrary& library)
 {
     m_customerID = CustomerID;
     m_forceCustomer = ForceCustomer;
-    m_library = &library;
+    Attach(library);
     if (SharedCodeLibrary* scl = host())
         scl->Common().LoadPaymentMethods(*cboPaymentMethod);
 }
 
-void frmNewPayment::Form_Load()
+void frmNewPayment::OnLoad()
 {
-    modSharedWork::RestoreWindowPlacement(windowTitle(), *this, true);
     BuildOrderColumns();
     Cancelled = true;
 }
 
-void frmNewPayment::Form_Activate()
+void frmNewPayment::OnFirstActivation()
 {
-    if (!FirstActivation())
-        return;
     InitialLoad();
     if (m_forceCustomer)
         cboCustomer->SetEnabled(false);
 }
 
-void frmNewPayment::Form_Unload()
+void frmNewPayment::OnUnload()
 {
     tmrSetAmount->stop();
-    modSharedWork::SaveWindowPlacement(windowTitle(), *this);
-    m_library = nullptr;
 }
 
 void frmNewPayment::cmdCancel_Click()
@@ -413,13 +399,11 @@ void frmNewPayment::LoadOrders()
                     record->SetTag(QString::number(rs->Field(fID).toLongLong()));
                     record->AddItem(rs->Field(fNumber).toString().trimmed());
                     record->AddItem(rs->Field(fSidemark).toString().trimmed());
-                    const Currency balance = Currency::fromVariant(rs->Field(fBalance)).value_or(Currency());
+                    const Currency balance = Currency::fromVariantOrZero(rs->Field(fBalance));
                     SetMoneyItem(record->AddItem(QVariant()), balance);
-                    SetMoneyItem(record->AddItem(QVariant()),
-                                 Currency::fromVariant(rs->Field(fDeposit)).value_or(Currency()));
+                    SetMoneyItem(record->AddItem(QVariant()), Currency::fromVariantOrZero(rs->Field(fDeposit)));
                     SetMoneyItem(record->AddItem(QVariant()), Currency());
-                    SetMoneyItem(record->AddItem(QVariant()),
-                                 Currency::fromVariant(rs->Field(fBalance)).value_or(Currency()));
+                    SetMoneyItem(record->AddItem(QVariant()), Currency::fromVariantOrZero(rs->Field(fBalance)));
                     record->AddItem(rs->Field(fUniqueID).toString());
                     rs->MoveNext();
                 }
@@ -435,9 +419,9 @@ void frmNewPayment::LoadOrders()
 
 void frmNewPayment::cmdCredit_Click()
 {
-    if (!m_library)
+    if (!library())
         return;
-    if (m_library->ShowAllocateCredit(m_customerID))
+    if (library()->ShowAllocateCredit(m_customerID))
         ReloadCustomer();
 }
 

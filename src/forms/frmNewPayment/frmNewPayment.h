@@ -9,7 +9,7 @@
 // (frmNewPayment.cpp), the amount presets and the allocation column (frmNewPaymentAmount.cpp),
 // and the checks and the save (frmNewPaymentSave.cpp).
 
-#include "platform/controls/Form.h"
+#include "forms/Screen.h"
 #include "values/Currency.h"
 
 #include <QString>
@@ -41,7 +41,7 @@ namespace modSharedSpread {
 class SpreadAction;
 }
 
-class frmNewPayment : public Form {
+class frmNewPayment : public Screen {
     Q_OBJECT
 public:
     static constexpr const char* Caption = "New Payment";
@@ -73,14 +73,11 @@ public:
     int NewPaymentID = 0;
 
 protected:
-    void Form_Load() override;
-    void Form_Activate() override;
-    void Form_Unload() override;
+    void OnLoad() override;
+    void OnFirstActivation() override;
+    void OnUnload() override;
 
 private:
-    // The host as the Library holds it now; nullptr once released or before Initialize.
-    SharedCodeLibrary* host() const;
-
     void BuildControls();
     void BuildLayout();
     void ConnectEvents();
@@ -132,7 +129,6 @@ private:
     bool OrdersStillTakeThePayment(Connection& conn, QString* error, bool* changed);
     bool ApplyAllocations(int PaymentID, Connection* conn, DataTools& data, QString* error);
     void UpdateCardFields();
-    void PickDate(FlatEdit& box, bool allowNone);
     void cmdPaymentDate_Click();
     void txtExpireMonth_Validate(bool& cancel);
     void txtExpireYear_Validate(bool& cancel);
@@ -144,7 +140,6 @@ private:
     // ---- state ---------------------------------------------------------------------------
     int m_customerID = 0;
     bool m_forceCustomer = false;
-    ILibrary* m_library = nullptr;
     QString m_pendingAmount;
     bool m_customerBusy = false;
 

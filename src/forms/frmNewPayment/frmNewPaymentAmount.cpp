@@ -63,7 +63,7 @@ std::optional<Currency> frmNewPayment::NewBalanceOf(const ReportRecord* record)
 
 Currency frmNewPayment::MoneyOf(const ReportRecordItem* item)
 {
-    return item ? Currency::fromVariant(item->Value()).value_or(Currency()) : Currency();
+    return item ? Currency::fromVariantOrZero(item->Value()) : Currency();
 }
 
 Currency frmNewPayment::MoneyOf(const ReportRecord* record, int item)

@@ -17,7 +17,6 @@
 #include "shared/modSharedDateTime.h"
 #include "shared/modSharedSQL.h"
 #include "shared/modSharedStrings.h"
-#include "shared/modSharedWork.h"
 #include "values/Regional.h"
 
 #include <QHash>
@@ -86,24 +85,6 @@ constexpr int MonthHigh = 12;
 constexpr QStringView RecheckOrdersStatement =
     u"SELECT UniqueID, Balance FROM Orders WITH (UPDLOCK, ROWLOCK) WHERE CustomerID = <cid> ORDER BY ID";
 
-// The calendar opens this far (twips) below the date box.
-constexpr int PickerGapTwips = 20;
-
-// The user option that makes card details compulsory for card methods, read as the platform
-// reads a number into a 16-bit integer (anything unreadable counts as 0).
-int requireCardDetails(const QVariant& option)
-{
-    if (option.metaType().id() == QMetaType::Bool)
-        return option.toBool() ? -1 : 0;
-    std::optional<double> value = Regional::parsePlainNumber(option.toString());
-    if (!value)
-        value = Regional::parseNumber(option.toString());
-    if (!value)
-        return 0;
-    return int(std::clamp(std::nearbyint(*value), double(std::numeric_limits<qint16>::min()),
-                          double(std::numeric_limits<qint16>::max())));
-}
-
 } // namespace
 
 // ---- OK ------------------------------------------------------------------------------------------
@@ -146,11 +127,7 @@ bool frmNewPayment::ValidateInput()
     }
 
     if (txtCardNumber->Enabled()) {
-        SharedCodeLibrary* scl = host();
-        const int required = scl ? requireCardDetails(scl->Options().GetUserOption(
-                                       QStringLiteral("Payments"), QStringLiteral("RequireCCDetails"), 0))
-                                 : 0;
-        if (required > 0) {
+        if (UserOptionAsShort(QStringLiteral("Payments"), QStringLiteral("RequireCCDetails")) > 0) {
             if (txtCardNumber->Text().isEmpty()) {
                 MessageBox::Show(MsgCardNumber, MessageBox::OkOnly | MessageBox::Exclamation);
                 return false;
@@ -275,20 +252,13 @@ QString frmNewPayment::FillInsertStatement(const QString& templateText, SharedCo
 
 bool frmNewPayment::SavePayment()
 {
-    SharedCodeLibrary* scl = host();
-    if (!scl)
+    if (!host())
         return false;
     // Every failure is told, with the engine's words as its detail; the dialog stays as it was.
-    auto reportFailure = [this](const QString& detail) {
-        if (SharedCodeLibrary* s = host())
-            s->ShowAndLogErrorMessage(SaveFailedHeadline, SaveFailedExplanation, detail);
-        return false;
-    };
-    std::unique_ptr<Connection> conn = scl->CurrentCompanyConn();
-    if (!conn) {
-        const QString why = scl->Database().LastSQLErrorDescription();
-        return reportFailure(why.isEmpty() ? NoDatabase : why);
-    }
+    QString why;
+    std::unique_ptr<Connection> conn = OpenConnection(&why);
+    if (!conn)
+        return ShowFailure(SaveFailedHeadline, why, SaveFailedExplanation);
     QString error;
     bool ordersChanged = false;
     const qint64 paymentID = WritePayment(*conn, &error, &ordersChanged);
@@ -300,7 +270,7 @@ bool frmNewPayment::SavePayment()
         return false;
     }
     if (paymentID < 1)
-        return reportFailure(error);
+        return ShowFailure(SaveFailedHeadline, error, SaveFailedExplanation);
     NewPaymentID = int(paymentID);
     return true;
 }
@@ -370,7 +340,7 @@ bool frmNewPayment::OrdersStillTakeThePayment(Connection& conn, QString* error, 
     QHash<QString, Currency> balances;
     for (; !rs->Eof(); rs->MoveNext())
         balances.insert(rs->Field(QStringLiteral("UniqueID")).toString().toCaseFolded(),
-                        Currency::fromVariant(rs->Field(QStringLiteral("Balance"))).value_or(Currency()));
+                        Currency::fromVariantOrZero(rs->Field(QStringLiteral("Balance"))));
     rs->Close();
     for (auto it = applied.cbegin(); it != applied.cend(); ++it) {
         const auto now = balances.constFind(it.key());
@@ -421,12 +391,7 @@ bool frmNewPayment::ApplyAllocations(int PaymentID, Connection* conn, DataTools&
 
 void frmNewPayment::UpdateCardFields()
 {
-    bool card = false;
-    const int index = cboPaymentMethod->ListIndex();
-    if (index >= 0) {
-        if (SharedCodeLibrary* scl = host())
-            card = scl->Common().GetPaymentMethodType2(cboPaymentMethod->ItemData(index)) != 0;
-    }
+    const bool card = IsCardMethod(*cboPaymentMethod);
     // The texts stay: switching to cash and back loses nothing typed.
     for (QWidget* w : std::initializer_list<QWidget*>{lblCardNumber, txtCardNumber, lblNameOnCard, txtNameOnCard,
                                                       lblExpireDate, lblExpireDate2, txtExpireMonth, txtExpireYear})
@@ -453,27 +418,7 @@ void frmNewPayment::txtPaymentDate_Validate(bool& cancel)
 
 void frmNewPayment::cmdPaymentDate_Click()
 {
-    PickDate(*txtPaymentDate, false);
-}
-
-void frmNewPayment::PickDate(FlatEdit& box, bool allowNone)
-{
-    const QString text = box.Text();
-    DatePicker1->SetShowNoneButton(allowNone);
-    const std::optional<OleDate> current = Regional::parseDate(text);
-    const QDate day = current ? current->date() : QDate::currentDate();
-    DatePicker1->Select(day);
-    DatePicker1->EnsureVisible(day);
-    DatePicker1->Move(box.Left(),
-                      box.Top() + box.Height() + modSharedWork::twipsToPixels(PickerGapTwips, logicalDpiY()));
-    if (!DatePicker1->ShowModal(1, 1))
-        return;
-    const DatePickerSelection& selection = DatePicker1->Selection();
-    if (selection.BlocksCount() > 0)
-        box.SetText(Regional::formatShortDate(OleDate::fromParts(selection.Blocks(0).DateBegin)));
-    else if (allowNone)
-        box.SetText(QStringLiteral("None"));
-    box.SetFocus();
+    PickDate(*DatePicker1, *txtPaymentDate, false);
 }
 
 } // namespace tesr

@@ -1,7 +1,5 @@
 #include "forms/frmOrderPayments/frmOrderPayments.h"
 
-#include "forms/frmCustomerPayments/PaymentRemoval.h"
-#include "forms/frmCustomerPayments/ReviewGrid.h"
 #include "ledger/Statements.h"
 #include "platform/HelperTools.h"
 #include "platform/HostServices.h"
@@ -11,11 +9,12 @@
 #include "platform/controls/ReportControl.h"
 #include "platform/controls/Resizer.h"
 #include "platform/controls/TaskDialog.h"
+#include "shared/PaymentRemoval.h"
+#include "shared/ReviewLists.h"
 #include "shared/modSharedDateTime.h"
 #include "shared/modSharedReportControl.h"
 #include "shared/modSharedSQL.h"
 #include "shared/modSharedStrings.h"
-#include "shared/modSharedWork.h"
 #include "shared/modSharedXML.h"
 #include "values/Regional.h"
 
@@ -46,9 +45,7 @@ const QString PaymentTemplate = QStringLiteral(
 const QString DeletedActivity = QStringLiteral("A payment of {0}, recorded on {1}, was deleted from this customer.");
 const QString RecordPath = QStringLiteral("Records/Record");
 
-constexpr int PermissionPayments = 803;
 constexpr int RightRecordFromOrder = 8;
-constexpr int RightDelete = 32;
 
 // The first record of a host record document, or a null element.
 QDomElement firstRecord(const QDomDocument& doc)
@@ -58,7 +55,7 @@ QDomElement firstRecord(const QDomDocument& doc)
 
 } // namespace
 
-frmOrderPayments::frmOrderPayments(QWidget* parent) : Form(parent)
+frmOrderPayments::frmOrderPayments(QWidget* parent) : Screen(parent)
 {
     SetupWindow("frmOrderPayments", Caption, DesignWidth, DesignHeight);
 
@@ -93,7 +90,7 @@ frmOrderPayments::~frmOrderPayments() = default;
 void frmOrderPayments::Prepare(int OrderID, ILibrary& library)
 {
     m_orderID = OrderID;
-    m_library = &library;
+    Attach(library);
     m_orderDoc = QDomDocument();
     m_orderRecord = QDomElement();
     if (SharedCodeLibrary* scl = host()) {
@@ -102,21 +99,13 @@ void frmOrderPayments::Prepare(int OrderID, ILibrary& library)
     }
 }
 
-SharedCodeLibrary* frmOrderPayments::host() const
+void frmOrderPayments::OnLoad()
 {
-    return m_library ? m_library->GetSharedCodeLibrary() : nullptr;
-}
-
-void frmOrderPayments::Form_Load()
-{
-    modSharedWork::RestoreWindowPlacement(windowTitle(), *this, true);
     SetupGrid();
 }
 
-void frmOrderPayments::Form_Activate()
+void frmOrderPayments::OnFirstActivation()
 {
-    if (!FirstActivation())
-        return;
     LoadPayments();
     UpdateButtons();
     // Nothing paid yet: go straight to recording a payment, when the user may.
@@ -124,12 +113,10 @@ void frmOrderPayments::Form_Activate()
         cmdNewPayment_Click();
 }
 
-void frmOrderPayments::Form_Unload()
+void frmOrderPayments::OnUnload()
 {
-    modSharedWork::SaveWindowPlacement(windowTitle(), *this);
     m_orderRecord = QDomElement();
     m_orderDoc = QDomDocument();
-    m_library = nullptr;
 }
 
 void frmOrderPayments::SetupGrid()
@@ -137,12 +124,12 @@ void frmOrderPayments::SetupGrid()
     FormatReportGrid(*rptPayments);
     rptPayments->SetCustomDraw(ReportControl::AlternateRowShading);
     ReportColumns& columns = rptPayments->Columns();
-    columns.Add(ColDate, tr("Date"), reviewgrid::DateColumnWidth(*rptPayments, 65), true);
+    columns.Add(ColDate, tr("Date"), reviewlists::DateColumnWidth(*rptPayments, 65), true);
     columns.Add(ColDetails, tr("Details"), 85, true);
     ReportColumn* amount = columns.Add(ColAmount, tr("Amount"), 85, true);
     amount->SetAlignment(Qt::AlignRight);
     amount->SetHeaderAlignment(Qt::AlignRight);
-    reviewgrid::FillWithColumn(*rptPayments, ColDetails, 85);
+    reviewlists::FillWithColumn(*rptPayments, ColDetails, 85);
 }
 
 void frmOrderPayments::LoadPayments()
@@ -159,16 +146,16 @@ void frmOrderPayments::LoadPayments()
             std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
             if (rs && rs->State() == Recordset::adStateOpen) {
                 enum { fID, fDate, fDetails, fAmount };
-                const reviewgrid::FieldIndex fields(*rs, {QStringLiteral("ID"), QStringLiteral("PaymentDate"),
-                                                          QStringLiteral("theDetails"), QStringLiteral("Amount")});
-                reviewgrid::CellFormatter cells;
+                const reviewlists::FieldIndex fields(*rs, {QStringLiteral("ID"), QStringLiteral("PaymentDate"),
+                                                           QStringLiteral("theDetails"), QStringLiteral("Amount")});
+                ShortDateCells cells;
                 while (!rs->Eof()) {
                     ReportRecord* record = rptPayments->Records().Add();
                     record->SetTag(fields.Value(*rs, fID).toString());
-                    const OleDate date = reviewgrid::ReadDate(fields.Value(*rs, fDate));
-                    cells.Date(*record->AddItem(0), date);
+                    const OleDate date = OleDate::fromVariant(fields.Value(*rs, fDate)).value_or(OleDate::absent());
+                    cells.Set(*record->AddItem(0), date);
                     record->AddItem(fields.Value(*rs, fDetails).toString().trimmed());
-                    const Currency amount = Currency::fromVariant(fields.Value(*rs, fAmount)).value_or(Currency());
+                    const Currency amount = Currency::fromVariantOrZero(fields.Value(*rs, fAmount));
                     record->AddItem(QVariant::fromValue(amount))->SetCurrencyCaption();
                     total.add(amount);
                     rs->MoveNext();
@@ -186,17 +173,17 @@ void frmOrderPayments::UpdateButtons()
 {
     SharedCodeLibrary* scl = host();
     if (cmdNewPayment->Enabled())
-        cmdNewPayment->SetEnabled(scl && scl->Security().CanDo(PermissionPayments, RightRecordFromOrder));
+        cmdNewPayment->SetEnabled(scl && scl->Security().CanDo(removal::PermissionPayments, RightRecordFromOrder));
     if (cmdDelete->Enabled())
-        cmdDelete->SetEnabled(scl && scl->Security().CanDo(PermissionPayments, RightDelete));
+        cmdDelete->SetEnabled(removal::MayRemove(scl));
 }
 
 void frmOrderPayments::cmdNewPayment_Click()
 {
-    if (!m_library)
+    if (!library())
         return;
     const int customerID = modSharedXML::GetNodeLong(QStringLiteral("CustomerID"), m_orderRecord, 0);
-    if (m_library->ShowNewPayment(customerID, true) > 0)
+    if (library()->ShowNewPayment(customerID, true) > 0)
         LoadPayments();
 }
 

@@ -5,7 +5,7 @@
 // applied payment, then decides whether a payment left without allocations is deleted or kept
 // as the customer's credit. An order without payments opens New Payment at once.
 
-#include "platform/controls/Form.h"
+#include "forms/Screen.h"
 
 #include <QDomDocument>
 #include <QDomElement>
@@ -21,7 +21,7 @@ class ReportControl;
 class Resizer;
 class SharedCodeLibrary;
 
-class frmOrderPayments : public Form {
+class frmOrderPayments : public Screen {
     Q_OBJECT
 public:
     static constexpr const char* Caption = "Order Payments";
@@ -39,13 +39,11 @@ public:
     void Prepare(int OrderID, ILibrary& library);
 
 protected:
-    void Form_Load() override;
-    void Form_Activate() override;
-    void Form_Unload() override;
+    void OnLoad() override;
+    void OnFirstActivation() override;
+    void OnUnload() override;
 
 private:
-    SharedCodeLibrary* host() const;
-
     void SetupGrid();
     void LoadPayments();
     void UpdateButtons();
@@ -56,7 +54,6 @@ private:
     void cmdClose_Click();
 
     int m_orderID = 0;
-    ILibrary* m_library = nullptr;
     QDomDocument m_orderDoc;
     QDomElement m_orderRecord; // null when the order does not exist
 

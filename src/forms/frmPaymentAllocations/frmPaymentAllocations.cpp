@@ -1,7 +1,5 @@
 #include "forms/frmPaymentAllocations/frmPaymentAllocations.h"
 
-#include "forms/frmCustomerPayments/PaymentRemoval.h"
-#include "forms/frmCustomerPayments/ReviewGrid.h"
 #include "ledger/Statements.h"
 #include "platform/HelperTools.h"
 #include "platform/HostServices.h"
@@ -9,9 +7,10 @@
 #include "platform/controls/PushButton.h"
 #include "platform/controls/ReportControl.h"
 #include "platform/controls/Resizer.h"
+#include "shared/PaymentRemoval.h"
+#include "shared/ReviewLists.h"
 #include "shared/modSharedReportControl.h"
 #include "shared/modSharedStrings.h"
-#include "shared/modSharedWork.h"
 #include "values/Regional.h"
 
 namespace tesr {
@@ -31,13 +30,11 @@ constexpr QStringView ListStatement =
     u"PaymentAllocations.Amount FROM PaymentAllocations INNER JOIN Orders ON PaymentAllocations.OrderUniqueID = "
     u"Orders.UniqueID WHERE (PaymentAllocations.PaymentID = <pid>)";
 
-constexpr int PermissionPayments = 803;
-constexpr int RightDelete = 32;
 constexpr int IconWarning = 3;
 
 } // namespace
 
-frmPaymentAllocations::frmPaymentAllocations(QWidget* parent) : Form(parent)
+frmPaymentAllocations::frmPaymentAllocations(QWidget* parent) : Screen(parent)
 {
     SetupWindow("frmPaymentAllocations", Caption, DesignWidth, DesignHeight);
 
@@ -61,34 +58,20 @@ frmPaymentAllocations::~frmPaymentAllocations() = default;
 void frmPaymentAllocations::Prepare(int PaymentID, ILibrary& library)
 {
     m_paymentID = PaymentID;
-    m_library = &library;
+    Attach(library);
 }
 
-SharedCodeLibrary* frmPaymentAllocations::host() const
+void frmPaymentAllocations::OnLoad()
 {
-    return m_library ? m_library->GetSharedCodeLibrary() : nullptr;
-}
-
-void frmPaymentAllocations::Form_Load()
-{
-    modSharedWork::RestoreWindowPlacement(windowTitle(), *this, true);
     SetupGrid();
 }
 
-void frmPaymentAllocations::Form_Activate()
+void frmPaymentAllocations::OnFirstActivation()
 {
-    if (!FirstActivation())
-        return;
     if (LoadAllocations())
         UpdateButtons();
     else
         Unload();
-}
-
-void frmPaymentAllocations::Form_Unload()
-{
-    modSharedWork::SaveWindowPlacement(windowTitle(), *this);
-    m_library = nullptr;
 }
 
 void frmPaymentAllocations::SetupGrid()
@@ -96,7 +79,7 @@ void frmPaymentAllocations::SetupGrid()
     FormatReportGrid(*rptAllocations);
     rptAllocations->SetCustomDraw(ReportControl::AlternateRowShading);
     ReportColumns& columns = rptAllocations->Columns();
-    columns.Add(ColDate, tr("Date"), reviewgrid::DateColumnWidth(*rptAllocations, 65), true);
+    columns.Add(ColDate, tr("Date"), reviewlists::DateColumnWidth(*rptAllocations, 65), true);
     columns.Add(ColOrderNumber, tr("Order Number"), 100, true);
     columns.Add(ColSidemark, tr("Sidemark"), 85, true);
     ReportColumn* amount = columns.Add(ColAmount, tr("Amount"), 85, true);
@@ -104,7 +87,7 @@ void frmPaymentAllocations::SetupGrid()
     amount->SetHeaderAlignment(Qt::AlignRight);
     for (int i = 0; i < columns.Count(); ++i)
         columns.Column(i)->SetEditable(false);
-    reviewgrid::FillWithColumn(*rptAllocations, ColSidemark, 85);
+    reviewlists::FillWithColumn(*rptAllocations, ColSidemark, 85);
 }
 
 bool frmPaymentAllocations::LoadAllocations()
@@ -136,18 +119,18 @@ bool frmPaymentAllocations::LoadAllocations()
             std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
             if (rs && rs->State() == Recordset::adStateOpen) {
                 enum { fID, fAddedOn, fNumber, fSidemark, fAmount };
-                const reviewgrid::FieldIndex fields(*rs, {QStringLiteral("ID"), QStringLiteral("AddedOn"),
-                                                          QStringLiteral("OrderNumber"), QStringLiteral("Sidemark"),
-                                                          QStringLiteral("Amount")});
-                reviewgrid::CellFormatter cells;
+                const reviewlists::FieldIndex fields(*rs, {QStringLiteral("ID"), QStringLiteral("AddedOn"),
+                                                           QStringLiteral("OrderNumber"), QStringLiteral("Sidemark"),
+                                                           QStringLiteral("Amount")});
+                ShortDateCells cells;
                 while (!rs->Eof()) {
                     ReportRecord* record = rptAllocations->Records().Add();
                     record->SetTag(fields.Value(*rs, fID).toString());
-                    const OleDate date = reviewgrid::ReadDate(fields.Value(*rs, fAddedOn));
-                    cells.Date(*record->AddItem(0), date);
+                    const OleDate date = OleDate::fromVariant(fields.Value(*rs, fAddedOn)).value_or(OleDate::absent());
+                    cells.Set(*record->AddItem(0), date);
                     record->AddItem(fields.Value(*rs, fNumber).toString());
                     record->AddItem(fields.Value(*rs, fSidemark).toString().trimmed());
-                    const Currency amount = Currency::fromVariant(fields.Value(*rs, fAmount)).value_or(Currency());
+                    const Currency amount = Currency::fromVariantOrZero(fields.Value(*rs, fAmount));
                     record->AddItem(QVariant::fromValue(amount))->SetCurrencyCaption();
                     rs->MoveNext();
                 }
@@ -164,10 +147,8 @@ bool frmPaymentAllocations::LoadAllocations()
 
 void frmPaymentAllocations::UpdateButtons()
 {
-    if (cmdDelete->Enabled()) {
-        SharedCodeLibrary* scl = host();
-        cmdDelete->SetEnabled(scl && scl->Security().CanDo(PermissionPayments, RightDelete));
-    }
+    if (cmdDelete->Enabled())
+        cmdDelete->SetEnabled(removal::MayRemove(host()));
 }
 
 void frmPaymentAllocations::cmdDelete_Click()

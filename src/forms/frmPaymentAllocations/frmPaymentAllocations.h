@@ -6,7 +6,7 @@
 // allocation naming an order that is not in this database is refused: its allocations could
 // neither be shown nor removed correctly here.
 
-#include "platform/controls/Form.h"
+#include "forms/Screen.h"
 
 namespace tesr {
 
@@ -16,7 +16,7 @@ class ReportControl;
 class Resizer;
 class SharedCodeLibrary;
 
-class frmPaymentAllocations : public Form {
+class frmPaymentAllocations : public Screen {
     Q_OBJECT
 public:
     static constexpr const char* Caption = "Payment Allocations";
@@ -31,13 +31,10 @@ public:
     void Prepare(int PaymentID, ILibrary& library);
 
 protected:
-    void Form_Load() override;
-    void Form_Activate() override;
-    void Form_Unload() override;
+    void OnLoad() override;
+    void OnFirstActivation() override;
 
 private:
-    SharedCodeLibrary* host() const;
-
     void SetupGrid();
     // False when the list may not be shown (no connection, or orders missing here).
     bool LoadAllocations();
@@ -47,7 +44,6 @@ private:
     void cmdClose_Click();
 
     int m_paymentID = 0;
-    ILibrary* m_library = nullptr;
 
     ReportControl* rptAllocations;
     PushButton* cmdDelete;

@@ -464,7 +464,7 @@ QString ReportRecordItem::Caption() const
     if (m_hasCaption)
         return m_caption;
     if (m_currencyCaption)
-        return Regional::formatCurrency(Currency::fromVariant(m_value).value_or(Currency()));
+        return Regional::formatCurrency(Currency::fromVariantOrZero(m_value));
     return Regional::defaultText(m_value).value_or(QString());
 }
 

@@ -1,8 +1,7 @@
-#include "forms/frmCustomerPayments/ReviewGrid.h"
+#include "shared/ReviewLists.h"
 
 #include "platform/Ado.h"
 #include "platform/controls/ReportControl.h"
-#include "shared/modSharedReportControl.h"
 #include "values/Regional.h"
 
 #include <QEvent>
@@ -10,9 +9,7 @@
 #include <QHeaderView>
 #include <QStyle>
 
-#include <optional>
-
-namespace tesr::reviewgrid {
+namespace tesr::reviewlists {
 
 namespace {
 
@@ -73,59 +70,6 @@ void FillWithColumn(ReportControl& grid, int fillColumn, int designWidth)
     new ColumnFiller(grid, fillColumn, designWidth);
 }
 
-void CellFormatter::Date(ReportRecordItem& item, const OleDate& date)
-{
-    const qint64 day = date.seconds() / OleDate::SecondsPerDay; // present dates lie after 1900
-    const auto known = date.isAbsent() ? m_days.constEnd() : m_days.constFind(day);
-    if (known == m_days.constEnd()) {
-        modSharedReportControl::SetDateGroupItem(item, date, QStringLiteral("Short Date"), QString());
-        if (!date.isAbsent() && item.Caption() == item.GroupCaption())
-            m_days.insert(day, item.Caption());
-        return;
-    }
-    const QString& shortDate = *known;
-    const qint64 second = date.seconds() - day * OleDate::SecondsPerDay;
-    item.SetGroupCaption(shortDate);
-    item.SetGroupPriority(int(day));
-    item.SetValue(QVariant::fromValue(date));
-    item.SetCaption(shortDate);
-    if (second == 0) {
-        item.SetToolTip(shortDate);
-    } else {
-        auto time = m_times.constFind(second);
-        if (time == m_times.constEnd())
-            time = m_times.insert(second, Regional::formatLongTime(date));
-        item.SetToolTip(shortDate + u' ' + *time);
-    }
-}
-
-OleDate ReadDate(const QVariant& value)
-{
-    if (value.metaType().id() == QMetaType::QString) {
-        const QString text = value.toString();
-        // yyyy-MM-dd HH:mm:ss, every other character a digit.
-        auto digits = [&text](int from, int count) {
-            int n = 0;
-            for (int i = from; i < from + count; ++i) {
-                const char16_t c = text[i].unicode();
-                if (c < u'0' || c > u'9')
-                    return -1;
-                n = n * 10 + (c - u'0');
-            }
-            return n;
-        };
-        if (text.size() == 19 && text[4] == u'-' && text[7] == u'-' && text[10] == u' ' && text[13] == u':' &&
-            text[16] == u':') {
-            const int y = digits(0, 4), mo = digits(5, 2), d = digits(8, 2);
-            const int h = digits(11, 2), mi = digits(14, 2), sec = digits(17, 2);
-            if (y >= 0 && mo >= 0 && d >= 0 && h >= 0 && mi >= 0 && sec >= 0)
-                if (const std::optional<OleDate> date = OleDate::fromYmdHms(y, mo, d, h, mi, sec))
-                    return *date;
-        }
-    }
-    return OleDate::fromVariant(value).value_or(OleDate::absent());
-}
-
 FieldIndex::FieldIndex(const Recordset& rs, const QStringList& names)
 {
     for (const QString& name : names) {
@@ -143,4 +87,4 @@ QVariant FieldIndex::Value(const Recordset& rs, int n) const
     return i >= 0 ? rs.FieldValue(i) : QVariant();
 }
 
-} // namespace tesr::reviewgrid
+} // namespace tesr::reviewlists

@@ -1,4 +1,4 @@
-#include "forms/frmCustomerPayments/PaymentRemoval.h"
+#include "shared/PaymentRemoval.h"
 
 #include "ledger/Statements.h"
 #include "platform/Ado.h"
@@ -131,6 +131,11 @@ Result onHostConnection(SharedCodeLibrary& scl, const std::function<Result(Conne
 }
 
 } // namespace
+
+bool MayRemove(SharedCodeLibrary* scl)
+{
+    return scl && scl->Security().CanDo(PermissionPayments, RightDelete);
+}
 
 Result DeletePayment(SharedCodeLibrary& scl, int paymentID, int customerID, const QString& activityText)
 {

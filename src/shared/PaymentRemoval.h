@@ -19,6 +19,12 @@ class SharedCodeLibrary;
 
 namespace removal {
 
+// The payments permission and its right to delete payments and remove allocations.
+inline constexpr int PermissionPayments = 803;
+inline constexpr int RightDelete = 32;
+// Whether the host's user may delete and remove here; false without a host.
+bool MayRemove(SharedCodeLibrary* scl);
+
 enum class Outcome {
     Done,           // written and committed
     Gone,           // the row is no longer there (removed on another workstation): nothing changed

@@ -1,0 +1,108 @@
+#include "forms/Screen.h"
+
+#include "platform/HostServices.h"
+#include "platform/ILibrary.h"
+#include "platform/controls/ComboBox.h"
+#include "platform/controls/DatePicker.h"
+#include "platform/controls/FlatEdit.h"
+#include "shared/modSharedWork.h"
+#include "values/Regional.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace tesr {
+
+Screen::Screen(QWidget* parent) : Form(parent) {}
+
+Screen::~Screen() = default;
+
+SharedCodeLibrary* Screen::host() const
+{
+    return m_library ? m_library->GetSharedCodeLibrary() : nullptr;
+}
+
+std::unique_ptr<Connection> Screen::OpenConnection(QString* why) const
+{
+    SharedCodeLibrary* scl = host();
+    std::unique_ptr<Connection> conn = scl ? scl->CurrentCompanyConn() : nullptr;
+    if (!conn && why) {
+        *why = scl ? scl->Database().LastSQLErrorDescription() : QString();
+        if (why->isEmpty())
+            *why = tr("The company database could not be reached.");
+    }
+    return conn;
+}
+
+bool Screen::ShowFailure(const QString& headline, const QString& detail, const QString& explanation) const
+{
+    if (SharedCodeLibrary* scl = host())
+        scl->ShowAndLogErrorMessage(headline, explanation, detail);
+    return false;
+}
+
+int Screen::UserOptionAsShort(const QString& section, const QString& key) const
+{
+    SharedCodeLibrary* scl = host();
+    if (!scl)
+        return 0;
+    const QVariant option = scl->Options().GetUserOption(section, key, 0);
+    if (option.metaType().id() == QMetaType::Bool)
+        return option.toBool() ? -1 : 0;
+    std::optional<double> value = Regional::parsePlainNumber(option.toString());
+    if (!value)
+        value = Regional::parseNumber(option.toString());
+    if (!value || !std::isfinite(*value))
+        return 0;
+    return int(std::clamp(std::nearbyint(*value), double(std::numeric_limits<qint16>::min()),
+                          double(std::numeric_limits<qint16>::max())));
+}
+
+bool Screen::IsCardMethod(const ComboBox& methods) const
+{
+    const int index = methods.ListIndex();
+    SharedCodeLibrary* scl = index >= 0 ? host() : nullptr;
+    return scl && scl->Common().GetPaymentMethodType2(methods.ItemData(index)) != 0;
+}
+
+void Screen::PickDate(DatePicker& picker, FlatEdit& box, bool allowNone)
+{
+    // The calendar opens this far (twips) below the box.
+    constexpr int GapTwips = 20;
+    picker.SetShowNoneButton(allowNone);
+    const std::optional<OleDate> current = Regional::parseDate(box.Text());
+    const QDate day = current ? current->date() : QDate::currentDate();
+    picker.Select(day);
+    picker.EnsureVisible(day);
+    picker.Move(box.Left(), box.Top() + box.Height() + modSharedWork::twipsToPixels(GapTwips, logicalDpiY()));
+    if (!picker.ShowModal(1, 1))
+        return;
+    const DatePickerSelection& selection = picker.Selection();
+    if (selection.BlocksCount() > 0)
+        box.SetText(Regional::formatShortDate(OleDate::fromParts(selection.Blocks(0).DateBegin)));
+    else if (allowNone)
+        box.SetText(QStringLiteral("None"));
+    box.SetFocus();
+}
+
+void Screen::Form_Load()
+{
+    modSharedWork::RestoreWindowPlacement(windowTitle(), *this, true);
+    OnLoad();
+}
+
+void Screen::Form_Activate()
+{
+    if (FirstActivation())
+        OnFirstActivation();
+}
+
+void Screen::Form_Unload()
+{
+    OnUnload();
+    modSharedWork::SaveWindowPlacement(windowTitle(), *this);
+    m_library = nullptr;
+}
+
+} // namespace tesr

@@ -1,0 +1,72 @@
+#pragma once
+
+// What every payment screen has in common: the Library it was prepared with (through which it
+// reaches the host and opens other screens), its window placement (restored as it loads, saved
+// as it unloads), one first activation that reads its data, and the standard failure message.
+
+#include "platform/controls/Form.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace tesr {
+
+class ComboBox;
+class Connection;
+class DatePicker;
+class FlatEdit;
+class ILibrary;
+class SharedCodeLibrary;
+
+class Screen : public Form {
+    Q_OBJECT
+public:
+    explicit Screen(QWidget* parent = nullptr);
+    ~Screen() override;
+
+protected:
+    // For Prepare. The screen lets the Library go when it unloads.
+    void Attach(ILibrary& library) { m_library = &library; }
+    ILibrary* library() const { return m_library; }
+    // The host as the Library holds it now; nullptr once released, before Initialize or once the
+    // screen has unloaded.
+    SharedCodeLibrary* host() const;
+
+    // A connection of the host's for one job (the caller closes it); nullptr, with the host's
+    // reason in *why, when there is none to be had.
+    std::unique_ptr<Connection> OpenConnection(QString* why) const;
+    // Tells the user, through the host, that what `headline` names failed, with `explanation`
+    // (the host's standard one unless given) and the engine's words as the detail the host logs.
+    // False, so that a failing step can return it.
+    bool ShowFailure(const QString& headline, const QString& detail,
+                     const QString& explanation = QStringLiteral("{standard explanation}")) const;
+
+    // A user option of the host's as a 16-bit whole number (rounded, and held to that range);
+    // 0 when there is no host or the option is no number.
+    int UserOptionAsShort(const QString& section, const QString& key) const;
+
+    // Whether the payment method chosen in `methods` (item data: the method's ID) is a card,
+    // as the host types its methods; false when none is chosen or there is no host.
+    bool IsCardMethod(const ComboBox& methods) const;
+
+    // Opens the calendar just below `box`, on the date the box holds (today when it holds none),
+    // and puts the picked day into the box as a short date, or "None" when the user cleared the
+    // selection and `allowNone`. The box has the focus afterwards unless the calendar was left.
+    void PickDate(DatePicker& picker, FlatEdit& box, bool allowNone);
+
+    // The screen's own parts of loading (after the placement is restored), of the first
+    // activation (once the window is drawn, while the form is still loaded) and of unloading.
+    virtual void OnLoad() {}
+    virtual void OnFirstActivation() {}
+    virtual void OnUnload() {}
+
+private:
+    void Form_Load() final;
+    void Form_Activate() final;
+    void Form_Unload() final;
+
+    ILibrary* m_library = nullptr;
+};
+
+} // namespace tesr
