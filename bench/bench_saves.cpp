@@ -7,8 +7,8 @@
 //          on the engine, each statement shape prepared once, in one transaction: SQLite through
 //          its C interface, PostgreSQL through libpq with the whole transaction in one round trip;
 //   today  (200 allocations) the recorded statements sent the way the connection sent them
-//          before statements were reused: each as text through QtSql, savepoints included, one
-//          round trip each.
+//          before statements were reused: each as text through QtSql, one round trip each, and a
+//          savepoint pair around each command inside the transaction.
 // Targets: on SQLite, ours within 1.5x of the limit at 200, 1,000 and 10,000 allocations; on
 // PostgreSQL, ours at least 3x faster than today's way at 200 allocations, and growing linearly:
 // the time per allocation at 5,000 allocations within 1.3x of that at 1,000. The distance to the
@@ -336,7 +336,33 @@ private:
     std::vector<std::vector<QByteArray>> m_values;
 };
 
-// Today's way: every recorded statement as text through QtSql, one after another.
+// The save's statements the way the connection sent them before statements were reused and
+// commands went in one round trip: each as text, one round trip each, and each command inside
+// the save's transaction between a savepoint and its release (on SQLite only commands of several
+// statements, the apply commands). The recorded work is cut into the save's commands: an apply
+// command is the allocation row and the two updates after it.
+QStringList todaysWay(const QStringList& recorded, Engine engine)
+{
+    QStringList work;
+    for (const QString& statement : recorded)
+        if (!isControl(statement))
+            work << statement;
+    QStringList out{engine == Engine::SQLite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN")};
+    for (qsizetype i = 0; i < work.size();) {
+        const qsizetype size =
+            work[i].startsWith(QLatin1StringView("INSERT INTO PaymentAllocations"), Qt::CaseInsensitive) ? 3 : 1;
+        const bool guarded = engine == Engine::PostgreSQL || size > 1;
+        if (guarded)
+            out << QStringLiteral("SAVEPOINT tesr_command");
+        out << work.mid(i, size);
+        if (guarded)
+            out << QStringLiteral("RELEASE SAVEPOINT tesr_command");
+        i += size;
+    }
+    out << QStringLiteral("COMMIT");
+    return out;
+}
+
 bool asText(const QSqlDatabase& db, const QStringList& recorded)
 {
     bool ok = true;
@@ -349,7 +375,8 @@ bool asText(const QSqlDatabase& db, const QStringList& recorded)
 
 // ---- the benchmarks ---------------------------------------------------------------------------
 
-std::map<int, double> postgresPerAllocation; // ms per allocation of our save, by size
+// PostgreSQL: ms per allocation of our save and of the limit, by size.
+std::map<int, double> postgresPerAllocation, postgresLimitPerAllocation;
 
 void saveBench(benchmark::State& state, Engine engine)
 {
@@ -374,6 +401,7 @@ void saveBench(benchmark::State& state, Engine engine)
         return;
     }
     const bool withToday = orders == 200;
+    const QStringList todays = todaysWay(recorded, engine);
     Spent ok, close, limit, today;
     int turn = 0, failed = 0;
     for (auto _ : state) {
@@ -384,7 +412,7 @@ void saveBench(benchmark::State& state, Engine engine)
                  closeOnce(c, orders, close);
              },
              timed(limit, [&] { failed += !(engine == Engine::SQLite ? sqliteLimit.run() : postgresLimit.run()); }),
-             timed(today, [&] { failed += withToday && !asText(text->database(), recorded); })});
+             timed(today, [&] { failed += withToday && !asText(text->database(), todays); })});
     }
     if (failed > 0) {
         state.SkipWithError(qPrintable(QStringLiteral("%1 saves failed").arg(failed)));
@@ -395,7 +423,11 @@ void saveBench(benchmark::State& state, Engine engine)
     state.counters["ours_ms"] = msEach(state, ours.wall);
     state.counters["close_ms"] = msEach(state, close.wall);
     state.counters["limit_ms"] = msEach(state, limit.wall);
-    state.counters["cpu_ratio"] = limit.cpu > 0 ? ours.cpu / limit.cpu : 0;
+    // On SQLite both sides run in this process; on PostgreSQL the limit's work is the server's.
+    if (engine == Engine::SQLite)
+        state.counters["cpu_ratio"] = limit.cpu > 0 ? ours.cpu / limit.cpu : 0;
+    else
+        state.counters["ours_cpu_ms"] = msEach(state, ours.cpu);
     state.counters["statements"] = double(work.steps.size());
     if (withToday)
         state.counters["today_ms"] = msEach(state, today.wall);
@@ -411,14 +443,20 @@ void saveBench(benchmark::State& state, Engine engine)
     }
     const double perAllocation = msEach(state, ours.wall) / orders;
     postgresPerAllocation[orders] = perAllocation;
+    postgresLimitPerAllocation[orders] = msEach(state, limit.wall) / orders;
     const QString toLimit =
         QStringLiteral("; %1x the limit (libpq, prepared, one round trip)").arg(ours.wall / limit.wall, 0, 'f', 1);
     if (withToday) {
         reportRatio(state, size + QStringLiteral(": faster than today's way (as text, a round trip each):"), today.wall,
                     ours.wall, 3.0, Bound::AtLeast, toLimit);
     } else if (orders == 5000 && postgresPerAllocation.count(1000)) {
+        // Updating one payment row once per allocation in one transaction makes the server walk
+        // that row's versions each time: the limit grows too, and is shown beside.
         reportRatio(state, size + QStringLiteral(": time per allocation vs at 1,000 allocations:"), perAllocation,
-                    postgresPerAllocation[1000], 1.3, Bound::AtMost, toLimit);
+                    postgresPerAllocation[1000], 1.3, Bound::AtMost,
+                    toLimit +
+                        QStringLiteral("; the limit's own growth %1x")
+                            .arg(postgresLimitPerAllocation[orders] / postgresLimitPerAllocation[1000], 0, 'f', 2));
     } else {
         state.counters["ratio"] = ours.wall / limit.wall;
         state.SetLabel(

@@ -99,9 +99,19 @@ bool SqlConnection::IsOpen() const
 std::unique_ptr<Recordset> SqlConnection::OpenRecordset(const QString& statement)
 {
     Core& c = *m_core;
+    c.lastError.clear();
     if (!c.usable())
         return nullptr;
-    c.lastError.clear();
+    if (c.dialect->engine() == ledger::Engine::PostgreSQL) {
+        // Read whole, in one round trip with the savepoint that keeps a failed read inside a
+        // transaction from ending the transaction's work.
+        PGresult* result = nullptr;
+        if (!c.runOnPostgres(statement, nullptr, nullptr, &result))
+            return nullptr;
+        auto recordset = sql::postgresRecordset(result, statement);
+        PQclear(result);
+        return recordset;
+    }
     const QStringList statements = c.dialect->translate(statement);
     if (statements.size() != 1) {
         c.lastError =
@@ -109,26 +119,6 @@ std::unique_ptr<Recordset> SqlConnection::OpenRecordset(const QString& statement
                                                   : QStringLiteral("A recordset is read from one statement only."),
                              statement);
         return nullptr;
-    }
-    if (c.dialect->foldsNamesToLowerCase()) {
-        // Read whole, so a savepoint can close around it: a failed read inside a transaction
-        // must not end the transaction's work.
-        const bool guarded = c.inTransaction && c.dialect->failureAbortsTransaction();
-        if (guarded && !c.runControl(c.dialect->savepoint(sql::commandSavepoint)))
-            return nullptr;
-        QString why;
-        auto recordset = sql::openPostgresRecordset(*c.session, statements.front(), statement, &why);
-        if (!recordset) {
-            if (guarded) {
-                c.runControl(c.dialect->rollbackToSavepoint(sql::commandSavepoint));
-                c.runControl(c.dialect->releaseSavepoint(sql::commandSavepoint));
-            }
-            c.lastError = sql::failureText(why, statements.front(), statement);
-            return nullptr;
-        }
-        if (guarded && !c.runControl(c.dialect->releaseSavepoint(sql::commandSavepoint)))
-            return nullptr;
-        return recordset;
     }
     QString why;
     auto recordset = sql::openStreamingRecordset(c.session, statements.front(), &why);

@@ -274,6 +274,23 @@ bool SqlConnection::Core::runControl(const QString& statement)
     if (dialect->engine() == ledger::Engine::SQLite) {
         if (hookAllows(statement, &why) && session->sqlite().control(statement, &why))
             return true;
+    } else if (dialect->engine() == ledger::Engine::PostgreSQL) {
+        // Ending the transaction ends the savepoint still open with it.
+        PostgresStatements::Request request;
+        request.text = statement;
+        std::vector<PostgresStatements::Reply> replies;
+        if (!hookAllows(statement, &why))
+            ;
+        else if (!session->postgres().roundTrip({request}, &replies, &why))
+            ;
+        else if (!replies.front().ok)
+            why = replies.front().why;
+        else {
+            // Beginning or ending the transaction: no savepoint of an earlier command is left.
+            pendingRelease = false;
+            group.clear();
+            return true;
+        }
     } else {
         QSqlQuery query(session->db);
         if (send(query, statement, &why))
@@ -291,6 +308,14 @@ void SqlConnection::Core::resyncTransaction(const QString& failure)
         inTransaction = session->sqlite().inTransaction();
         return;
     }
+    if (dialect->engine() == ledger::Engine::PostgreSQL) {
+        inTransaction = session->postgres().inTransaction();
+        if (!inTransaction) {
+            pendingRelease = false;
+            group.clear();
+        }
+        return;
+    }
     if (failure.contains(QLatin1StringView("no transaction is active"), Qt::CaseInsensitive) ||
         failure.contains(QLatin1StringView("no such savepoint"), Qt::CaseInsensitive))
         inTransaction = false;
@@ -300,6 +325,8 @@ bool SqlConnection::Core::execute(const QString& command, int* rowsAffected, qin
 {
     if (dialect->engine() == ledger::Engine::SQLite)
         return executeOnSqlite(command, rowsAffected, newId);
+    if (dialect->engine() == ledger::Engine::PostgreSQL)
+        return runOnPostgres(command, rowsAffected, newId, nullptr);
     ledger::Dialect::Command prepared = dialect->prepareCommand(command);
     if (newId) {
         switch (dialect->insertIdMethod()) {
@@ -356,6 +383,334 @@ bool SqlConnection::Core::executeOnSqlite(const QString& command, int* rowsAffec
     }
     SqlitePlan plan(statements, *shape, command, values);
     return run(plan, shape->compiled.size() > 1, command, rowsAffected, newId);
+}
+
+namespace {
+
+// Statements whose shapes are worth keeping prepared: those that carry values.
+bool carriesValues(const QString& statement)
+{
+    for (const char* word : {"SELECT", "INSERT", "UPDATE", "DELETE", "WITH", "VALUES", "MERGE"})
+        if (startsWithWord(statement, QLatin1StringView(word)))
+            return true;
+    return false;
+}
+
+// A statement as the engine receives it, its values put back in (for the test hook and failures).
+QString withValues(const PostgresStatements::Request& request)
+{
+    ledger::LiftedCommand lifted{request.text, {}};
+    for (int i = 0; i < request.count; ++i)
+        lifted.literals.append(request.values[i].literal(request.command));
+    return ledger::restoreLiterals(lifted);
+}
+
+// A statement shape that, in a command of several, may have to find its row (see mustFindItsRow):
+// its values are markers still, so a marker counts as the key's number.
+bool mayHaveToFindItsRow(const QString& shape)
+{
+    static const QRegularExpression byKey(QStringLiteral("\\bWHERE\\s+(?:\\w+\\.)?ID\\s*=\\s*(?:\\d+|\\?)\\s*;?\\s*$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    return startsWithWord(shape, QLatin1StringView("DELETE")) ||
+           (startsWithWord(shape, QLatin1StringView("UPDATE")) && byKey.match(shape).hasMatch());
+}
+
+} // namespace
+
+bool SqlConnection::Core::sendOnPostgres(const std::vector<PostgresStatements::Request>& requests,
+                                         std::vector<PostgresStatements::Reply>* replies, const QString& command)
+{
+    QString why;
+    if (session->postgres().roundTrip(requests, replies, &why))
+        return true;
+    lastError = failureText(why, command);
+    resyncTransaction(why);
+    return false;
+}
+
+bool SqlConnection::Core::undoOnPostgres(const QString& why, bool ownTransaction, bool savepointTaken)
+{
+    QString text = why;
+    std::vector<PostgresStatements::Request> requests;
+    auto control = [&](const QString& statement) {
+        PostgresStatements::Request request;
+        request.text = statement;
+        requests.push_back(request);
+    };
+    if (ownTransaction) {
+        control(dialect->rollbackTransaction());
+    } else if (savepointTaken) {
+        control(dialect->rollbackToSavepoint(commandSavepoint));
+        control(dialect->releaseSavepoint(commandSavepoint));
+    }
+    bool undone = true;
+    QString refused;
+    for (const auto& request : requests)
+        undone = undone && hookAllows(request.text, &refused);
+    std::vector<PostgresStatements::Reply> replies;
+    if (undone && !requests.empty()) {
+        undone = session->postgres().roundTrip(requests, &replies, &refused);
+        for (const auto& reply : replies)
+            if (undone && !reply.ok) {
+                undone = false;
+                refused = reply.why;
+            }
+    }
+    pendingRelease = false;
+    const bool wasOpen = inTransaction;
+    if (ownTransaction)
+        inTransaction = false;
+    // A transaction that cannot go on (its command's own savepoint was never taken, or could not
+    // be gone back to) is ended here: the server refuses every later statement in it anyway.
+    if (session->postgres().inTransaction() && (!undone || !savepointTaken)) {
+        PostgresStatements::Request rollback;
+        rollback.text = dialect->rollbackTransaction();
+        session->postgres().roundTrip({rollback}, &replies, &refused);
+    }
+    resyncTransaction(text);
+    if (wasOpen && !ownTransaction && !inTransaction)
+        text += QStringLiteral("\nThe database ended the open transaction; none of its changes were kept.");
+    else if (!undone)
+        text += QStringLiteral("\nThe command could not be undone cleanly: ") + refused;
+    lastError = text;
+    return false;
+}
+
+bool SqlConnection::Core::endTransactionAfter(const QString& why)
+{
+    PostgresStatements::Request rollback;
+    rollback.text = dialect->rollbackTransaction();
+    std::vector<PostgresStatements::Reply> replies;
+    QString ignored;
+    session->postgres().roundTrip({rollback}, &replies, &ignored);
+    resyncTransaction(why);
+    if (inTransaction) { // the server still has it: ours no longer
+        inTransaction = false;
+        pendingRelease = false;
+        group.clear();
+    }
+    lastError = why + QStringLiteral("\nThe database ended the open transaction; none of its changes were kept.");
+    return false;
+}
+
+bool SqlConnection::Core::recoverGroup(const QString& why)
+{
+    // Back to the group's savepoint, then its earlier commands again, in one round trip; each
+    // must change what it changed the first time, or the transaction cannot be trusted to hold
+    // what its caller saw done, and it ends.
+    std::vector<PostgresStatements::Request> requests(1);
+    requests.front().text = dialect->rollbackToSavepoint(groupSavepoint);
+    QString refused;
+    if (!hookAllows(requests.front().text, &refused))
+        return endTransactionAfter(why);
+    for (const PostgresGroup::Command& done : group.commands) {
+        int offset = 0;
+        for (qsizetype i = 0; i < done.statements.size(); ++i) {
+            PostgresStatements::Request request;
+            request.text = done.statements[i];
+            request.command = done.text;
+            request.values = done.values.data() + offset;
+            request.count = done.markers[size_t(i)];
+            offset += request.count;
+            requests.push_back(request);
+        }
+    }
+    std::vector<PostgresStatements::Reply> replies;
+    if (!session->postgres().roundTrip(requests, &replies, &refused))
+        return endTransactionAfter(why);
+    bool same = replies.front().ok;
+    size_t k = 1;
+    for (const PostgresGroup::Command& done : group.commands)
+        for (int affected : done.affected) {
+            same = same && replies[k].ok && replies[k].affected == affected;
+            ++k;
+        }
+    for (auto& reply : replies)
+        PQclear(reply.result);
+    if (!same)
+        return endTransactionAfter(why);
+    lastError = why;
+    return false;
+}
+
+bool SqlConnection::Core::runOnPostgres(const QString& command, int* rowsAffected, qint64* newId, PGresult** query)
+{
+    PostgresStatements& pg = session->postgres();
+    QString& key = pg.scratchShape;
+    std::vector<ledger::LiteralSpan>& values = pg.scratchValues;
+    ledger::liftLiteralSpans(command, &key, &values);
+    // An insert that answers its new ID is a shape of its own: its first INSERT returns the ID.
+    auto translated = [&](const QString& text) {
+        QStringList statements = dialect->translate(text);
+        if (newId) {
+            for (QString& statement : statements) {
+                if (startsWithWord(statement, QLatin1StringView("INSERT"))) {
+                    statement = dialect->insertReturningId(statement);
+                    break;
+                }
+            }
+        }
+        return statements;
+    };
+    if (newId)
+        key += QChar(0x1f) + QStringLiteral("new ID");
+    PostgresStatements::Shape* shape = &pg.shape(key, [&] { return translated(ledger::liftLiterals(command).shape); });
+    size_t markers = 0;
+    for (int m : shape->markers)
+        markers += size_t(m);
+    if (markers != values.size()) {
+        // The translation moved a value where a marker cannot stand: the command as written.
+        values.clear();
+        shape = &pg.shape(command + (newId ? QStringLiteral("\x1fnew ID") : QString()),
+                          [&] { return translated(command); });
+    }
+    const QStringList& statements = shape->statements;
+    if (statements.isEmpty() || (query && statements.size() != 1)) {
+        lastError = failureText(statements.isEmpty() ? QStringLiteral("The command is empty.")
+                                                     : QStringLiteral("A recordset is read from one statement only."),
+                                command);
+        return false;
+    }
+    // A command of several statements is all-or-nothing: a transaction of its own, or, inside
+    // the caller's, a savepoint (a failed statement would otherwise end the caller's transaction,
+    // so single statements get one there too). Commands that only change rows share their
+    // group's savepoint; one that answers a new ID or rows, which could not be run again
+    // unnoticed, has a savepoint of its own, released with the next round trip.
+    bool writesOnly = true;
+    for (const QString& statement : statements)
+        writesOnly = writesOnly && !startsWithWord(statement, QLatin1StringView("SELECT")) &&
+                     !startsWithWord(statement, QLatin1StringView("WITH")) &&
+                     !startsWithWord(statement, QLatin1StringView("VALUES"));
+    const bool compound = statements.size() > 1;
+    const bool grouped = inTransaction && writesOnly && !newId && !query;
+    const bool ownSavepoint = inTransaction && !grouped;
+    const bool ownTransaction = compound && !inTransaction;
+
+    std::vector<PostgresStatements::Request> requests;
+    auto control = [&](const QString& statement) {
+        PostgresStatements::Request request;
+        request.text = statement;
+        requests.push_back(request);
+        return requests.size() - 1;
+    };
+    const size_t none = size_t(-1);
+    const size_t released = pendingRelease ? control(dialect->releaseSavepoint(commandSavepoint)) : none;
+    size_t groupEnds = none, groupBegins = none;
+    if (grouped && group.open && group.commands.size() >= size_t(PostgresGroup::MaxCommands))
+        groupEnds = control(dialect->releaseSavepoint(groupSavepoint));
+    else if (!grouped && inTransaction && group.open)
+        groupEnds = control(dialect->releaseSavepoint(groupSavepoint));
+    if (grouped && (!group.open || groupEnds != none))
+        groupBegins = control(dialect->savepoint(groupSavepoint));
+    if (ownSavepoint)
+        control(dialect->savepoint(commandSavepoint));
+    if (ownTransaction)
+        control(dialect->beginTransaction());
+    const size_t first = requests.size();
+    // Rows that must be found are counted before the command is kept: outside a transaction the
+    // commit waits for the count.
+    bool checked = false;
+    int offset = 0;
+    size_t returning = none;
+    for (qsizetype i = 0; i < statements.size(); ++i) {
+        PostgresStatements::Request request;
+        request.text = statements[i];
+        if (newId && returning == none && startsWithWord(request.text, QLatin1StringView("INSERT"))) {
+            request.keepResult = true;
+            returning = requests.size();
+        }
+        request.command = command;
+        request.values = values.data() + offset;
+        request.count = shape->markers[size_t(i)];
+        offset += request.count;
+        request.prepared = carriesValues(request.text) ? &shape->prepared[size_t(i)] : nullptr;
+        request.keepResult = request.keepResult || query;
+        checked = checked || (compound && !newId && mayHaveToFindItsRow(request.text));
+        requests.push_back(request);
+    }
+    if (ownTransaction && !checked)
+        control(dialect->commitTransaction());
+
+    // Every statement is offered to the test hook before any is sent.
+    if (hookActive()) {
+        for (const auto& request : requests) {
+            QString why;
+            if (!hookAllows(withValues(request), &why)) {
+                lastError = failureText(why, withValues(request), command);
+                return false;
+            }
+        }
+    }
+    std::vector<PostgresStatements::Reply> replies;
+    if (!sendOnPostgres(requests, &replies, command))
+        return false;
+    // Answers kept for the caller are let go on every way out.
+    struct Results {
+        std::vector<PostgresStatements::Reply>& replies;
+        ~Results()
+        {
+            for (auto& reply : replies)
+                PQclear(reply.result);
+        }
+    } keep{replies};
+    if (released != none && replies[released].ok)
+        pendingRelease = false;
+    if (groupEnds != none && replies[groupEnds].ok)
+        group.clear();
+    if (groupBegins != none && replies[groupBegins].ok)
+        group.open = true;
+
+    auto fail = [&](const QString& why) {
+        if (grouped)
+            return recoverGroup(why);
+        return undoOnPostgres(why, ownTransaction, ownSavepoint);
+    };
+    for (size_t k = 0; k < replies.size(); ++k) {
+        if (replies[k].ok || replies[k].skipped)
+            continue;
+        const QString why = failureText(replies[k].why, withValues(requests[k]), command);
+        if (k < first && inTransaction) // closing or opening a savepoint failed: nothing is certain
+            return endTransactionAfter(why);
+        return fail(why);
+    }
+    const size_t last = first + size_t(statements.size()) - 1;
+    if (checked) {
+        for (size_t k = first; k <= last; ++k) {
+            if (replies[k].affected == 0 && mustFindItsRow(withValues(requests[k])))
+                return fail(failureText(rowGone, withValues(requests[k]), command));
+        }
+        if (ownTransaction) {
+            PostgresStatements::Request commit;
+            commit.text = dialect->commitTransaction();
+            QString why;
+            std::vector<PostgresStatements::Reply> committed;
+            if (!hookAllows(commit.text, &why))
+                return undoOnPostgres(failureText(why, commit.text, command), true, false);
+            if (!sendOnPostgres({commit}, &committed, command))
+                return false;
+            if (!committed.front().ok)
+                return undoOnPostgres(failureText(committed.front().why, commit.text, command), true, false);
+        }
+    }
+    if (grouped) {
+        PostgresGroup::Command done{command, statements, shape->markers, values, {}};
+        for (size_t k = first; k <= last; ++k)
+            done.affected.push_back(replies[k].affected);
+        group.commands.push_back(std::move(done));
+    }
+    if (ownSavepoint)
+        pendingRelease = true;
+    if (rowsAffected)
+        *rowsAffected = replies[last].affected;
+    if (newId && returning != none) {
+        const PGresult* inserted = replies[returning].result;
+        *newId = inserted && PQntuples(inserted) > 0 ? QByteArray(PQgetvalue(inserted, 0, 0)).toLongLong() : -1;
+    }
+    if (query) {
+        *query = replies[first].result;
+        replies[first].result = nullptr;
+    }
+    return true;
 }
 
 bool SqlConnection::Core::run(Plan& plan, bool compound, const QString& command, int* rowsAffected, qint64* newId)

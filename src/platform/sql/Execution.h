@@ -4,6 +4,7 @@
 // all-or-nothing (a transaction of their own, or a savepoint inside the caller's), the failure
 // texts LastError holds.
 
+#include "ledger/Literals.h"
 #include "platform/SqlConnection.h"
 #include "platform/sql/Session.h"
 
@@ -20,6 +21,33 @@ namespace sql {
 
 // The savepoint that makes a command all-or-nothing inside the caller's transaction.
 inline const QString commandSavepoint = QStringLiteral("tesr_command");
+
+// PostgreSQL: the commands that changed rows inside the caller's transaction since the savepoint
+// their group began with. A savepoint of each command's own would make every row a save updates
+// again (the payment's Allocated, once per allocation) a chain of versions from as many
+// subtransactions, which the server walks ever more slowly; a group shares one. When a command of
+// the group fails, the group is taken back to its savepoint and the commands before it run
+// again, so that the failed command alone is undone, as T-SQL does.
+struct PostgresGroup {
+    static constexpr int MaxCommands = 64; // then the next command begins a new group
+
+    struct Command {
+        QString text;
+        QStringList statements; // '?' for each value
+        std::vector<int> markers;
+        std::vector<ledger::LiteralSpan> values;
+        std::vector<int> affected; // what each statement changed, to be the same when run again
+    };
+    bool open = false;
+    std::vector<Command> commands;
+
+    void clear()
+    {
+        open = false;
+        commands.clear();
+    }
+};
+inline const QString groupSavepoint = QStringLiteral("tesr_group");
 
 // The engine's words for a failure.
 QString engineText(const QSqlError& error);
@@ -60,9 +88,25 @@ struct SqlConnection::Core {
     // newId, the ID of the row its first INSERT added (less than 1 when it added none).
     bool execute(const QString& command, int* rowsAffected, qint64* newId);
 
+    // PostgreSQL: the savepoint of the last command run inside the transaction, released with the
+    // next round trip (its statements had to be seen to find their rows first).
+    bool pendingRelease = false;
+    // PostgreSQL: the commands of the open group (see PostgresGroup).
+    sql::PostgresGroup group;
+    // PostgreSQL: runs a command in one round trip; with `query`, one statement whose result
+    // comes back there (the caller frees it).
+    bool runOnPostgres(const QString& command, int* rowsAffected, qint64* newId, PGresult** query);
+
     struct Plan;
     bool run(Plan& plan, bool compound, const QString& command, int* rowsAffected, qint64* newId);
     bool executeOnSqlite(const QString& command, int* rowsAffected, qint64* newId);
+
+private:
+    bool undoOnPostgres(const QString& why, bool ownTransaction, bool savepointTaken);
+    bool recoverGroup(const QString& why);
+    bool endTransactionAfter(const QString& why);
+    bool sendOnPostgres(const std::vector<sql::PostgresStatements::Request>& requests,
+                        std::vector<sql::PostgresStatements::Reply>* replies, const QString& command);
 };
 
 } // namespace tesr

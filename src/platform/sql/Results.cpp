@@ -20,24 +20,6 @@
 
 namespace tesr::sql {
 
-PGconn* postgresHandle(const QSqlDatabase& db)
-{
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    return handle.isValid() ? *static_cast<PGconn* const*>(handle.constData()) : nullptr;
-}
-
-QString postgresError(const PGresult* result, const PGconn* connection)
-{
-    const char* text = result ? PQresultErrorMessage(result) : nullptr;
-    if (!text || !*text)
-        text = PQerrorMessage(connection);
-    // Without the DETAIL line, which quotes the row or key values (the user's data).
-    QStringList lines = QString::fromUtf8(text).split(u'\n');
-    lines.removeIf([](const QString& line) { return line.trimmed().startsWith(QLatin1StringView("DETAIL:")); });
-    const QString message = lines.join(u'\n').trimmed();
-    return message.isEmpty() ? QStringLiteral("Unknown database error") : message;
-}
-
 void registerMoneyConversions()
 {
     static std::once_flag once;
@@ -309,21 +291,7 @@ QVariant valueOf(Oid type, const char* text, int length)
 
 class PostgresRecordset final : public Recordset {
 public:
-    bool open(PGconn* connection, const QString& statement, const QString& written, QString* why)
-    {
-        if (!hookAllows(statement, why))
-            return false;
-        PGresult* result = PQexec(connection, statement.toUtf8().constData());
-        const ExecStatusType status = PQresultStatus(result);
-        if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
-            *why = postgresError(result, connection);
-            PQclear(result);
-            return false;
-        }
-        read(result, written);
-        PQclear(result);
-        return true;
-    }
+    PostgresRecordset(const PGresult* result, const QString& written) { read(result, written); }
 
     int State() const override { return m_state; }
     bool Bof() const override { return m_bof; }
@@ -407,18 +375,9 @@ std::unique_ptr<Recordset> openStreamingRecordset(std::shared_ptr<Session> sessi
     return recordset;
 }
 
-std::unique_ptr<Recordset> openPostgresRecordset(const Session& session, const QString& statement,
-                                                 const QString& written, QString* why)
+std::unique_ptr<Recordset> postgresRecordset(const PGresult* result, const QString& written)
 {
-    PGconn* connection = postgresHandle(session.db);
-    if (!connection) {
-        *why = QStringLiteral("The database connection is closed.");
-        return nullptr;
-    }
-    auto recordset = std::make_unique<PostgresRecordset>();
-    if (!recordset->open(connection, statement, written, why))
-        return nullptr;
-    return recordset;
+    return std::make_unique<PostgresRecordset>(result, written);
 }
 
 } // namespace tesr::sql

@@ -8,6 +8,8 @@
 #include "platform/Ado.h"
 #include "platform/sql/Session.h"
 
+#include <libpq-fe.h>
+
 #include <QString>
 
 #include <memory>
@@ -19,10 +21,9 @@ namespace tesr::sql {
 std::unique_ptr<Recordset> openStreamingRecordset(std::shared_ptr<Session> session, const QString& statement,
                                                   QString* why);
 
-// Reads the whole result of a PostgreSQL statement at once, so the session is free for the next
-// one; `written` is the statement as the module wrote it (for the names' spelling).
-std::unique_ptr<Recordset> openPostgresRecordset(const Session& session, const QString& statement,
-                                                 const QString& written, QString* why);
+// The whole result of a PostgreSQL query, read at once so the session is free for the next
+// statement; `written` is the statement as the module wrote it (for the names' spelling).
+std::unique_ptr<Recordset> postgresRecordset(const PGresult* result, const QString& written);
 
 // Money read exactly from engines with a decimal type is handed out as Currency; readers that
 // ask such a value for a number or a text get what a double or text would give.

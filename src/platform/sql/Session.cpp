@@ -160,6 +160,7 @@ QString poolKey(const DatabaseUrl& url)
 Session::~Session()
 {
     m_sqlite.reset();
+    m_postgres.reset();
     if (db.isOpen())
         db.close();
     db = QSqlDatabase();
@@ -175,6 +176,13 @@ SqliteStatements& Session::sqlite()
         m_sqlite = std::make_unique<SqliteStatements>(*static_cast<sqlite3* const*>(handle.constData()));
     }
     return *m_sqlite;
+}
+
+PostgresStatements& Session::postgres()
+{
+    if (!m_postgres)
+        m_postgres = std::make_unique<PostgresStatements>(postgresHandle(db));
+    return *m_postgres;
 }
 
 std::shared_ptr<Session> openSession(const DatabaseUrl& url, SqlConnection::OpenMode mode,

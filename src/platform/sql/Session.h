@@ -4,6 +4,7 @@
 // session gets) and keeping closed ones for the next job.
 
 #include "platform/SqlConnection.h"
+#include "platform/sql/Postgres.h"
 #include "platform/sql/Sqlite.h"
 
 #include <QByteArray>
@@ -27,9 +28,13 @@ struct Session {
 
     // SQLite: the session's compiled statements.
     SqliteStatements& sqlite();
+    // PostgreSQL: the session's prepared statements and round trips.
+    PostgresStatements& postgres();
 
 private:
-    std::unique_ptr<SqliteStatements> m_sqlite; // goes before the session is closed
+    // Both go before the session is closed.
+    std::unique_ptr<SqliteStatements> m_sqlite;
+    std::unique_ptr<PostgresStatements> m_postgres;
 };
 
 // A session on the database: one kept from an earlier job when there is one, else a new one
