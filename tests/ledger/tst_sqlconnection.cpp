@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <QUrl>
 
 using namespace ledgertest;
@@ -336,6 +337,17 @@ private slots:
         db->exec("INSERT INTO Customers (CustomerName) VALUES ('second')");
         QVERIFY2(c.CommitTrans(), qPrintable(c.LastError()));
         QCOMPARE(openAnother(*db)->OpenRecordset("SELECT COUNT(*) FROM Customers")->FieldValue(0).toInt(), 2);
+        if (!onPostgres())
+            return;
+        // A statement failed on the session behind the connection's back: the server has ended
+        // the transaction, and the commit says so rather than reporting the changes kept.
+        QVERIFY(c.BeginTrans());
+        db->exec("INSERT INTO Customers (CustomerName) VALUES ('third')");
+        QVERIFY(!QSqlQuery(session(*db).database()).exec("SELECT NoSuchColumn FROM Customers"));
+        QVERIFY(!c.CommitTrans());
+        QVERIFY2(c.LastError().contains("none of its changes were kept"), qPrintable(c.LastError()));
+        QVERIFY(!c.InTransaction());
+        QCOMPARE(db->count("SELECT COUNT(*) FROM Customers"), 2);
     }
 
     void valuesNeverBreakAStatement_data()

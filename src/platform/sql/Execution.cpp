@@ -281,7 +281,14 @@ bool SqlConnection::Core::runControl(const QString& statement)
         std::vector<PostgresStatements::Reply> replies;
         if (!hookAllows(statement, &why))
             ;
-        else if (!session->postgres().roundTrip({request}, &replies, &why))
+        else if (statement == dialect->commitTransaction() && session->postgres().transactionFailed()) {
+            // The server would answer COMMIT with a rollback and call it done: a save must
+            // never be reported kept when it was not.
+            request.text = dialect->rollbackTransaction();
+            session->postgres().roundTrip({request}, &replies, &why);
+            why = QStringLiteral("A statement of the transaction had failed, so the database ended it; none of its "
+                                 "changes were kept.");
+        } else if (!session->postgres().roundTrip({request}, &replies, &why))
             ;
         else if (!replies.front().ok)
             why = replies.front().why;
@@ -666,7 +673,7 @@ bool SqlConnection::Core::runOnPostgres(const QString& command, int* rowsAffecte
         return undoOnPostgres(why, ownTransaction, ownSavepoint);
     };
     for (size_t k = 0; k < replies.size(); ++k) {
-        if (replies[k].ok || replies[k].skipped)
+        if (replies[k].ok)
             continue;
         const QString why = failureText(replies[k].why, withValues(requests[k]), command);
         if (k < first && inTransaction) // closing or opening a savepoint failed: nothing is certain

@@ -82,6 +82,11 @@ bool PostgresStatements::inTransaction() const
     return PQtransactionStatus(m_connection) != PQTRANS_IDLE;
 }
 
+bool PostgresStatements::transactionFailed() const
+{
+    return PQtransactionStatus(m_connection) == PQTRANS_INERROR;
+}
+
 bool PostgresStatements::roundTrip(const std::vector<Request>& requests, std::vector<Reply>* replies, QString* why)
 {
     replies->assign(requests.size(), Reply{});
@@ -150,6 +155,7 @@ bool PostgresStatements::roundTrip(const std::vector<Request>& requests, std::ve
         return false;
     }
     // Every answer, then the end of the round trip.
+    QString housekeeping;
     for (const Sent& item : sent) {
         PGresult* result = PQgetResult(m_connection);
         if (!result) {
@@ -163,11 +169,12 @@ bool PostgresStatements::roundTrip(const std::vector<Request>& requests, std::ve
         if (item.request >= 0 && !item.preparing) {
             Reply& reply = (*replies)[size_t(item.request)];
             reply.ok = succeeded;
-            reply.skipped = status == PGRES_PIPELINE_ABORTED && reply.why.isEmpty();
             if (status == PGRES_TUPLES_OK)
                 reply.affected = -1;
             else if (succeeded)
                 reply.affected = QByteArray(PQcmdTuples(result)).toInt();
+            else if (status == PGRES_PIPELINE_ABORTED && reply.why.isEmpty())
+                reply.why = QStringLiteral("The statement was not run: one before it failed.");
             else if (reply.why.isEmpty()) // unless its preparation already said why
                 reply.why = postgresError(result, m_connection);
             if (succeeded && requests[size_t(item.request)].keepResult) {
@@ -177,6 +184,9 @@ bool PostgresStatements::roundTrip(const std::vector<Request>& requests, std::ve
         } else if (item.request >= 0 && !succeeded && status != PGRES_PIPELINE_ABORTED) {
             // A statement that does not prepare fails where it would have run.
             (*replies)[size_t(item.request)].why = postgresError(result, m_connection);
+        } else if (item.request < 0 && !succeeded && status != PGRES_PIPELINE_ABORTED) {
+            // Housekeeping that failed took the round trip's statements down with it.
+            housekeeping = postgresError(result, m_connection);
         }
         PQclear(result);
         while (PGresult* rest = PQgetResult(m_connection)) // the end of this statement's answers
@@ -187,6 +197,10 @@ bool PostgresStatements::roundTrip(const std::vector<Request>& requests, std::ve
     PQclear(sync);
     if (!synced || PQexitPipelineMode(m_connection) != 1) {
         *why = postgresError(nullptr, m_connection);
+        return false;
+    }
+    if (!housekeeping.isEmpty()) {
+        *why = housekeeping;
         return false;
     }
     return true;

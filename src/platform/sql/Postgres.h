@@ -67,7 +67,6 @@ public:
     };
     struct Reply {
         bool ok = false;
-        bool skipped = false;       // not run: an earlier statement of the round trip failed
         int affected = 0;           // rows changed; -1 for a statement that returns rows
         QString why;                // the server's words when it failed
         PGresult* result = nullptr; // kept for keepResult, freed by the caller with PQclear
@@ -76,8 +75,10 @@ public:
     // connection itself failed (nothing can be said of the requests then).
     bool roundTrip(const std::vector<Request>& requests, std::vector<Reply>* replies, QString* why);
 
-    // Where the transaction stands after the last round trip.
+    // Where the transaction stands after the last round trip: open, and failed (the server
+    // refuses every statement but its end).
     bool inTransaction() const;
+    bool transactionFailed() const;
 
     // Room a command's shape and values are worked out in, kept from one command to the next.
     QString scratchShape;
