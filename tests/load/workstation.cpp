@@ -339,7 +339,7 @@ private:
                 // Loaded on the first activation: an empty list is given a moment to fill.
                 if (!grid || (grid->Records().Count() == 0 && m_started.elapsed() < 300))
                     return false;
-                for (int r = 0, before = grid->Records().Count(); r < before && !removed; ++r)
+                for (int r = 0, before = grid->Records().Count(); r < before && !tried; ++r)
                     if (grid->Records().Record(r)->Tag() == row[0].toString() && clickCell(grid, r, 1)) {
                         if (!tag.isEmpty())
                             journal({{"intent", "remove"},
