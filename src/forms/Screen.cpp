@@ -5,6 +5,7 @@
 #include "platform/controls/ComboBox.h"
 #include "platform/controls/DatePicker.h"
 #include "platform/controls/FlatEdit.h"
+#include "platform/controls/Resizer.h"
 #include "shared/modSharedWork.h"
 #include "values/Regional.h"
 
@@ -14,7 +15,12 @@
 
 namespace tesr {
 
-Screen::Screen(QWidget* parent) : Form(parent) {}
+Screen::Screen(const char* objectName, const char* caption, int designWidth, int designHeight, QWidget* parent)
+    : Form(parent)
+{
+    SetupWindow(objectName, caption, designWidth, designHeight);
+    Resizer1 = new Resizer(this, QSize(designWidth, designHeight));
+}
 
 Screen::~Screen() = default;
 

@@ -5,6 +5,7 @@
 // as it unloads), one first activation that reads its data, and the standard failure message.
 
 #include "platform/controls/Form.h"
+#include "platform/controls/PushButton.h"
 
 #include <QString>
 
@@ -12,17 +13,29 @@
 
 namespace tesr {
 
+// What the screens are built from and work with, declared once for every screen's header.
 class ComboBox;
 class Connection;
 class DatePicker;
 class FlatEdit;
+class GroupBox;
 class ILibrary;
+class IReceipts;
+class ReportColumn;
+class ReportControl;
+class ReportRecord;
+class ReportRecordItem;
+class ReportRow;
+class Resizer;
 class SharedCodeLibrary;
+struct ReportValueChange;
 
 class Screen : public Form {
     Q_OBJECT
 public:
-    explicit Screen(QWidget* parent = nullptr);
+    // The window's name and caption, and its design client area (pixels at 96 dpi), which
+    // Resizer1 scales and lays the controls out on.
+    Screen(const char* objectName, const char* caption, int designWidth, int designHeight, QWidget* parent);
     ~Screen() override;
 
 protected:
@@ -42,6 +55,14 @@ protected:
     bool ShowFailure(const QString& headline, const QString& detail,
                      const QString& explanation = QStringLiteral("{standard explanation}")) const;
 
+    // A named button whose Click runs `handler`.
+    template <class S> PushButton* MakeButton(const char* objectName, const QString& caption, void (S::*handler)())
+    {
+        auto* button = Make<PushButton>(objectName, caption);
+        connect(button, &PushButton::Click, static_cast<S*>(this), handler);
+        return button;
+    }
+
     // A user option of the host's as a 16-bit whole number (rounded, and held to that range);
     // 0 when there is no host or the option is no number.
     int UserOptionAsShort(const QString& section, const QString& key) const;
@@ -60,6 +81,8 @@ protected:
     virtual void OnLoad() {}
     virtual void OnFirstActivation() {}
     virtual void OnUnload() {}
+
+    Resizer* Resizer1;
 
 private:
     void Form_Load() final;

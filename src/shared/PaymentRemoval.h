@@ -22,6 +22,11 @@ namespace removal {
 // The payments permission and its right to delete payments and remove allocations.
 inline constexpr int PermissionPayments = 803;
 inline constexpr int RightDelete = 32;
+// The customer's activity line for a deleted payment: {0} its amount, {1} the day it was
+// recorded on, both as the user saw them.
+inline const QString DeletedActivity =
+    QStringLiteral("A payment of {0}, recorded on {1}, was deleted from this customer.");
+
 // Whether the host's user may delete and remove here; false without a host.
 bool MayRemove(SharedCodeLibrary* scl);
 

@@ -87,43 +87,72 @@ private slots:
     void opensLoaded()
     {
         SCREEN_FIXTURE(makeShop);
-        QStringList seen;
+        tesrtest::Fields seen;
         onDialog(d, [&](QWidget* w) {
-            seen << w->windowTitle() << w->font().family() + u' ' + QString::number(w->font().pointSizeF());
+            seen[u"caption"_s] = w->windowTitle();
+            seen[u"font"_s] = w->font().family() + u' ' + QString::number(w->font().pointSizeF());
             for (const char* name : {"Label4", "Label5", "lblSummary", "lblAmount", "Label1", "lblPaymentDate",
                                      "lblCardNumber", "lblNameOnCard", "lblExpireDate", "lblExpireDate2", "Label3",
                                      "cmdCredit", "cmdOK", "cmdCancel", "cboCustomer", "cboAmount", "txtExpireMonth"})
-                seen << textOf(w, name);
-            seen << child<QLabel>(w, "Image1")->toolTip() << enabledStates(w, {"cboCustomer", "txtCardNumber"})
-                 << QString::number(child<PushButton>(w, "cmdCredit")->Visible());
+                seen[QString::fromLatin1(name)] = textOf(w, name);
+            seen[u"card tip"_s] = child<QLabel>(w, "Image1")->toolTip();
+            seen[u"enabled"_s] = enabledStates(w, {"cboCustomer", "txtCardNumber"});
+            seen[u"credit shown"_s] = child<PushButton>(w, "cmdCredit")->Visible() ? u"yes"_s : u"no"_s;
             QCOMPARE(textOf(w, "txtPaymentDate"), Regional::formatShortDate(OleDate::fromParts(QDate::currentDate())));
             QCOMPARE(textOf(w, "txtExpireYear"), QString::number(QDate::currentDate().year()));
             ReportControl* g = grid(w);
             QStringList columns;
             for (int i = 0; i < g->Columns().Count(); ++i)
                 columns << g->Columns().Column(i)->Caption();
-            seen << columns.join(u',');
-            seen << shown(g) << focusedTag(g) << entries(combo(w, "cboAmount"))
-                 << entries(combo(w, "cboPaymentMethod"));
+            seen[u"columns"_s] = columns.join(u',');
+            const QStringList rows = shown(g); // each: tag|cells
+            for (int i = 0; i < rows.size(); ++i)
+                seen[u"row %1"_s.arg(i + 1)] = rows[i];
+            seen[u"focused"_s] = focusedTag(g);
+            seen[u"amounts"_s] = entries(combo(w, "cboAmount"));
+            seen[u"methods"_s] = entries(combo(w, "cboPaymentMethod"));
             QCOMPARE(g->Records().Record(1)->Item(3)->Value().value<Currency>(), cur("1000.5"));
             render(w, u"frmNewPayment.png"_s);
             clickButton(w, u"cmdCancel"_s);
         });
         QCOMPARE(h.library().ShowNewPayment(b.abbott), 0);
         SCREEN_DONE(d, h);
+        const QString orderA = QString::number(b.orderA), orderB = QString::number(b.orderB);
         // Only the order and the sale, trimmed, the first focused.
-        QCOMPARE(seen.join(u'|'),
-                 u"New Payment|Verdana 9.75|&Customer:|Orders:|Allocated: $0.00, Unallocated: $0.00|&Amount:|&Payment "
-                 "method:|&Received on:|Card number:|&Name on card:|&Expires on:|/|Memo:|Allocate "
-                 "Credit...|OK|Cancel|Abbott Interiors|0|1|4 characters only; enter the last 4 of the CC.|10|0|"
-                 "Number,Sidemark,Balance,Req. Deposit.,To Allocate,New Balance,UniqueID|"
-                 "%1|1001|Kitchen|$800.00|$400.00|$0.00|$800.00|SO-1001|"
-                 "%2|1002|Bath|$2,000.00|$1,000.50|$0.00|$2,000.00|SO-1002|%1|"
-                 "$80.00 (10%)=80 $120.00 (15%)=120 $160.00 (20%)=160 $200.00 (25%)=200 $240.00 (30%)=240 $400.00 "
-                 "(50%)=400 $520.00 (65%)=520 $600.00 (75%)=600 $640.00 (80%)=640 $720.00 (90%)=720|"
-                 "Cash=%3 Check=%4 Visa=%5"_s.arg(QString::number(b.orderA), QString::number(b.orderB),
-                                                  QString::number(b.cash), QString::number(b.check),
-                                                  QString::number(b.visa)));
+        COMPARE_FIELDS(
+            seen,
+            (tesrtest::Fields{
+                {u"caption"_s, u"New Payment"_s},
+                {u"font"_s, u"Verdana 9.75"_s},
+                {u"Label4"_s, u"&Customer:"_s},
+                {u"Label5"_s, u"Orders:"_s},
+                {u"lblSummary"_s, u"Allocated: $0.00, Unallocated: $0.00"_s},
+                {u"lblAmount"_s, u"&Amount:"_s},
+                {u"Label1"_s, u"&Payment method:"_s},
+                {u"lblPaymentDate"_s, u"&Received on:"_s},
+                {u"lblCardNumber"_s, u"Card number:"_s},
+                {u"lblNameOnCard"_s, u"&Name on card:"_s},
+                {u"lblExpireDate"_s, u"&Expires on:"_s},
+                {u"lblExpireDate2"_s, u"/"_s},
+                {u"Label3"_s, u"Memo:"_s},
+                {u"cmdCredit"_s, u"Allocate Credit..."_s},
+                {u"cmdOK"_s, u"OK"_s},
+                {u"cmdCancel"_s, u"Cancel"_s},
+                {u"cboCustomer"_s, u"Abbott Interiors"_s},
+                {u"cboAmount"_s, u"0"_s},
+                {u"txtExpireMonth"_s, u"1"_s},
+                {u"card tip"_s, u"4 characters only; enter the last 4 of the CC."_s},
+                {u"enabled"_s, u"cboCustomer"_s},
+                {u"credit shown"_s, u"no"_s},
+                {u"columns"_s, u"Number,Sidemark,Balance,Req. Deposit.,To Allocate,New Balance,UniqueID"_s},
+                {u"row 1"_s, orderA + u"|1001|Kitchen|$800.00|$400.00|$0.00|$800.00|SO-1001"_s},
+                {u"row 2"_s, orderB + u"|1002|Bath|$2,000.00|$1,000.50|$0.00|$2,000.00|SO-1002"_s},
+                {u"focused"_s, orderA},
+                {u"amounts"_s, u"$80.00 (10%)=80 $120.00 (15%)=120 $160.00 (20%)=160 $200.00 (25%)=200 "
+                               u"$240.00 (30%)=240 $400.00 (50%)=400 $520.00 (65%)=520 $600.00 (75%)=600 "
+                               u"$640.00 (80%)=640 $720.00 (90%)=720"_s},
+                {u"methods"_s, u"Cash=%1 Check=%2 Visa=%3"_s.arg(QString::number(b.cash), QString::number(b.check),
+                                                                 QString::number(b.visa))}}));
         QVERIFY(h.prompter().calls().isEmpty());
     }
 

@@ -228,7 +228,7 @@ private slots:
         h.library().ShowCustomerPayments(b.abbott);
         SCREEN_DONE(d, h);
         QVERIFY(h.prompter().calls().isEmpty());
-        QCOMPARE(seen, fill(u"{full},{part},{twin}|{twin}|1111"_s, b));
+        QCOMPARE(seen, fill(u"{full},{part},{twin}|{twin}|all"_s, b));
         QCOMPARE(h.db().count(u"SELECT COUNT(*) FROM Payments WHERE ID = %1"_s.arg(b.credit)), 0);
         QCOMPARE(figures(h.db(), b), kStart.chopped(1) + u'4');
         // The amount and the day exactly as the row showed them.
@@ -400,11 +400,11 @@ private slots:
         QTest::addColumn<QString>("expected"); // selected|buttons|the clicked row's captions|figures
         const QString credit = u"|Cash|{c}|$0.00|{c}|"_s;
         // clang-format off
-        QTest::newRow("New Payment cancelled") << "cmdNew" << false << "{credit}|1111" + credit + "same|" + kStart;
-        QTest::newRow("New Payment saved") << "cmdNew" << true << "{new}|1111" + credit + "reloaded|" + kStart.chopped(1) + "6";
-        QTest::newRow("Edit Payment cancelled") << "cmdEdit" << false << "{credit}|1111" + credit + "same|" + kStart;
-        QTest::newRow("Edit Payment saved") << "cmdEdit" << true << "{credit}|1111|Cash - Balance on delivery|{c}|$0.00|{c}|reloaded|" + kStart;
-        QTest::newRow("an allocation removed") << "cmdAllocations" << true << u"|0100|Visa ending 4242 (J Smith)|$1,234.57|$0.00|$1,234.57|reloaded|1000 0 599.9999/900.0001 400.0001/499.9999 2/5"_s;
+        QTest::newRow("New Payment cancelled") << "cmdNew" << false << "{credit}|all" + credit + "same|" + kStart;
+        QTest::newRow("New Payment saved") << "cmdNew" << true << "{new}|all" + credit + "reloaded|" + kStart.chopped(1) + "6";
+        QTest::newRow("Edit Payment cancelled") << "cmdEdit" << false << "{credit}|all" + credit + "same|" + kStart;
+        QTest::newRow("Edit Payment saved") << "cmdEdit" << true << "{credit}|all|Cash - Balance on delivery|{c}|$0.00|{c}|reloaded|" + kStart;
+        QTest::newRow("an allocation removed") << "cmdAllocations" << true << u"|cmdNew|Visa ending 4242 (J Smith)|$1,234.57|$0.00|$1,234.57|reloaded|1000 0 599.9999/900.0001 400.0001/499.9999 2/5"_s;
         // clang-format on
     }
     void customerListAfterDialogs()

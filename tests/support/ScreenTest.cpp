@@ -118,10 +118,11 @@ QString focusedTag(ReportControl* g)
 
 QString enabledStates(QWidget* w, const QStringList& names)
 {
-    QString s;
+    QStringList on;
     for (const QString& name : names)
-        s += childWidget(w, name)->isEnabled() ? u'1' : u'0';
-    return s;
+        if (childWidget(w, name)->isEnabled())
+            on << name;
+    return on.isEmpty() ? QStringLiteral("none") : on.size() == names.size() ? QStringLiteral("all") : on.join(u' ');
 }
 
 void render(QWidget* w, const QString& file)

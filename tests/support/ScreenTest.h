@@ -80,7 +80,7 @@ inline QString textOf(QWidget* w, const char* name)
 {
     return childWidget(w, QString::fromLatin1(name))->property("text").toString();
 }
-// '1'/'0' for each named control being enabled.
+// Which of the named controls are enabled: "all", "none", or the names of those that are.
 QString enabledStates(QWidget* w, const QStringList& names);
 
 // A picture of the widget under TESR_RENDER_DIR, when that is set.

@@ -120,4 +120,20 @@ bool showActive(QWidget* window)
     return QTest::qWaitForWindowActive(window);
 }
 
+QString fieldDifferences(const Fields& actual, const Fields& expected)
+{
+    QStringList out;
+    QStringList names = actual.keys() + expected.keys();
+    names.removeDuplicates();
+    names.sort();
+    for (const QString& name : names) {
+        const auto a = actual.constFind(name), e = expected.constFind(name);
+        if (a == actual.constEnd() || e == expected.constEnd() || *a != *e)
+            out << QStringLiteral("%1: actual '%2', expected '%3'")
+                       .arg(name, a == actual.constEnd() ? QStringLiteral("(none)") : *a,
+                            e == expected.constEnd() ? QStringLiteral("(none)") : *e);
+    }
+    return out.join(u'\n');
+}
+
 } // namespace tesrtest

@@ -40,6 +40,16 @@ QList<QStringList> parseTabs(const QString& text);
 // The rows after the first (the header row) as heading -> field, so a failure names the column.
 QList<QMap<QString, QString>> byHeading(const QList<QStringList>& lines);
 
+// Values by name. fieldDifferences lists each field whose values differ (or that only one side
+// has) as "field: actual 'a', expected 'b'", one a line; empty when they agree.
+using Fields = QMap<QString, QString>;
+QString fieldDifferences(const Fields& actual, const Fields& expected);
+#define COMPARE_FIELDS(actual, expected)                                                                               \
+    do {                                                                                                               \
+        const QString differences_ = tesrtest::fieldDifferences(actual, expected);                                     \
+        QVERIFY2(differences_.isEmpty(), qPrintable(differences_));                                                    \
+    } while (false)
+
 // Shows a window and waits until it is the active one (false when it never becomes active).
 bool showActive(QWidget* window);
 

@@ -76,10 +76,8 @@ ReportColumn* addColumn(ReportControl* grid, int index, const QString& caption, 
 
 } // namespace
 
-frmAllocateCredit::frmAllocateCredit(QWidget* parent) : Screen(parent)
+frmAllocateCredit::frmAllocateCredit(QWidget* parent) : Screen("frmAllocateCredit", "Allocate Credit", 560, 470, parent)
 {
-    SetupWindow("frmAllocateCredit", Caption, DesignWidth, DesignHeight);
-
     Label4 = Make<QLabel>("Label4", tr("&Customer:"));
     lblCustomer = Make<QLabel>("lblCustomer", QStringLiteral("Label3"));
     QFont bold = font();
@@ -97,8 +95,8 @@ frmAllocateCredit::frmAllocateCredit(QWidget* parent) : Screen(parent)
     lblSummary = Make<QLabel>("lblSummary", QStringLiteral("{summary}"));
     GroupBox1 = Make<GroupBox>("GroupBox1");
     GroupBox1->SetAppearance(GroupBox::Divider);
-    cmdOK = Make<PushButton>("cmdOK", tr("OK"));
-    cmdCancel = Make<PushButton>("cmdCancel", tr("Cancel"));
+    cmdOK = MakeButton("cmdOK", tr("OK"), &frmAllocateCredit::cmdOK_Click);
+    cmdCancel = MakeButton("cmdCancel", tr("Cancel"), &frmAllocateCredit::cmdCancel_Click);
     cmdCancel->SetCausesValidation(false);
 
     Label4->setBuddy(rptPayments);
@@ -114,7 +112,6 @@ frmAllocateCredit::frmAllocateCredit(QWidget* parent) : Screen(parent)
     const Resizer::Anchors topWide(A::AnchorLeft | A::AnchorTop | A::AnchorRight);
     const Resizer::Anchors bottomWide(A::AnchorLeft | A::AnchorBottom | A::AnchorRight);
     const Resizer::Anchors bottomRight(A::AnchorRight | A::AnchorBottom);
-    Resizer1 = new Resizer(this, QSize(DesignWidth, DesignHeight));
     Resizer1->Add(Label4, 12, 12, 84, 20, topLeft);
     Resizer1->Add(lblCustomer, 98, 12, 260, 20, topWide);
     Resizer1->Add(lblCredit, 362, 12, 186, 20, Resizer::Anchors(A::AnchorRight | A::AnchorTop));
@@ -133,8 +130,6 @@ frmAllocateCredit::frmAllocateCredit(QWidget* parent) : Screen(parent)
 
     connect(rptOrders, &ReportControl::ValueChanging, this, &frmAllocateCredit::rptOrders_ValueChanging);
     connect(rptOrders, &ReportControl::ValueChanged, this, &frmAllocateCredit::rptOrders_ValueChanged);
-    connect(cmdOK, &PushButton::Click, this, &frmAllocateCredit::cmdOK_Click);
-    connect(cmdCancel, &PushButton::Click, this, &frmAllocateCredit::cmdCancel_Click);
 
     m_spread = new modSharedSpread::SpreadAction(
         *rptOrders, OrdBalance, OrdAllocate, [this] { return CreditToSpread(); },

@@ -16,18 +16,6 @@ class QLabel;
 
 namespace tesr {
 
-class Connection;
-class GroupBox;
-class ILibrary;
-class PushButton;
-class ReportControl;
-class ReportColumn;
-class ReportRecord;
-class ReportRecordItem;
-class ReportRow;
-class Resizer;
-class SharedCodeLibrary;
-struct ReportValueChange;
 namespace modSharedSpread {
 class SpreadAction;
 }
@@ -35,11 +23,6 @@ class SpreadAction;
 class frmAllocateCredit : public Screen {
     Q_OBJECT
 public:
-    static constexpr const char* Caption = "Allocate Credit";
-    // The design client area, pixels at 96 dpi.
-    static constexpr int DesignWidth = 560;
-    static constexpr int DesignHeight = 470;
-
     // The columns of both lists (item indexes).
     enum PaymentColumn { PayDate = 0, PayDetails = 1, PayAmount = 2, PayAllocated = 3, PayUnallocated = 4 };
     enum OrderColumn {
@@ -129,7 +112,6 @@ private:
     GroupBox* GroupBox1;
     PushButton* cmdOK;
     PushButton* cmdCancel;
-    Resizer* Resizer1;
     modSharedSpread::SpreadAction* m_spread;
 };
 

@@ -28,38 +28,30 @@ constexpr QStringView ListStatement =
     u"dbo.PaymentDetails(Payments.ID) AS theDetails, Payments.Amount, Payments.Allocated, Payments.AddedOn "
     u"FROM Payments WHERE (Payments.CustomerID = <cid>)";
 
-const QString DeletedActivity = QStringLiteral("A payment of {0}, recorded on {1}, was deleted from this customer.");
-
 // Delete and remove rights (permission 803).
 
 } // namespace
 
-frmCustomerPayments::frmCustomerPayments(QWidget* parent) : Screen(parent)
+frmCustomerPayments::frmCustomerPayments(QWidget* parent)
+    : Screen("frmCustomerPayments", "Customer Payments", 591, 435, parent)
 {
-    SetupWindow("frmCustomerPayments", Caption, DesignWidth, DesignHeight);
-
     rptPayments = Make<ReportControl>("rptPayments");
-    cmdAllocations = Make<PushButton>("cmdAllocations", tr("Show Payment Allocations"));
-    cmdNew = Make<PushButton>("cmdNew", tr("New..."));
-    cmdEdit = Make<PushButton>("cmdEdit", tr("Edit..."));
-    cmdDelete = Make<PushButton>("cmdDelete", tr("Delete"));
-    cmdClose = Make<PushButton>("cmdClose", tr("Close"));
+    cmdAllocations =
+        MakeButton("cmdAllocations", tr("Show Payment Allocations"), &frmCustomerPayments::cmdAllocations_Click);
+    cmdNew = MakeButton("cmdNew", tr("New..."), &frmCustomerPayments::cmdNew_Click);
+    cmdEdit = MakeButton("cmdEdit", tr("Edit..."), &frmCustomerPayments::cmdEdit_Click);
+    cmdDelete = MakeButton("cmdDelete", tr("Delete"), &frmCustomerPayments::cmdDelete_Click);
+    cmdClose = MakeButton("cmdClose", tr("Close"), &frmCustomerPayments::cmdClose_Click);
 
     // The list grows with the window; the buttons stay on its bottom edge, Close at the right.
-    Resizer1 = new Resizer(this, QSize(DesignWidth, DesignHeight));
-    const auto bottomLeft = Resizer::Anchors(Resizer::AnchorLeft | Resizer::AnchorBottom);
+    const auto bottomLeft = Resizer::BottomLeft();
     Resizer1->Add(rptPayments, 8, 8, 575, 389, Resizer::All());
     Resizer1->Add(cmdAllocations, 8, 404, 199, 24, bottomLeft);
     Resizer1->Add(cmdNew, 213, 404, 80, 24, bottomLeft);
     Resizer1->Add(cmdEdit, 299, 404, 80, 24, bottomLeft);
     Resizer1->Add(cmdDelete, 385, 404, 80, 24, bottomLeft);
-    Resizer1->Add(cmdClose, 504, 404, 80, 24, Resizer::Anchors(Resizer::AnchorRight | Resizer::AnchorBottom));
+    Resizer1->Add(cmdClose, 504, 404, 80, 24, Resizer::BottomRight());
 
-    connect(cmdNew, &PushButton::Click, this, &frmCustomerPayments::cmdNew_Click);
-    connect(cmdEdit, &PushButton::Click, this, &frmCustomerPayments::cmdEdit_Click);
-    connect(cmdAllocations, &PushButton::Click, this, &frmCustomerPayments::cmdAllocations_Click);
-    connect(cmdDelete, &PushButton::Click, this, &frmCustomerPayments::cmdDelete_Click);
-    connect(cmdClose, &PushButton::Click, this, &frmCustomerPayments::cmdClose_Click);
     connect(rptPayments, &ReportControl::SelectionChanged, this, &frmCustomerPayments::UpdateButtons);
 
     // Receipts are offered beside the screen's buttons, not on them: in the list's context menu
@@ -206,8 +198,9 @@ void frmCustomerPayments::cmdDelete_Click()
 
     // Whether the payment has allocations is decided by the delete itself, under a lock, with
     // its activity line in the same transaction.
-    const removal::Result result = removal::DeletePayment(
-        *scl, paymentID, m_customerID, modSharedStrings::FillTemplate(DeletedActivity, {amountShown, dateShown}));
+    const removal::Result result =
+        removal::DeletePayment(*scl, paymentID, m_customerID,
+                               modSharedStrings::FillTemplate(removal::DeletedActivity, {amountShown, dateShown}));
     if (result.outcome == removal::Outcome::Done || result.outcome == removal::Outcome::Gone)
         RemoveRecordByID(paymentID, *rptPayments);
     if (SharedCodeLibrary* s = host())

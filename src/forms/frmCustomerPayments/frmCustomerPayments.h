@@ -10,21 +10,9 @@ class QAction;
 
 namespace tesr {
 
-class ILibrary;
-class IReceipts;
-class PushButton;
-class ReportControl;
-class Resizer;
-class SharedCodeLibrary;
-
 class frmCustomerPayments : public Screen {
     Q_OBJECT
 public:
-    static constexpr const char* Caption = "Customer Payments";
-    // The design client area, pixels at 96 dpi.
-    static constexpr int DesignWidth = 591;
-    static constexpr int DesignHeight = 435;
-
     explicit frmCustomerPayments(QWidget* parent = nullptr);
     ~frmCustomerPayments() override;
 
@@ -58,7 +46,6 @@ private:
     PushButton* cmdEdit;
     PushButton* cmdDelete;
     PushButton* cmdClose;
-    Resizer* Resizer1;
     QAction* actPrintReceipt;
 };
 

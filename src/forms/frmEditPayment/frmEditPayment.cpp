@@ -64,10 +64,8 @@ ComboBox* makeCombo(QWidget* form, const char* name, ComboBox::Style style)
 
 } // namespace
 
-frmEditPayment::frmEditPayment(QWidget* parent) : Screen(parent)
+frmEditPayment::frmEditPayment(QWidget* parent) : Screen("frmEditPayment", "Edit Payment", 440, 306, parent)
 {
-    SetupWindow("frmEditPayment", Caption, DesignWidth, DesignHeight);
-
     // The frame first, so that it lies behind the fields it surrounds.
     GroupBox1 = Make<GroupBox>("GroupBox1");
     GroupBox1->SetAppearance(GroupBox::Frame);
@@ -105,9 +103,9 @@ frmEditPayment::frmEditPayment(QWidget* parent) : Screen(parent)
     lblExpireDate2 = makeLabel(this, "lblExpireDate2", QStringLiteral("/"), nullptr);
     lblExpireDate2->setAlignment(Qt::AlignCenter);
     txtExpireYear = Make<FlatEdit>("txtExpireYear");
-    cmdOK = Make<PushButton>("cmdOK", tr("OK"));
+    cmdOK = MakeButton("cmdOK", tr("OK"), &frmEditPayment::cmdOK_Click);
     cmdOK->setDefault(true);
-    cmdCancel = Make<PushButton>("cmdCancel", tr("Cancel"));
+    cmdCancel = MakeButton("cmdCancel", tr("Cancel"), &frmEditPayment::cmdCancel_Click);
     cmdCancel->SetCausesValidation(false);
 
     setTabOrder(cboPaymentMethod, txtPaymentDate);
@@ -126,7 +124,6 @@ frmEditPayment::frmEditPayment(QWidget* parent) : Screen(parent)
     const Resizer::Anchors bottomRight(A::AnchorRight | A::AnchorBottom);
     constexpr int labelX = 20, labelW = 128, fieldX = 152, fieldW = 268, rowH = 24, step = 30;
     auto row = [](int n) { return 18 + n * step; };
-    Resizer1 = new Resizer(this, QSize(DesignWidth, DesignHeight));
     Resizer1->Add(GroupBox1, 8, 6, 424, 256, Resizer::All());
     Resizer1->Add(Label4, labelX, row(0) + 3, labelW, 18, fixed);
     Resizer1->Add(cboCustomer, fieldX, row(0), fieldW, rowH, wide);
@@ -158,8 +155,6 @@ frmEditPayment::frmEditPayment(QWidget* parent) : Screen(parent)
     connect(txtExpireMonth, &FlatEdit::Validate, this, &frmEditPayment::txtExpireMonth_Validate);
     connect(txtExpireYear, &FlatEdit::Validate, this, &frmEditPayment::txtExpireYear_Validate);
     connect(txtPaymentDate, &FlatEdit::Validate, this, &frmEditPayment::txtPaymentDate_Validate);
-    connect(cmdOK, &PushButton::Click, this, &frmEditPayment::cmdOK_Click);
-    connect(cmdCancel, &PushButton::Click, this, &frmEditPayment::cmdCancel_Click);
 }
 
 frmEditPayment::~frmEditPayment() = default;

@@ -10,23 +10,9 @@ class QLabel;
 
 namespace tesr {
 
-class ComboBox;
-class DatePicker;
-class FlatEdit;
-class GroupBox;
-class ILibrary;
-class PushButton;
-class Resizer;
-class SharedCodeLibrary;
-
 class frmEditPayment : public Screen {
     Q_OBJECT
 public:
-    static constexpr const char* Caption = "Edit Payment";
-    // The design client area, pixels at 96 dpi.
-    static constexpr int DesignWidth = 440;
-    static constexpr int DesignHeight = 306;
-
     explicit frmEditPayment(QWidget* parent = nullptr);
     ~frmEditPayment() override;
 
@@ -91,7 +77,6 @@ private:
     GroupBox* GroupBox1;
     PushButton* cmdOK;
     PushButton* cmdCancel;
-    Resizer* Resizer1;
 };
 
 } // namespace tesr

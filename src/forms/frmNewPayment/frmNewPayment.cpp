@@ -43,10 +43,8 @@ const QString CreditExplanation =
 
 // ---- construction ------------------------------------------------------------------------------
 
-frmNewPayment::frmNewPayment(QWidget* parent) : Screen(parent)
+frmNewPayment::frmNewPayment(QWidget* parent) : Screen("frmNewPayment", "New Payment", 640, 528, parent)
 {
-    SetupWindow("frmNewPayment", Caption, DesignWidth, DesignHeight);
-
     BuildControls();
     BuildLayout();
     ConnectEvents();
@@ -62,7 +60,7 @@ void frmNewPayment::BuildControls()
 
     Label4 = Make<QLabel>("Label4", tr("&Customer:"));
     cboCustomer = Make<ComboBox>("cboCustomer");
-    cmdCredit = Make<PushButton>("cmdCredit", tr("Allocate Credit..."));
+    cmdCredit = MakeButton("cmdCredit", tr("Allocate Credit..."), &frmNewPayment::cmdCredit_Click);
     cmdCredit->SetVisible(false); // shown while the customer has credit
 
     Label5 = Make<QLabel>("Label5", tr("Orders:"));
@@ -82,7 +80,7 @@ void frmNewPayment::BuildControls()
     lblPaymentDate = Make<QLabel>("lblPaymentDate", tr("&Received on:"));
     txtPaymentDate = Make<FlatEdit>("txtPaymentDate");
     // A down arrow in a symbol font, as on the platform's own date drop-downs.
-    cmdPaymentDate = Make<PushButton>("cmdPaymentDate", QString(QChar(0x25BC)));
+    cmdPaymentDate = MakeButton("cmdPaymentDate", QString(QChar(0x25BC)), &frmNewPayment::cmdPaymentDate_Click);
     QFont symbol(QStringLiteral("DejaVu Sans"));
     symbol.setPointSizeF(7);
     cmdPaymentDate->setFont(symbol);
@@ -108,9 +106,9 @@ void frmNewPayment::BuildControls()
     Label3 = Make<QLabel>("Label3", tr("Memo:"));
     txtDescription = Make<FlatEdit>("txtDescription");
 
-    cmdOK = Make<PushButton>("cmdOK", tr("OK"));
+    cmdOK = MakeButton("cmdOK", tr("OK"), &frmNewPayment::cmdOK_Click);
     cmdOK->setDefault(true);
-    cmdCancel = Make<PushButton>("cmdCancel", tr("Cancel"));
+    cmdCancel = MakeButton("cmdCancel", tr("Cancel"), &frmNewPayment::cmdCancel_Click);
     cmdCancel->SetCausesValidation(false); // leaving a field for Cancel checks nothing
 
     Label4->setBuddy(cboCustomer);
@@ -142,7 +140,6 @@ void frmNewPayment::BuildLayout()
 {
     // The orders grid takes what the window grows by; the customer row stays on top, the
     // payment fields and the buttons stay on the bottom edge, the card fields on the right.
-    Resizer1 = new Resizer(this, QSize(DesignWidth, DesignHeight));
     using A = Resizer;
     const auto topLeft = A::TopLeft();
     const auto topWide = A::Anchors(A::AnchorLeft | A::AnchorRight | A::AnchorTop);
@@ -192,7 +189,6 @@ void frmNewPayment::ConnectEvents()
     connect(cboCustomer, &ComboBox::LostFocus, this, &frmNewPayment::cboCustomer_LostFocus);
     connect(cboCustomer, &ComboBox::Change, this, &frmNewPayment::cboCustomer_Change);
     connect(cboCustomer, &ComboBox::Click, this, &frmNewPayment::cboCustomer_Click);
-    connect(cmdCredit, &PushButton::Click, this, &frmNewPayment::cmdCredit_Click);
 
     connect(cboAmount, &ComboBox::Click, this, &frmNewPayment::cboAmount_Click);
     connect(cboAmount, &ComboBox::Validate, this, &frmNewPayment::cboAmount_Validate);
@@ -202,13 +198,9 @@ void frmNewPayment::ConnectEvents()
     connect(rptOrders, &ReportControl::FocusChanging, this, &frmNewPayment::rptOrders_FocusChanging);
 
     connect(cboPaymentMethod, &ComboBox::Click, this, &frmNewPayment::UpdateCardFields);
-    connect(cmdPaymentDate, &PushButton::Click, this, &frmNewPayment::cmdPaymentDate_Click);
     connect(txtExpireMonth, &FlatEdit::Validate, this, &frmNewPayment::txtExpireMonth_Validate);
     connect(txtExpireYear, &FlatEdit::Validate, this, &frmNewPayment::txtExpireYear_Validate);
     connect(txtPaymentDate, &FlatEdit::Validate, this, &frmNewPayment::txtPaymentDate_Validate);
-
-    connect(cmdOK, &PushButton::Click, this, &frmNewPayment::cmdOK_Click);
-    connect(cmdCancel, &PushButton::Click, this, &frmNewPayment::cmdCancel_Click);
 
     m_spread = new modSharedSpread::SpreadAction(
         *rptOrders, ItemBalance, ItemToAllocate, [this] { return AmountToSpread(); }, [this] { AfterSpread(); });
@@ -294,7 +286,7 @@ void frmNewPayment::BuildOrderColumns()
 
 void frmNewPayment::InitialLoad()
 {
-    setWindowTitle(QString::fromLatin1(Caption));
+    setWindowTitle(QStringLiteral("New Payment"));
     if (SharedCodeLibrary* scl = host())
         cboCustomer->SetText(scl->Common().GetCustomerName(m_customerID));
 

@@ -21,22 +21,7 @@ class QTimer;
 
 namespace tesr {
 
-class ComboBox;
-class Connection;
 class DataTools;
-class DatePicker;
-class FlatEdit;
-class GroupBox;
-class ILibrary;
-class PushButton;
-class ReportColumn;
-class ReportControl;
-class ReportRecord;
-class ReportRecordItem;
-class ReportRow;
-class Resizer;
-class SharedCodeLibrary;
-struct ReportValueChange;
 namespace modSharedSpread {
 class SpreadAction;
 }
@@ -44,11 +29,6 @@ class SpreadAction;
 class frmNewPayment : public Screen {
     Q_OBJECT
 public:
-    static constexpr const char* Caption = "New Payment";
-    // The design client area, pixels at 96 dpi.
-    static constexpr int DesignWidth = 640;
-    static constexpr int DesignHeight = 528;
-
     // The grid's items, one per column, in column order.
     enum OrderItem {
         ItemNumber = 0,
@@ -173,7 +153,6 @@ private:
     GroupBox* GroupBox1;
     PushButton* cmdOK;
     PushButton* cmdCancel;
-    Resizer* Resizer1;
     modSharedSpread::SpreadAction* m_spread;
 };
 

@@ -42,7 +42,6 @@ const QString PaymentTemplate = QStringLiteral(
     "SELECT Payments.ID AS PaymentID, Payments.PaymentDate, Payments.CustomerID, Payments.Amount, "
     "PaymentAllocations.ID FROM PaymentAllocations INNER JOIN Payments ON PaymentAllocations.PaymentID = Payments.ID "
     "WHERE (PaymentAllocations.ID = {0})");
-const QString DeletedActivity = QStringLiteral("A payment of {0}, recorded on {1}, was deleted from this customer.");
 const QString RecordPath = QStringLiteral("Records/Record");
 
 constexpr int RightRecordFromOrder = 8;
@@ -55,33 +54,27 @@ QDomElement firstRecord(const QDomDocument& doc)
 
 } // namespace
 
-frmOrderPayments::frmOrderPayments(QWidget* parent) : Screen(parent)
+frmOrderPayments::frmOrderPayments(QWidget* parent) : Screen("frmOrderPayments", "Order Payments", 606, 442, parent)
 {
-    SetupWindow("frmOrderPayments", Caption, DesignWidth, DesignHeight);
-
     rptPayments = Make<ReportControl>("rptPayments");
     lblSummary = Make<QLabel>("lblSummary", QStringLiteral("{summary}"));
     lblSummary->setTextFormat(Qt::PlainText);
     lblSummary->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     GroupBox1 = Make<GroupBox>("GroupBox1");
-    cmdNewPayment = Make<PushButton>("cmdNewPayment", tr("New Payment..."));
-    cmdDelete = Make<PushButton>("cmdDelete", tr("Remove"));
-    cmdClose = Make<PushButton>("cmdClose", tr("Close"));
+    cmdNewPayment = MakeButton("cmdNewPayment", tr("New Payment..."), &frmOrderPayments::cmdNewPayment_Click);
+    cmdDelete = MakeButton("cmdDelete", tr("Remove"), &frmOrderPayments::cmdDelete_Click);
+    cmdClose = MakeButton("cmdClose", tr("Close"), &frmOrderPayments::cmdClose_Click);
 
     // The list grows with the window; the total, the divider and the buttons stay below it.
-    Resizer1 = new Resizer(this, QSize(DesignWidth, DesignHeight));
-    const auto bottomLeft = Resizer::Anchors(Resizer::AnchorLeft | Resizer::AnchorBottom);
-    const auto bottomWide = Resizer::Anchors(Resizer::AnchorLeft | Resizer::AnchorRight | Resizer::AnchorBottom);
+    const auto bottomLeft = Resizer::BottomLeft();
+    const auto bottomWide = Resizer::BottomWide();
     Resizer1->Add(rptPayments, 8, 8, 590, 364, Resizer::All());
     Resizer1->Add(lblSummary, 8, 379, 590, 19, bottomWide);
     Resizer1->Add(GroupBox1, 8, 396, 588, 12, bottomWide);
     Resizer1->Add(cmdNewPayment, 8, 410, 130, 24, bottomLeft);
     Resizer1->Add(cmdDelete, 143, 410, 80, 24, bottomLeft);
-    Resizer1->Add(cmdClose, 519, 410, 80, 24, Resizer::Anchors(Resizer::AnchorRight | Resizer::AnchorBottom));
+    Resizer1->Add(cmdClose, 519, 410, 80, 24, Resizer::BottomRight());
 
-    connect(cmdNewPayment, &PushButton::Click, this, &frmOrderPayments::cmdNewPayment_Click);
-    connect(cmdDelete, &PushButton::Click, this, &frmOrderPayments::cmdDelete_Click);
-    connect(cmdClose, &PushButton::Click, this, &frmOrderPayments::cmdClose_Click);
     connect(rptPayments, &ReportControl::SelectionChanged, this, &frmOrderPayments::UpdateButtons);
 }
 
@@ -232,8 +225,8 @@ void frmOrderPayments::cmdDelete_Click()
     const Currency whole = modSharedXML::GetNodeCurrency(QStringLiteral("Amount"), payment, Currency());
     const OleDate recorded = modSharedXML::GetNodeDate(QStringLiteral("PaymentDate"), payment, OleDate::absent());
     const QString text =
-        FillTemplate(DeletedActivity, {Regional::formatCurrency(whole),
-                                       Regional::formatGeneralDate(modSharedDateTime::UTCToLocal(recorded))});
+        FillTemplate(removal::DeletedActivity, {Regional::formatCurrency(whole),
+                                                Regional::formatGeneralDate(modSharedDateTime::UTCToLocal(recorded))});
     const int customerID = modSharedXML::GetNodeLong(QStringLiteral("CustomerID"), payment, 0);
     const removal::Result deleted = removal::DeletePayment(*scl, paidBy, customerID, text);
     if (SharedCodeLibrary* s = host())

@@ -14,20 +14,9 @@ class QLabel;
 
 namespace tesr {
 
-class GroupBox;
-class ILibrary;
-class PushButton;
-class ReportControl;
-class Resizer;
-class SharedCodeLibrary;
-
 class frmOrderPayments : public Screen {
     Q_OBJECT
 public:
-    static constexpr const char* Caption = "Order Payments";
-    // The design client area, pixels at 96 dpi.
-    static constexpr int DesignWidth = 606;
-    static constexpr int DesignHeight = 442;
     // The answers of the delete question after a removal.
     static constexpr int ButtonDeletePayment = 128;
     static constexpr int ButtonKeepPayment = 256;
@@ -63,7 +52,6 @@ private:
     PushButton* cmdNewPayment;
     PushButton* cmdDelete;
     PushButton* cmdClose;
-    Resizer* Resizer1;
 };
 
 } // namespace tesr

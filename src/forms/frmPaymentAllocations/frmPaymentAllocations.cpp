@@ -34,22 +34,18 @@ constexpr int IconWarning = 3;
 
 } // namespace
 
-frmPaymentAllocations::frmPaymentAllocations(QWidget* parent) : Screen(parent)
+frmPaymentAllocations::frmPaymentAllocations(QWidget* parent)
+    : Screen("frmPaymentAllocations", "Payment Allocations", 440, 320, parent)
 {
-    SetupWindow("frmPaymentAllocations", Caption, DesignWidth, DesignHeight);
-
     rptAllocations = Make<ReportControl>("rptAllocations");
-    cmdDelete = Make<PushButton>("cmdDelete", tr("Delete"));
-    cmdClose = Make<PushButton>("cmdClose", tr("Close"));
+    cmdDelete = MakeButton("cmdDelete", tr("Delete"), &frmPaymentAllocations::cmdDelete_Click);
+    cmdClose = MakeButton("cmdClose", tr("Close"), &frmPaymentAllocations::cmdClose_Click);
 
     // The list grows with the window; Delete stays bottom left, Close bottom right.
-    Resizer1 = new Resizer(this, QSize(DesignWidth, DesignHeight));
     Resizer1->Add(rptAllocations, 8, 8, 424, 272, Resizer::All());
-    Resizer1->Add(cmdDelete, 8, 288, 80, 24, Resizer::Anchors(Resizer::AnchorLeft | Resizer::AnchorBottom));
-    Resizer1->Add(cmdClose, 352, 288, 80, 24, Resizer::Anchors(Resizer::AnchorRight | Resizer::AnchorBottom));
+    Resizer1->Add(cmdDelete, 8, 288, 80, 24, Resizer::BottomLeft());
+    Resizer1->Add(cmdClose, 352, 288, 80, 24, Resizer::BottomRight());
 
-    connect(cmdDelete, &PushButton::Click, this, &frmPaymentAllocations::cmdDelete_Click);
-    connect(cmdClose, &PushButton::Click, this, &frmPaymentAllocations::cmdClose_Click);
     connect(rptAllocations, &ReportControl::SelectionChanged, this, &frmPaymentAllocations::UpdateButtons);
 }
 

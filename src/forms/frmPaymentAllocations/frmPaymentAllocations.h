@@ -10,20 +10,9 @@
 
 namespace tesr {
 
-class ILibrary;
-class PushButton;
-class ReportControl;
-class Resizer;
-class SharedCodeLibrary;
-
 class frmPaymentAllocations : public Screen {
     Q_OBJECT
 public:
-    static constexpr const char* Caption = "Payment Allocations";
-    // The design client area, pixels at 96 dpi.
-    static constexpr int DesignWidth = 440;
-    static constexpr int DesignHeight = 320;
-
     explicit frmPaymentAllocations(QWidget* parent = nullptr);
     ~frmPaymentAllocations() override;
 
@@ -48,7 +37,6 @@ private:
     ReportControl* rptAllocations;
     PushButton* cmdDelete;
     PushButton* cmdClose;
-    Resizer* Resizer1;
 };
 
 } // namespace tesr
