@@ -107,22 +107,17 @@ frmAllocateCredit::frmAllocateCredit(QWidget* parent) : Screen("frmAllocateCredi
     setTabOrder(cmdOK, cmdCancel);
 
     // The orders list takes the height the window gains; every list and line takes its width.
-    using A = Resizer::Anchor;
-    const Resizer::Anchors topLeft = Resizer::TopLeft();
-    const Resizer::Anchors topWide(A::AnchorLeft | A::AnchorTop | A::AnchorRight);
-    const Resizer::Anchors bottomWide(A::AnchorLeft | A::AnchorBottom | A::AnchorRight);
-    const Resizer::Anchors bottomRight(A::AnchorRight | A::AnchorBottom);
-    Resizer1->Add(Label4, 12, 12, 84, 20, topLeft);
-    Resizer1->Add(lblCustomer, 98, 12, 260, 20, topWide);
-    Resizer1->Add(lblCredit, 362, 12, 186, 20, Resizer::Anchors(A::AnchorRight | A::AnchorTop));
-    Resizer1->Add(Label2, 12, 42, 300, 20, topLeft);
-    Resizer1->Add(rptPayments, 12, 64, 536, 136, topWide);
-    Resizer1->Add(Label1, 12, 210, 300, 20, topLeft);
+    Resizer1->Add(Label4, 12, 12, 84, 20, Resizer::TopLeft());
+    Resizer1->Add(lblCustomer, 98, 12, 260, 20, Resizer::TopWide());
+    Resizer1->Add(lblCredit, 362, 12, 186, 20, Resizer::TopRight());
+    Resizer1->Add(Label2, 12, 42, 300, 20, Resizer::TopLeft());
+    Resizer1->Add(rptPayments, 12, 64, 536, 136, Resizer::TopWide());
+    Resizer1->Add(Label1, 12, 210, 300, 20, Resizer::TopLeft());
     Resizer1->Add(rptOrders, 12, 232, 536, 160, Resizer::All());
-    Resizer1->Add(lblSummary, 12, 398, 536, 20, bottomWide);
-    Resizer1->Add(GroupBox1, 12, 424, 536, 2, bottomWide);
-    Resizer1->Add(cmdOK, 372, 434, 84, 26, bottomRight);
-    Resizer1->Add(cmdCancel, 464, 434, 84, 26, bottomRight);
+    Resizer1->Add(lblSummary, 12, 398, 536, 20, Resizer::BottomWide());
+    Resizer1->Add(GroupBox1, 12, 424, 536, 2, Resizer::BottomWide());
+    Resizer1->Add(cmdOK, 372, 434, 84, 26, Resizer::BottomRight());
+    Resizer1->Add(cmdCancel, 464, 434, 84, 26, Resizer::BottomRight());
 
     // The design widths are proportions: the columns share whatever width the lists have.
     rptPayments->viewport()->installEventFilter(this);

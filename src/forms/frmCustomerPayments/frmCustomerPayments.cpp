@@ -44,12 +44,11 @@ frmCustomerPayments::frmCustomerPayments(QWidget* parent)
     cmdClose = MakeButton("cmdClose", tr("Close"), &frmCustomerPayments::cmdClose_Click);
 
     // The list grows with the window; the buttons stay on its bottom edge, Close at the right.
-    const auto bottomLeft = Resizer::BottomLeft();
     Resizer1->Add(rptPayments, 8, 8, 575, 389, Resizer::All());
-    Resizer1->Add(cmdAllocations, 8, 404, 199, 24, bottomLeft);
-    Resizer1->Add(cmdNew, 213, 404, 80, 24, bottomLeft);
-    Resizer1->Add(cmdEdit, 299, 404, 80, 24, bottomLeft);
-    Resizer1->Add(cmdDelete, 385, 404, 80, 24, bottomLeft);
+    Resizer1->Add(cmdAllocations, 8, 404, 199, 24, Resizer::BottomLeft());
+    Resizer1->Add(cmdNew, 213, 404, 80, 24, Resizer::BottomLeft());
+    Resizer1->Add(cmdEdit, 299, 404, 80, 24, Resizer::BottomLeft());
+    Resizer1->Add(cmdDelete, 385, 404, 80, 24, Resizer::BottomLeft());
     Resizer1->Add(cmdClose, 504, 404, 80, 24, Resizer::BottomRight());
 
     connect(rptPayments, &ReportControl::SelectionChanged, this, &frmCustomerPayments::UpdateButtons);

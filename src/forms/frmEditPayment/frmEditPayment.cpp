@@ -118,35 +118,32 @@ frmEditPayment::frmEditPayment(QWidget* parent) : Screen("frmEditPayment", "Edit
     setTabOrder(cmdOK, cmdCancel);
 
     // The fields widen with the window; short fields, the glyph button and the picture stay put.
-    using A = Resizer::Anchor;
     const Resizer::Anchors fixed = Resizer::TopLeft();
-    const Resizer::Anchors wide(A::AnchorLeft | A::AnchorTop | A::AnchorRight);
-    const Resizer::Anchors bottomRight(A::AnchorRight | A::AnchorBottom);
     constexpr int labelX = 20, labelW = 128, fieldX = 152, fieldW = 268, rowH = 24, step = 30;
     auto row = [](int n) { return 18 + n * step; };
     Resizer1->Add(GroupBox1, 8, 6, 424, 256, Resizer::All());
     Resizer1->Add(Label4, labelX, row(0) + 3, labelW, 18, fixed);
-    Resizer1->Add(cboCustomer, fieldX, row(0), fieldW, rowH, wide);
+    Resizer1->Add(cboCustomer, fieldX, row(0), fieldW, rowH, Resizer::TopWide());
     Resizer1->Add(Label1, labelX, row(1) + 3, labelW, 18, fixed);
-    Resizer1->Add(cboPaymentMethod, fieldX, row(1), fieldW, rowH, wide);
+    Resizer1->Add(cboPaymentMethod, fieldX, row(1), fieldW, rowH, Resizer::TopWide());
     Resizer1->Add(lblAmount, labelX, row(2) + 3, labelW, 18, fixed);
     Resizer1->Add(cboAmount, fieldX, row(2), 120, rowH, fixed);
     Resizer1->Add(lblPaymentDate, labelX, row(3) + 3, labelW, 18, fixed);
     Resizer1->Add(txtPaymentDate, fieldX, row(3), 96, rowH, fixed);
     Resizer1->Add(cmdPaymentDate, fieldX + 98, row(3), 24, rowH, fixed);
     Resizer1->Add(Label3, labelX, row(4) + 3, labelW, 18, fixed);
-    Resizer1->Add(txtDescription, fieldX, row(4), fieldW, rowH, wide);
+    Resizer1->Add(txtDescription, fieldX, row(4), fieldW, rowH, Resizer::TopWide());
     Resizer1->Add(lblCardNumber, labelX, row(5) + 3, labelW, 18, fixed);
     Resizer1->Add(txtCardNumber, fieldX, row(5), 64, rowH, fixed);
     Resizer1->Add(Image1, fieldX + 70, row(5) + 4, 16, 16, fixed);
     Resizer1->Add(lblNameOnCard, labelX, row(6) + 3, labelW, 18, fixed);
-    Resizer1->Add(txtNameOnCard, fieldX, row(6), fieldW, rowH, wide);
+    Resizer1->Add(txtNameOnCard, fieldX, row(6), fieldW, rowH, Resizer::TopWide());
     Resizer1->Add(lblExpireDate, labelX, row(7) + 3, labelW, 18, fixed);
     Resizer1->Add(txtExpireMonth, fieldX, row(7), 36, rowH, fixed);
     Resizer1->Add(lblExpireDate2, fieldX + 36, row(7) + 3, 14, 18, fixed);
     Resizer1->Add(txtExpireYear, fieldX + 50, row(7), 52, rowH, fixed);
-    Resizer1->Add(cmdOK, 256, 272, 84, 26, bottomRight);
-    Resizer1->Add(cmdCancel, 348, 272, 84, 26, bottomRight);
+    Resizer1->Add(cmdOK, 256, 272, 84, 26, Resizer::BottomRight());
+    Resizer1->Add(cmdCancel, 348, 272, 84, 26, Resizer::BottomRight());
 
     UpdateCardFields(); // no method chosen yet: no card details
 

@@ -140,47 +140,39 @@ void frmNewPayment::BuildLayout()
 {
     // The orders grid takes what the window grows by; the customer row stays on top, the
     // payment fields and the buttons stay on the bottom edge, the card fields on the right.
-    using A = Resizer;
-    const auto topLeft = A::TopLeft();
-    const auto topWide = A::Anchors(A::AnchorLeft | A::AnchorRight | A::AnchorTop);
-    const auto topRight = A::Anchors(A::AnchorRight | A::AnchorTop);
-    const auto bottomLeft = A::Anchors(A::AnchorLeft | A::AnchorBottom);
-    const auto bottomWide = A::Anchors(A::AnchorLeft | A::AnchorRight | A::AnchorBottom);
-    const auto bottomRight = A::Anchors(A::AnchorRight | A::AnchorBottom);
+    Resizer1->Add(Label4, 12, 14, 84, 22, Resizer::TopLeft());
+    Resizer1->Add(cboCustomer, 100, 13, 380, 24, Resizer::TopWide());
+    Resizer1->Add(cmdCredit, 488, 12, 140, 26, Resizer::TopRight());
 
-    Resizer1->Add(Label4, 12, 14, 84, 22, topLeft);
-    Resizer1->Add(cboCustomer, 100, 13, 380, 24, topWide);
-    Resizer1->Add(cmdCredit, 488, 12, 140, 26, topRight);
+    Resizer1->Add(Label5, 12, 44, 200, 20, Resizer::TopLeft());
+    Resizer1->Add(rptOrders, 12, 64, 616, 232, Resizer::All());
+    Resizer1->Add(lblSummary, 12, 302, 616, 20, Resizer::BottomWide());
 
-    Resizer1->Add(Label5, 12, 44, 200, 20, topLeft);
-    Resizer1->Add(rptOrders, 12, 64, 616, 232, A::All());
-    Resizer1->Add(lblSummary, 12, 302, 616, 20, bottomWide);
-
-    Resizer1->Add(GroupBox1, 12, 330, 616, 146, bottomWide);
+    Resizer1->Add(GroupBox1, 12, 330, 616, 146, Resizer::BottomWide());
     // Payment: left column.
-    Resizer1->Add(lblAmount, 24, 344, 124, 24, bottomLeft);
-    Resizer1->Add(cboAmount, 150, 344, 164, 24, bottomLeft);
-    Resizer1->Add(Label1, 24, 374, 124, 24, bottomLeft);
-    Resizer1->Add(cboPaymentMethod, 150, 374, 164, 24, bottomLeft);
-    Resizer1->Add(lblPaymentDate, 24, 404, 124, 24, bottomLeft);
-    Resizer1->Add(txtPaymentDate, 150, 404, 136, 24, bottomLeft);
-    Resizer1->Add(cmdPaymentDate, 288, 404, 26, 24, bottomLeft);
+    Resizer1->Add(lblAmount, 24, 344, 124, 24, Resizer::BottomLeft());
+    Resizer1->Add(cboAmount, 150, 344, 164, 24, Resizer::BottomLeft());
+    Resizer1->Add(Label1, 24, 374, 124, 24, Resizer::BottomLeft());
+    Resizer1->Add(cboPaymentMethod, 150, 374, 164, 24, Resizer::BottomLeft());
+    Resizer1->Add(lblPaymentDate, 24, 404, 124, 24, Resizer::BottomLeft());
+    Resizer1->Add(txtPaymentDate, 150, 404, 136, 24, Resizer::BottomLeft());
+    Resizer1->Add(cmdPaymentDate, 288, 404, 26, 24, Resizer::BottomLeft());
     // Card: right column.
-    Resizer1->Add(lblCardNumber, 332, 344, 110, 24, bottomRight);
-    Resizer1->Add(txtCardNumber, 446, 344, 70, 24, bottomRight);
-    Resizer1->Add(Image1, 520, 348, 16, 16, bottomRight);
-    Resizer1->Add(lblNameOnCard, 332, 374, 110, 24, bottomRight);
-    Resizer1->Add(txtNameOnCard, 446, 374, 170, 24, bottomRight);
-    Resizer1->Add(lblExpireDate, 332, 404, 110, 24, bottomRight);
-    Resizer1->Add(txtExpireMonth, 446, 404, 40, 24, bottomRight);
-    Resizer1->Add(lblExpireDate2, 486, 404, 14, 24, bottomRight);
-    Resizer1->Add(txtExpireYear, 500, 404, 60, 24, bottomRight);
+    Resizer1->Add(lblCardNumber, 332, 344, 110, 24, Resizer::BottomRight());
+    Resizer1->Add(txtCardNumber, 446, 344, 70, 24, Resizer::BottomRight());
+    Resizer1->Add(Image1, 520, 348, 16, 16, Resizer::BottomRight());
+    Resizer1->Add(lblNameOnCard, 332, 374, 110, 24, Resizer::BottomRight());
+    Resizer1->Add(txtNameOnCard, 446, 374, 170, 24, Resizer::BottomRight());
+    Resizer1->Add(lblExpireDate, 332, 404, 110, 24, Resizer::BottomRight());
+    Resizer1->Add(txtExpireMonth, 446, 404, 40, 24, Resizer::BottomRight());
+    Resizer1->Add(lblExpireDate2, 486, 404, 14, 24, Resizer::BottomRight());
+    Resizer1->Add(txtExpireYear, 500, 404, 60, 24, Resizer::BottomRight());
     // Memo: the whole width.
-    Resizer1->Add(Label3, 24, 438, 124, 24, bottomLeft);
-    Resizer1->Add(txtDescription, 150, 438, 466, 24, bottomWide);
+    Resizer1->Add(Label3, 24, 438, 124, 24, Resizer::BottomLeft());
+    Resizer1->Add(txtDescription, 150, 438, 466, 24, Resizer::BottomWide());
 
-    Resizer1->Add(cmdOK, 452, 490, 84, 28, bottomRight);
-    Resizer1->Add(cmdCancel, 544, 490, 84, 28, bottomRight);
+    Resizer1->Add(cmdOK, 452, 490, 84, 28, Resizer::BottomRight());
+    Resizer1->Add(cmdCancel, 544, 490, 84, 28, Resizer::BottomRight());
 }
 
 void frmNewPayment::ConnectEvents()

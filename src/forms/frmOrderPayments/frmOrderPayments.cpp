@@ -66,13 +66,11 @@ frmOrderPayments::frmOrderPayments(QWidget* parent) : Screen("frmOrderPayments",
     cmdClose = MakeButton("cmdClose", tr("Close"), &frmOrderPayments::cmdClose_Click);
 
     // The list grows with the window; the total, the divider and the buttons stay below it.
-    const auto bottomLeft = Resizer::BottomLeft();
-    const auto bottomWide = Resizer::BottomWide();
     Resizer1->Add(rptPayments, 8, 8, 590, 364, Resizer::All());
-    Resizer1->Add(lblSummary, 8, 379, 590, 19, bottomWide);
-    Resizer1->Add(GroupBox1, 8, 396, 588, 12, bottomWide);
-    Resizer1->Add(cmdNewPayment, 8, 410, 130, 24, bottomLeft);
-    Resizer1->Add(cmdDelete, 143, 410, 80, 24, bottomLeft);
+    Resizer1->Add(lblSummary, 8, 379, 590, 19, Resizer::BottomWide());
+    Resizer1->Add(GroupBox1, 8, 396, 588, 12, Resizer::BottomWide());
+    Resizer1->Add(cmdNewPayment, 8, 410, 130, 24, Resizer::BottomLeft());
+    Resizer1->Add(cmdDelete, 143, 410, 80, 24, Resizer::BottomLeft());
     Resizer1->Add(cmdClose, 519, 410, 80, 24, Resizer::BottomRight());
 
     connect(rptPayments, &ReportControl::SelectionChanged, this, &frmOrderPayments::UpdateButtons);

@@ -22,6 +22,8 @@ public:
     enum Anchor { AnchorLeft = 1, AnchorTop = 2, AnchorRight = 4, AnchorBottom = 8 };
     Q_DECLARE_FLAGS(Anchors, Anchor)
     static constexpr Anchors TopLeft() { return Anchors(AnchorLeft | AnchorTop); }
+    static constexpr Anchors TopWide() { return Anchors(AnchorLeft | AnchorTop | AnchorRight); }
+    static constexpr Anchors TopRight() { return Anchors(AnchorRight | AnchorTop); }
     static constexpr Anchors BottomLeft() { return Anchors(AnchorLeft | AnchorBottom); }
     static constexpr Anchors BottomRight() { return Anchors(AnchorRight | AnchorBottom); }
     static constexpr Anchors BottomWide() { return Anchors(AnchorLeft | AnchorRight | AnchorBottom); }
