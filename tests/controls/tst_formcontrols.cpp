@@ -6,6 +6,7 @@
 
 #include "platform/controls/ComboBox.h"
 #include "platform/controls/FlatEdit.h"
+#include "platform/controls/Form.h"
 #include "platform/controls/PushButton.h"
 #include "platform/controls/Resizer.h"
 
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <memory>
 
@@ -20,6 +22,20 @@ using namespace tesr;
 using tesrtest::fields;
 using tesrtest::showActive;
 using namespace Qt::StringLiterals;
+
+// A form unloaded while it is being shown, before its modal loop runs (as a first activation
+// reported at once, which lets events through, can do).
+class UnloadedWhileShown : public tesr::Form {
+public:
+    UnloadedWhileShown() { SetupWindow("frmProbe", "Probe", 200, 100); }
+
+protected:
+    void showEvent(QShowEvent* e) override
+    {
+        tesr::Form::showEvent(e);
+        Unload();
+    }
+};
 
 class TestFormControls : public QObject {
     Q_OBJECT
@@ -173,6 +189,22 @@ private slots:
             m_next->setFocus(Qt::TabFocusReason);
         }
         QCOMPARE(m_log.join(u' '), f[1]);
+    }
+
+    void unloadWhileShownEndsTheModalShow()
+    {
+        UnloadedWhileShown form;
+        bool rescued = false;
+        // The watchdog: a loop behind a hidden window only ends once the window is back and hides.
+        QTimer::singleShot(3000, &form, [&] {
+            rescued = true;
+            form.setVisible(true);
+            form.QDialog::done(0);
+        });
+        form.Load();
+        form.ShowModal();
+        QVERIFY2(!rescued, "the form was unloaded, yet its modal show went on behind no window");
+        QVERIFY(!form.isVisible());
     }
 
     // Anchored on all edges a control grows with the window; smaller than designed is refused.

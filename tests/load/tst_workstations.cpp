@@ -26,6 +26,7 @@
 #include "support/TestMain.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -95,6 +96,7 @@ struct AllocationCount {
 struct Station {
     std::unique_ptr<QProcess> process;
     QByteArray partial;
+    QJsonObject summary;
     int intents = 0;
     bool killing = false;
 };
@@ -203,7 +205,8 @@ private slots:
                 } else if (entry.contains("done") && intentAt.contains(entry["done"].toString())) {
                     saveTimes << clock.elapsed() - intentAt.value(entry["done"].toString());
                 } else if (!entry.contains("error")) {
-                    continue; // the summary of a workstation that ran out of work
+                    st.summary = entry; // what a workstation says when it ends
+                    continue;
                 }
                 journal << entry;
             }
@@ -215,9 +218,19 @@ private slots:
             st.process = std::make_unique<QProcess>();
             const QString name = QStringLiteral("w%1").arg(++started);
             QObject::connect(st.process.get(), &QProcess::readyReadStandardOutput, [&st, &read] { read(st); });
-            QObject::connect(st.process.get(), &QProcess::finished, [&st, &failures, name] {
-                if (!st.killing)
-                    failures << name + " ended on its own: " + QString::fromUtf8(st.process->readAllStandardError());
+            // A workstation that ends on its own failed: what it said, and the end of its log.
+            QObject::connect(st.process.get(), &QProcess::finished, [&st, &failures, name, &home] {
+                if (st.killing)
+                    return;
+                QFile log(home->filePath(name + "/logs/tesrhost.log"));
+                failures << QStringLiteral("%1 ended on its own (exit code %2%3): %4 %5\nIts log: %6")
+                                .arg(name)
+                                .arg(st.process->exitCode())
+                                .arg(st.process->exitStatus() == QProcess::CrashExit ? ", crashed" : "")
+                                .arg(st.summary.value("failure").toString(),
+                                     QString::fromUtf8(st.process->readAllStandardError()).right(2000),
+                                     log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).right(3000)
+                                                                   : QStringLiteral("none"));
             });
             startWorkstation(*st.process, home->filePath(name),
                              {db.url(), book.customers.join(u','), "1000000", QString::number(seed + started),

@@ -27,6 +27,7 @@
 #include "host/HostConfig.h"
 #include "host/ReferenceHost.h"
 #include "platform/controls/ComboBox.h"
+#include "platform/controls/Form.h"
 #include "platform/controls/ReportControl.h"
 #include "support/ModalDriver.h"
 
@@ -151,8 +152,9 @@ public:
 private:
     // Opens a dialog with `show`; `step` works its window each time the poll finds it active,
     // until it answers true.
-    void work(std::function<bool(QWidget*)> step, const std::function<void()>& show)
+    void work(const QString& operation, std::function<bool(QWidget*)> step, const std::function<void()>& show)
     {
+        m_operation = operation;
         m_step = std::move(step);
         m_started.start();
         m_poll.start();
@@ -166,7 +168,21 @@ private:
             return;
         QWidget* modal = QApplication::activeModalWidget();
         if (m_started.elapsed() > 30000) {
-            m_failure = "an operation did not finish in time (window: " + (modal ? modal->objectName() : "none") + ")";
+            // Every window shown, and every form hidden: a modal loop left running behind one shows.
+            QStringList windows;
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* form = qobject_cast<tesr::Form*>(w);
+                if (!w->isVisible() && !form)
+                    continue;
+                const char* state = !w->isVisible() ? (form->IsUnloaded() ? " (hidden, unloaded)" : " (hidden)")
+                                    : w->isModal()  ? " (modal)"
+                                                    : "";
+                windows << QString::fromLatin1(w->metaObject()->className()) + u' ' + w->objectName() +
+                               QString::fromLatin1(state);
+            }
+            m_failure = "an operation (" + m_operation + ") did not finish in time (active window: " +
+                        (modal ? modal->objectName() : QStringLiteral("none")) + "; windows: " + windows.join(u", ") +
+                        ")";
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (w->isModal() && w->isVisible())
                     w->close();
@@ -226,6 +242,7 @@ private:
         int id = 0;
         const QString tag = nextTag();
         work(
+            QStringLiteral("New Payment"),
             [&](QWidget* w) {
                 ComboBox* amountBox = child<ComboBox>(w, "cboAmount");
                 auto* orders = child<ReportControl>(w, "rptOrders");
@@ -277,6 +294,7 @@ private:
         bool saved = false;
         const QString tag = nextTag();
         work(
+            QStringLiteral("Allocate Credit"),
             [&](QWidget* w) {
                 auto* form = qobject_cast<frmAllocateCredit*>(w);
                 if (!form || !form->DataLoaded())
@@ -334,6 +352,7 @@ private:
         const QString tag = nextTag();
         bool tried = false;
         work(
+            QStringLiteral("Payment Allocations"),
             [&](QWidget* w) {
                 auto* grid = child<ReportControl>(w, "rptAllocations");
                 // Loaded on the first activation: an empty list is given a moment to fill.
@@ -382,6 +401,7 @@ private:
     int m_saves = 0, m_allocations = 0; // allocations made less removed
     QMap<QString, Currency> m_moved;    // per order (upper case): applied less removed
     QString m_failure;
+    QString m_operation;   // the one under way, for the watchdog's message
     QString m_journalName; // empty: no journal
     int m_tags = 0;
     qsizetype m_errorsJournaled = 0;

@@ -1,7 +1,9 @@
 #include "platform/controls/Form.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFont>
+#include <QPointer>
 #include <QTimer>
 
 namespace tesr {
@@ -12,7 +14,11 @@ Form::Form(QWidget* parent) : QDialog(parent)
     setSizeGripEnabled(false);
 }
 
-Form::~Form() = default;
+Form::~Form()
+{
+    if (m_modalLoop) // released while shown: ShowModal returns (QDialog's own hide cannot reach it)
+        m_modalLoop->exit();
+}
 
 void Form::SetupWindow(const char* objectName, const char* caption, int designWidth, int designHeight)
 {
@@ -38,7 +44,26 @@ void Form::ShowModal()
     if (m_unloaded)
         return;
     setWindowModality(Qt::ApplicationModal);
-    exec();
+    setAttribute(Qt::WA_ShowModal, true);
+    show();
+    // A loop of its own rather than QDialog::exec(): exec starts its loop after show() and
+    // misses a hide that came during it (a form unloaded by a show or activation handler), so
+    // it would run on behind no window. This one is not entered then, and ends at any hide.
+    if (m_unloaded || !isVisible())
+        return;
+    QEventLoop loop;
+    m_modalLoop = &loop;
+    const QPointer<Form> alive(this);
+    loop.exec(QEventLoop::DialogExec);
+    if (alive)
+        m_modalLoop = nullptr;
+}
+
+void Form::setVisible(bool visible)
+{
+    QDialog::setVisible(visible);
+    if (!visible && m_modalLoop)
+        m_modalLoop->exit();
 }
 
 void Form::Unload()

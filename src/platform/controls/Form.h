@@ -8,6 +8,8 @@
 
 #include <utility>
 
+class QEventLoop;
+
 namespace tesr {
 
 class Form : public QDialog {
@@ -22,6 +24,7 @@ public:
     void Unload();
     bool IsLoaded() const { return m_loaded; }
     bool IsUnloaded() const { return m_unloaded; }
+    void setVisible(bool visible) override; // hidden, by any path, ends the modal show
 
     // Let pending window messages through (the screens do this before their first load).
     static void DoEvents();
@@ -56,6 +59,7 @@ private:
     bool m_unloaded = false;
     bool m_activationPending = false;
     bool m_firstActivationSeen = false;
+    QEventLoop* m_modalLoop = nullptr; // while ShowModal waits for the form's end
 };
 
 } // namespace tesr
