@@ -38,6 +38,7 @@
 #include <QJsonObject>
 #include <QMessageBox>
 #include <QRandomGenerator>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
@@ -413,6 +414,11 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
+    // Window placements are saved as each form ends, under a lock file; a workstation killed
+    // while it held one leaves it to stall the next writer for half a minute. So each keeps its
+    // own, in the folder the test gives it, not in the one all test programs share.
+    if (const QString own = qEnvironmentVariable("XDG_CONFIG_HOME"); !own.isEmpty())
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, own);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QCoreApplication::setAttribute(Qt::AA_Use96Dpi, true);
     QApplication app(argc, argv);
