@@ -139,8 +139,12 @@ private slots:
             const QJsonObject summary =
                 QJsonDocument::fromJson(process.readAllStandardOutput().trimmed().split('\n').last()).object();
             if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0 || summary.isEmpty())
-                failures << QStringLiteral("workstation %1 failed: ").arg(w) + summary.value("failure").toString() +
-                                QString::fromUtf8(process.readAllStandardError()).right(2000);
+                failures << QStringLiteral("workstation %1 failed (exit code %2%3): %4 %5")
+                                .arg(w)
+                                .arg(process.exitCode())
+                                .arg(process.exitStatus() == QProcess::CrashExit ? ", crashed" : "")
+                                .arg(summary.value("failure").toString(),
+                                     QString::fromUtf8(process.readAllStandardError()).right(2000));
             saves += summary.value("saves").toInt();
             allocations += summary.value("allocations").toInt();
             const QJsonObject movedHere = summary.value("moved").toObject();
@@ -161,9 +165,13 @@ private slots:
         // Every order moved by exactly what the workstations applied and removed.
         for (const QString& uid : orders) {
             const QString order = " FROM Orders WHERE UniqueID = '" + uid + "'";
-            QCOMPARE(db.money("SELECT Payments" + order), moved.value(uid));
-            QCOMPARE(db.money("SELECT Balance" + order), Currency::fromUnits(100000).minus(moved.value(uid)));
+            const Currency payments = db.money("SELECT Payments" + order), balance = db.money("SELECT Balance" + order);
+            if (payments != moved.value(uid) || balance != Currency::fromUnits(100000).minus(moved.value(uid)))
+                failures << QStringLiteral("order %1: Payments %2, Balance %3; the workstations moved %4")
+                                .arg(uid, payments.toPlainString(), balance.toPlainString(),
+                                     moved.value(uid).toPlainString());
         }
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
         QCOMPARE(db.count("SELECT COUNT(*) FROM PaymentAllocations"), allocations);
         // The script did real work: most operations saved something.
         QVERIFY2(saves >= Workstations * operations / 3, qPrintable(QString::number(saves)));
