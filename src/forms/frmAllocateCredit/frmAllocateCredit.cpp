@@ -289,6 +289,7 @@ void frmAllocateCredit::LoadPayments()
 void frmAllocateCredit::LoadOrders()
 {
     rptOrders->Records().RemoveAll();
+    m_spread->Reset();
     SharedCodeLibrary* scl = host();
     if (std::unique_ptr<Connection> conn = scl ? scl->CurrentCompanyConn() : nullptr) {
         const QString statement = ledger::FillMarkers(
