@@ -41,14 +41,19 @@ IntegrityDialog::IntegrityDialog(ReferenceHost& host, QWidget* parent) : QDialog
     m_list->setColumnWidth(1, 90);
     m_list->setColumnWidth(2, 110);
     m_list->setColumnWidth(3, 110);
+    m_list->setAccessibleName(tr("Figures out of step"));
+    m_list->setAccessibleDescription(tr("Each recorded figure that differs from what its allocations say"));
 
-    m_check = new QPushButton(tr("Check Again"));
+    m_check = new QPushButton(tr("Check &Again"));
     m_check->setObjectName(QStringLiteral("cmdCheck"));
-    m_repair = new QPushButton(tr("Repair"));
+    m_repair = new QPushButton(tr("&Repair"));
     m_repair->setObjectName(QStringLiteral("cmdRepair"));
-    m_close = new QPushButton(tr("Close"));
+    m_close = new QPushButton(tr("&Close"));
     m_close->setObjectName(QStringLiteral("cmdClose"));
     m_close->setDefault(true);
+    m_check->setAccessibleDescription(tr("Checks every figure again"));
+    m_repair->setAccessibleDescription(tr("Sets every figure to what its allocations say"));
+    m_close->setAccessibleDescription(tr("Closes the check (Escape)"));
     connect(m_check, &QPushButton::clicked, this, [this] { check(); });
     connect(m_repair, &QPushButton::clicked, this, [this] { repair(); });
     connect(m_close, &QPushButton::clicked, this, &QDialog::accept);

@@ -6,6 +6,7 @@
 #include "host/DatabaseCheck.h"
 #include "host/ReferenceHost.h"
 #include "platform/SqlConnection.h"
+#include "platform/controls/Access.h"
 #include "platform/controls/GridExport.h"
 #include "shared/modSharedDateTime.h"
 #include "values/Regional.h"
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -87,6 +89,7 @@ QPushButton* makeButton(const QString& objectName, const QString& caption)
 {
     auto* button = new QPushButton(caption);
     button->setObjectName(objectName);
+    access::PressOnEnter(button); // a window, not a dialog: Enter would do nothing otherwise
     return button;
 }
 
@@ -176,6 +179,12 @@ void MainWindow::buildUi()
     m_filter->setObjectName(QStringLiteral("customerFilter"));
     m_filter->setPlaceholderText(tr("Find a customer by name"));
     m_filter->setClearButtonEnabled(true);
+    if (auto* clear = m_filter->findChild<QAction*>(QStringLiteral("_q_qlineeditclearaction")))
+        clear->setText(tr("Clear the filter")); // what a screen reader names the button
+    m_filter->setAccessibleName(tr("Find a customer"));
+    m_filter->setAccessibleDescription(tr("Narrows the customer list to the names holding this text (Ctrl+F)"));
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, m_filter, [this] { m_filter->setFocus(Qt::ShortcutFocusReason); });
     m_filterTimer = new QTimer(this);
     m_filterTimer->setSingleShot(true);
     m_filterTimer->setInterval(150);
@@ -201,16 +210,23 @@ void MainWindow::buildUi()
     m_customerCredit = new QLabel;
     m_customerCredit->setObjectName(QStringLiteral("customerCredit"));
 
-    m_cmdCustomerPayments = makeButton(QStringLiteral("cmdCustomerPayments"), tr("Payments..."));
-    m_cmdNewPayment = makeButton(QStringLiteral("cmdNewPayment"), tr("New Payment..."));
-    m_cmdAllocateCredit = makeButton(QStringLiteral("cmdAllocateCredit"), tr("Allocate Credit..."));
-    m_cmdOrderPayments = makeButton(QStringLiteral("cmdOrderPayments"), tr("Order Payments..."));
-    m_cmdEditPayment = makeButton(QStringLiteral("cmdEditPayment"), tr("Edit Payment..."));
-    m_cmdPaymentAllocations = makeButton(QStringLiteral("cmdPaymentAllocations"), tr("Payment Allocations..."));
-    m_cmdReceipt = makeButton(QStringLiteral("cmdReceipt"), tr("Receipt..."));
+    m_cmdCustomerPayments = makeButton(QStringLiteral("cmdCustomerPayments"), tr("&Payments..."));
+    m_cmdNewPayment = makeButton(QStringLiteral("cmdNewPayment"), tr("&New Payment..."));
+    m_cmdAllocateCredit = makeButton(QStringLiteral("cmdAllocateCredit"), tr("Allocate &Credit..."));
+    m_cmdOrderPayments = makeButton(QStringLiteral("cmdOrderPayments"), tr("&Order Payments..."));
+    m_cmdEditPayment = makeButton(QStringLiteral("cmdEditPayment"), tr("&Edit Payment..."));
+    m_cmdPaymentAllocations = makeButton(QStringLiteral("cmdPaymentAllocations"), tr("Payment &Allocations..."));
+    m_cmdReceipt = makeButton(QStringLiteral("cmdReceipt"), tr("Rece&ipt..."));
     m_cmdReceipt->setToolTip(tr("Print the selected payment's receipt (Ctrl+P)"));
     m_cmdReceipt->setAccessibleName(tr("Print Receipt"));
     m_cmdReceipt->setVisible(m_receipts != nullptr);
+    m_cmdCustomerPayments->setAccessibleDescription(tr("Lists the selected customer's payments"));
+    m_cmdNewPayment->setAccessibleDescription(tr("Records a payment from the selected customer"));
+    m_cmdAllocateCredit->setAccessibleDescription(tr("Applies the selected customer's credit to orders"));
+    m_cmdOrderPayments->setAccessibleDescription(tr("Lists the payments applied to the selected order"));
+    m_cmdEditPayment->setAccessibleDescription(tr("Corrects the selected payment"));
+    m_cmdPaymentAllocations->setAccessibleDescription(tr("Lists the orders the selected payment was applied to"));
+    m_cmdReceipt->setAccessibleDescription(tr("Prints the selected payment's receipt (Ctrl+P)"));
 
     auto* customerBar = new QHBoxLayout;
     auto* customerText = new QVBoxLayout;
@@ -225,7 +241,7 @@ void MainWindow::buildUi()
         makeList(QStringLiteral("orderList"), tr("Quotes, sales and orders"),
                  {tr("Number"), tr("Sidemark"), tr("State"), tr("Status"), tr("Total"), tr("Payments"), tr("Balance")},
                  {80, 200, 60, 60, 95, 95, 95}, 1);
-    auto* ordersBox = new QGroupBox(tr("Quotes, sales and orders"));
+    auto* ordersBox = new QGroupBox(tr("&Quotes, sales and orders"));
     auto* ordersLayout = new QVBoxLayout(ordersBox);
     ordersLayout->addWidget(m_orders);
     auto* orderButtons = new QHBoxLayout;
@@ -235,7 +251,7 @@ void MainWindow::buildUi()
 
     m_payments = makeList(QStringLiteral("paymentList"), tr("Payments"),
                           {tr("Date"), tr("Details"), tr("Amount"), tr("Allocated")}, {95, 320, 95, 95}, 1);
-    auto* paymentsBox = new QGroupBox(tr("Payments"));
+    auto* paymentsBox = new QGroupBox(tr("Pa&yments"));
     auto* paymentsLayout = new QVBoxLayout(paymentsBox);
     paymentsLayout->addWidget(m_payments);
     auto* paymentButtons = new QHBoxLayout;
@@ -276,8 +292,26 @@ void MainWindow::buildUi()
 
     connect(m_orders, &QTreeWidget::itemSelectionChanged, this, [this] { updateButtons(); });
     connect(m_payments, &QTreeWidget::itemSelectionChanged, this, [this] { updateButtons(); });
-    connect(m_orders, &QTreeWidget::itemDoubleClicked, m_cmdOrderPayments, &QPushButton::click);
-    connect(m_payments, &QTreeWidget::itemDoubleClicked, m_cmdEditPayment, &QPushButton::click);
+    // A double click or Enter on a row opens its screen.
+    connect(m_orders, &QTreeWidget::itemActivated, m_cmdOrderPayments, &QPushButton::click);
+    connect(m_payments, &QTreeWidget::itemActivated, m_cmdEditPayment, &QPushButton::click);
+    // Alt+U reaches the customers; the group boxes' letters reach the other two lists.
+    auto* toCustomers = new QShortcut(access::Alt(Qt::Key_U), this);
+    connect(toCustomers, &QShortcut::activated, m_customers,
+            [this] { m_customers->setFocus(Qt::ShortcutFocusReason); });
+    m_customers->setAccessibleDescription(tr("The customers, with the credit each has (Alt+U)"));
+    m_orders->setAccessibleDescription(
+        tr("The selected customer's quotes, sales and orders; Enter lists an order's payments (Alt+Q)"));
+    m_payments->setAccessibleDescription(tr("The selected customer's payments; Enter edits one (Alt+Y)"));
+    m_customers->setAccessibleName(tr("Customers"));
+    m_orders->setAccessibleName(tr("Quotes, sales and orders"));
+    m_payments->setAccessibleName(tr("Payments"));
+    // The order of the window's layout: left to right, top to bottom.
+    QWidget* tabOrder[] = {
+        m_filter,           m_customers, m_cmdCustomerPayments, m_cmdNewPayment,         m_cmdAllocateCredit, m_orders,
+        m_cmdOrderPayments, m_payments,  m_cmdEditPayment,      m_cmdPaymentAllocations, m_cmdReceipt};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
     connect(m_cmdCustomerPayments, &QPushButton::clicked, this,
             [this] { runScreen([this] { m_library.ShowCustomerPayments(selectedCustomerId()); }); });

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -177,6 +178,31 @@ private slots:
         headerMenu(0, "actionUngroup");
         QCOMPARE(m_grid->GroupColumn(), nullptr);
         QCOMPARE(shownTags().join(u' '), u"15 13 14 11 12"_s);
+    }
+
+    // The keyboard reaches what the headers offer: Shift+F10 opens the list's context menu, whose
+    // Sort By and Group By (its last two entries) list the columns.
+    void sortAndGroupFromTheKeyboard()
+    {
+        clickCell(1, 0);
+        const auto inMenus = [](std::vector<Qt::Key> keys) {
+            QTimer::singleShot(0, [keys] {
+                for (Qt::Key k : keys)
+                    QTest::keyClick(QApplication::activePopupWidget(), k);
+            });
+            // Whatever happens, no menu stays open.
+            QTimer::singleShot(3000, [] {
+                while (QWidget* popup = QApplication::activePopupWidget())
+                    popup->close();
+            });
+        };
+        inMenus({Qt::Key_Up, Qt::Key_Up, Qt::Key_Right, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return});
+        QTest::keyClick(m_grid, Qt::Key_F10, Qt::ShiftModifier);
+        QCOMPARE(m_grid->SortColumn() ? m_grid->SortColumn()->Caption() : QString(), u"Balance"_s);
+        inMenus({Qt::Key_Up, Qt::Key_Right, Qt::Key_Down, Qt::Key_Return});
+        QTest::keyClick(m_grid, Qt::Key_F10, Qt::ShiftModifier);
+        QCOMPARE(m_grid->GroupColumn() ? m_grid->GroupColumn()->Caption() : QString(), u"Sidemark"_s);
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
     }
 
     // An edit commits once however the cell is left, and never on Escape or when unchanged.

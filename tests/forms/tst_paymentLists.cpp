@@ -303,6 +303,7 @@ private slots:
             u"A payment of $1,234.57, recorded on 5/2/2024 5:05:00 AM, was deleted from this customer."_s;
         // clang-format off
         QTest::newRow("keep it as credit") << "button256" << "" << "{fullHere}|" + removed + "5||";
+        QTest::newRow("kept by keyboard") << "keys" << "" << "{fullHere}|" + removed + "5||";
         QTest::newRow("dialog closed") << "escape" << "" << "{fullHere}|" + removed + "5||";
         QTest::newRow("delete it") << "button128" << "" << "{fullHere}|" + removed + "4|" + deleted + "|";
         QTest::newRow("allocation removed elsewhere") << "" << "allocation" << "{fullHere}|" + removed + "5||The selected payment allocation has already been removed.";
@@ -339,7 +340,13 @@ private slots:
                         h.db().allocate(b.part, u"SO-2"_s, cur("10"));
                     if (answer == u"escape")
                         QTest::keyClick(t, Qt::Key_Escape);
-                    else
+                    else if (answer == u"keys") {
+                        // The first choice has the focus; Down moves it to the second, Enter answers.
+                        QCOMPARE(t->focusWidget()->objectName(), u"button128"_s);
+                        QTest::keyClick(t->focusWidget(), Qt::Key_Down);
+                        QCOMPARE(t->focusWidget()->objectName(), u"button256"_s);
+                        QTest::keyClick(t->focusWidget(), Qt::Key_Return);
+                    } else
                         clickButton(t, answer);
                 });
             d.expect(kScreens[OrderPayments], [&](QWidget* w2) {

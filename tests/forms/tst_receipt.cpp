@@ -227,8 +227,8 @@ private slots:
         d.expect(u"frmCustomerPayments"_s, [](QWidget* w) { clickButton(w, u"cmdClose"_s); });
         h.library().ShowCustomerPayments(b.abbott);
         SCREEN_DONE(d, h);
-        QCOMPARE(menu,
-                 (QStringList{u"Print Receipt... Ctrl+P"_s, u"-"_s, u"Copy Ctrl+C"_s, u"Export to CSV... Ctrl+E"_s}));
+        QCOMPARE(menu, (QStringList{u"Print Receipt... Ctrl+P"_s, u"-"_s, u"Copy Ctrl+C"_s,
+                                    u"Export to CSV... Ctrl+E"_s, u"-"_s, u"Sort By "_s, u"Group By "_s}));
         QVERIFY(!enabledBefore); // nothing selected yet
         const QString text = pdfPages(m_pdf).value(0);
         QCOMPARE(beside(text, u"Received from"_s), u"Abbott Interiors"_s);

@@ -7,6 +7,7 @@
 #include "platform/HelperTools.h"
 #include "platform/HostServices.h"
 #include "platform/ILibrary.h"
+#include "platform/controls/Access.h"
 #include "platform/controls/GroupBox.h"
 #include "platform/controls/MessageBox.h"
 #include "platform/controls/PushButton.h"
@@ -96,6 +97,7 @@ frmAllocateCredit::frmAllocateCredit(QWidget* parent) : Screen("frmAllocateCredi
     GroupBox1 = Make<GroupBox>("GroupBox1");
     GroupBox1->SetAppearance(GroupBox::Divider);
     cmdOK = MakeButton("cmdOK", tr("OK"), &frmAllocateCredit::cmdOK_Click);
+    cmdOK->setDefault(true); // Enter once no cell is being edited (Enter in a cell commits it)
     cmdCancel = MakeButton("cmdCancel", tr("Cancel"), &frmAllocateCredit::cmdCancel_Click);
     cmdCancel->SetCausesValidation(false);
 
@@ -105,6 +107,20 @@ frmAllocateCredit::frmAllocateCredit(QWidget* parent) : Screen("frmAllocateCredi
     setTabOrder(rptPayments, rptOrders);
     setTabOrder(rptOrders, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
+
+    // Alt+C reaches the payments ("&Customer:"), Alt+O the orders; Enter is OK, Escape Cancel.
+    using access::Control;
+    access::Describe(this,
+                     {Control{"rptPayments",
+                              tr("The customer's payments with credit left: select the one to apply"),
+                              {},
+                              tr("Payments not fully allocated")},
+                      Control{"rptOrders",
+                              tr("The customer's open orders: type the amount each gets; Ctrl+Shift+S spreads the "
+                                 "selected payment oldest first"),
+                              access::Alt(Qt::Key_O), tr("Apply the selected payment to")},
+                      Control{"cmdOK", tr("Checks the amounts and applies them (Enter)")},
+                      Control{"cmdCancel", tr("Closes without applying anything (Escape)")}});
 
     // The orders list takes the height the window gains; every list and line takes its width.
     Resizer1->Add(Label4, 12, 12, 84, 20, Resizer::TopLeft());

@@ -4,6 +4,7 @@
 #include "platform/HelperTools.h"
 #include "platform/HostServices.h"
 #include "platform/ILibrary.h"
+#include "platform/controls/Access.h"
 #include "platform/controls/PushButton.h"
 #include "platform/controls/ReportControl.h"
 #include "platform/controls/Resizer.h"
@@ -51,6 +52,19 @@ frmCustomerPayments::frmCustomerPayments(QWidget* parent)
     Resizer1->Add(cmdDelete, 385, 404, 80, 24, Resizer::BottomLeft());
     Resizer1->Add(cmdClose, 504, 404, 80, 24, Resizer::BottomRight());
 
+    // The captions are fixed words: these keys reach the buttons without an underlined letter.
+    using access::Control;
+    access::Describe(
+        this,
+        {Control{"rptPayments",
+                 tr("The customer's payments; Ctrl+P prints the selected one's receipt"),
+                 {},
+                 tr("Payments")},
+         Control{"cmdAllocations", tr("Lists the orders the selected payment was applied to"), access::Alt(Qt::Key_A)},
+         Control{"cmdNew", tr("Records a new payment from this customer"), access::Alt(Qt::Key_N)},
+         Control{"cmdEdit", tr("Corrects the selected payment's method, date, memo or card"), access::Alt(Qt::Key_E)},
+         Control{"cmdDelete", tr("Deletes the selected payment"), access::Alt(Qt::Key_D)},
+         Control{"cmdClose", tr("Closes the list (Escape)"), access::Alt(Qt::Key_C)}});
     connect(rptPayments, &ReportControl::SelectionChanged, this, &frmCustomerPayments::UpdateButtons);
 
     // Receipts are offered beside the screen's buttons, not on them: in the list's context menu

@@ -5,6 +5,7 @@
 #include "platform/HostServices.h"
 #include "platform/ILibrary.h"
 #include "platform/InputTools.h"
+#include "platform/controls/Access.h"
 #include "platform/controls/ComboBox.h"
 #include "platform/controls/DatePicker.h"
 #include "platform/controls/FlatEdit.h"
@@ -116,6 +117,23 @@ frmEditPayment::frmEditPayment(QWidget* parent) : Screen("frmEditPayment", "Edit
     setTabOrder(txtExpireMonth, txtExpireYear);
     setTabOrder(txtExpireYear, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
+
+    // Captions without an underlined letter are reached by these keys; Enter is OK, Escape
+    // Cancel; the calendar opens with F4 from the date box (its button takes no focus).
+    using access::Control;
+    access::Describe(this, {Control{"cboCustomer", tr("The customer who paid; not changed here")},
+                            Control{"cboPaymentMethod", tr("How the customer paid")},
+                            Control{"cboAmount", tr("The amount paid; not changed here")},
+                            Control{"txtPaymentDate", tr("The day the payment was received; F4 opens a calendar")},
+                            Control{"cmdPaymentDate", tr("Opens a calendar to pick the date"), {}, tr("Pick date")},
+                            Control{"txtDescription", tr("A memo kept with the payment"), access::Alt(Qt::Key_M)},
+                            Control{"txtCardNumber", tr("The last 4 digits of the card"), access::Alt(Qt::Key_D)},
+                            Control{"txtNameOnCard", tr("The name printed on the card")},
+                            Control{"txtExpireMonth", tr("The month the card expires")},
+                            Control{"txtExpireYear", tr("The year the card expires"), {}, tr("Expiry year")},
+                            Control{"cmdOK", tr("Checks the entries and saves the changes (Enter)")},
+                            Control{"cmdCancel", tr("Closes without saving (Escape)")}});
+    access::DropDownKeys(txtPaymentDate, cmdPaymentDate);
 
     // The fields widen with the window; short fields, the glyph button and the picture stay put.
     const Resizer::Anchors fixed = Resizer::TopLeft();

@@ -3,6 +3,7 @@
 #include "platform/HelperTools.h"
 #include "platform/HostServices.h"
 #include "platform/ILibrary.h"
+#include "platform/controls/Access.h"
 #include "platform/controls/ComboBox.h"
 #include "platform/controls/DatePicker.h"
 #include "platform/controls/FlatEdit.h"
@@ -134,6 +135,29 @@ void frmNewPayment::BuildControls()
     setTabOrder(txtExpireYear, txtDescription);
     setTabOrder(txtDescription, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
+
+    // Captions without an underlined letter are reached by these keys; Enter is OK, Escape
+    // Cancel.
+    using access::Control;
+    access::Describe(
+        this, {Control{"cboCustomer", tr("The customer who pays; type to find one")},
+               Control{"cmdCredit", tr("Applies the customer's earlier credit to orders"), access::Alt(Qt::Key_L)},
+               Control{"rptOrders",
+                       tr("The customer's open orders: type an amount on a row to allocate it; Ctrl+Shift+S spreads "
+                          "the payment oldest first"),
+                       access::Alt(Qt::Key_O), tr("Orders")},
+               Control{"cboAmount", tr("The amount paid; Alt+Down lists amounts for the focused order")},
+               Control{"cboPaymentMethod", tr("How the customer paid")},
+               Control{"txtPaymentDate", tr("The day the payment was received; F4 opens a calendar")},
+               Control{"cmdPaymentDate", tr("Opens a calendar to pick the date"), {}, tr("Pick date")},
+               Control{"txtCardNumber", tr("The last 4 digits of the card"), access::Alt(Qt::Key_D)},
+               Control{"txtNameOnCard", tr("The name printed on the card")},
+               Control{"txtExpireMonth", tr("The month the card expires")},
+               Control{"txtExpireYear", tr("The year the card expires"), {}, tr("Expiry year")},
+               Control{"txtDescription", tr("A memo kept with the payment"), access::Alt(Qt::Key_M)},
+               Control{"cmdOK", tr("Checks the entries and saves the payment (Enter)")},
+               Control{"cmdCancel", tr("Closes without saving (Escape)")}});
+    access::DropDownKeys(txtPaymentDate, cmdPaymentDate);
 }
 
 void frmNewPayment::BuildLayout()

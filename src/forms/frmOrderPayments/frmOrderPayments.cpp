@@ -4,6 +4,7 @@
 #include "platform/HelperTools.h"
 #include "platform/HostServices.h"
 #include "platform/ILibrary.h"
+#include "platform/controls/Access.h"
 #include "platform/controls/GroupBox.h"
 #include "platform/controls/PushButton.h"
 #include "platform/controls/ReportControl.h"
@@ -73,6 +74,13 @@ frmOrderPayments::frmOrderPayments(QWidget* parent) : Screen("frmOrderPayments",
     Resizer1->Add(cmdDelete, 143, 410, 80, 24, Resizer::BottomLeft());
     Resizer1->Add(cmdClose, 519, 410, 80, 24, Resizer::BottomRight());
 
+    // The captions are fixed words: these keys reach the buttons without an underlined letter.
+    using access::Control;
+    access::Describe(
+        this, {Control{"rptPayments", tr("The payments applied to this order"), {}, tr("Payments")},
+               Control{"cmdNewPayment", tr("Records a new payment for this order's customer"), access::Alt(Qt::Key_N)},
+               Control{"cmdDelete", tr("Removes the selected payment from this order"), access::Alt(Qt::Key_R)},
+               Control{"cmdClose", tr("Closes the list (Escape)"), access::Alt(Qt::Key_C)}});
     connect(rptPayments, &ReportControl::SelectionChanged, this, &frmOrderPayments::UpdateButtons);
 }
 

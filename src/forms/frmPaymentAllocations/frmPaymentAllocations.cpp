@@ -4,6 +4,7 @@
 #include "platform/HelperTools.h"
 #include "platform/HostServices.h"
 #include "platform/ILibrary.h"
+#include "platform/controls/Access.h"
 #include "platform/controls/PushButton.h"
 #include "platform/controls/ReportControl.h"
 #include "platform/controls/Resizer.h"
@@ -46,6 +47,12 @@ frmPaymentAllocations::frmPaymentAllocations(QWidget* parent)
     Resizer1->Add(cmdDelete, 8, 288, 80, 24, Resizer::BottomLeft());
     Resizer1->Add(cmdClose, 352, 288, 80, 24, Resizer::BottomRight());
 
+    // The captions are fixed words: these keys reach the buttons without an underlined letter.
+    using access::Control;
+    access::Describe(this,
+                     {Control{"rptAllocations", tr("The orders this payment was applied to"), {}, tr("Allocations")},
+                      Control{"cmdDelete", tr("Removes the selected allocation"), access::Alt(Qt::Key_D)},
+                      Control{"cmdClose", tr("Closes the list (Escape)"), access::Alt(Qt::Key_C)}});
     connect(rptAllocations, &ReportControl::SelectionChanged, this, &frmPaymentAllocations::UpdateButtons);
 }
 

@@ -34,6 +34,7 @@ ComboBox::ComboBox(QWidget* parent, Style style) : QLineEdit(parent), m_style(st
 {
     QAction* arrow = addAction(arrowIcon(palette()), QLineEdit::TrailingPosition);
     arrow->setObjectName(QStringLiteral("dropDownArrow"));
+    arrow->setText(tr("Show the list (Alt+Down)")); // what a screen reader names the arrow
     connect(arrow, &QAction::triggered, this, [this] {
         if (!hasFocus())
             setFocus(Qt::MouseFocusReason);

@@ -1,5 +1,7 @@
 #include "platform/controls/DatePicker.h"
 
+#include "platform/controls/Access.h"
+
 #include <QCalendarWidget>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -28,6 +30,13 @@ DatePicker::DatePicker(QWidget* form) : QDialog(form), m_form(form)
     m_none = new QPushButton(tr("None"), this);
     m_none->setObjectName(QStringLiteral("buttonNone"));
     m_none->setAutoDefault(false);
+    // The captions are fixed words: Alt+T and Alt+N reach them without an underlined letter.
+    m_today->setShortcut(access::Alt(Qt::Key_T));
+    m_today->setAccessibleDescription(tr("Chooses today's date (Alt+T)"));
+    m_none->setShortcut(access::Alt(Qt::Key_N));
+    m_none->setAccessibleDescription(tr("Chooses no date (Alt+N)"));
+    access::PressOnEnter(m_today);
+    access::PressOnEnter(m_none);
     buttons->addWidget(m_today);
     buttons->addWidget(m_none);
     buttons->addStretch(1);

@@ -1,5 +1,6 @@
 #include "platform/controls/PushButton.h"
 
+#include "platform/controls/Access.h"
 #include "platform/controls/ValidatingField.h"
 
 namespace tesr {
@@ -8,8 +9,10 @@ PushButton::PushButton(QWidget* parent) : PushButton(QString(), parent) {}
 
 PushButton::PushButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent)
 {
-    // Enter belongs to the window's default button only, not to whichever button has the focus.
+    // Enter presses the button that has the focus, as Space does; anywhere else it goes to the
+    // window's default button, which stays the same whichever button has the focus.
     setAutoDefault(false);
+    access::PressOnEnter(this);
     connect(this, &QPushButton::clicked, this, &PushButton::clickedByUser);
 }
 

@@ -7,6 +7,7 @@
 #include "values/Regional.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -813,6 +814,17 @@ ReportControl::ReportControl(QWidget* parent) : QTreeView(parent)
     addAction(m_screenActionsEnd);
     m_export = new gridexport::GridActions(this, [this](bool selectedOnly) { return ExportTable(selectedOnly); });
     m_export->SetFileName([this] { return window()->windowTitle(); });
+    // What the column headers offer, for the keyboard: the context menu (Menu key, Shift+F10)
+    // sorts and groups by any column too.
+    auto* columns = new QAction(this);
+    columns->setSeparator(true);
+    addAction(columns);
+    for (const bool grouping : {false, true}) {
+        auto* menu = new QMenu(grouping ? tr("Group By") : tr("Sort By"), this);
+        menu->setObjectName(grouping ? QStringLiteral("reportGroupByMenu") : QStringLiteral("reportSortByMenu"));
+        connect(menu, &QMenu::aboutToShow, this, [this, menu, grouping] { fillColumnMenu(*menu, grouping); });
+        addAction(menu->menuAction());
+    }
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
@@ -1451,6 +1463,35 @@ void ReportControl::headerMenuRequested(const QPoint& pos)
     menu->popup(header()->mapToGlobal(pos));
 }
 
+void ReportControl::fillColumnMenu(QMenu& menu, bool grouping)
+{
+    menu.clear();
+    for (int v = 0; v < header()->count(); ++v) {
+        const int logical = header()->logicalIndex(v);
+        ReportColumn* column = logical < int(m_columns.size()) ? m_columns[std::size_t(logical)].get() : nullptr;
+        if (!column || isColumnHidden(logical) || column->Caption().isEmpty() ||
+            !(grouping ? column->m_groupable : column->m_sortable))
+            continue;
+        QAction* a = menu.addAction(column->Caption());
+        a->setCheckable(true);
+        a->setChecked(column == (grouping ? m_groupColumn : m_sortColumn));
+        // Sorting by the sorted column again turns the order round, as a header click does.
+        if (grouping)
+            connect(a, &QAction::triggered, this, [this, column] { GroupBy(column); });
+        else
+            connect(a, &QAction::triggered, this, [this, column] {
+                const bool again = column == m_sortColumn && m_sortOrder == Qt::AscendingOrder;
+                SortBy(column, again ? Qt::DescendingOrder : Qt::AscendingOrder);
+            });
+    }
+    if (grouping) {
+        menu.addSeparator();
+        QAction* ungroup = menu.addAction(tr("Ungroup"));
+        ungroup->setEnabled(m_groupColumn != nullptr);
+        connect(ungroup, &QAction::triggered, this, [this] { Ungroup(); });
+    }
+}
+
 // ---- keyboard, mouse, editing -----------------------------------------------------------------
 
 QModelIndex ReportControl::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
@@ -1533,6 +1574,15 @@ void ReportControl::keyPressEvent(QKeyEvent* event)
 {
     const QModelIndex current = currentIndex();
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (event->key() == Qt::Key_F10 && mods == Qt::ShiftModifier && state() != EditingState) {
+        // The context menu from the keyboard, under the focused row (as the Menu key opens it).
+        const QRect cell = current.isValid() ? visualRect(current) : QRect();
+        const QPoint at = viewport()->mapTo(this, cell.isValid() ? cell.bottomLeft() : QPoint());
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, mapToGlobal(at), event->modifiers());
+        QCoreApplication::sendEvent(this, &menu);
+        event->accept();
+        return;
+    }
     if (current.isValid() && state() != EditingState && mods == Qt::NoModifier && current.row() < int(m_rows.size()) &&
         m_rows[std::size_t(current.row())].GroupRow()) {
         const int g = m_rows[std::size_t(current.row())].m_group;

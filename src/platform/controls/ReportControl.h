@@ -440,6 +440,8 @@ private:
     void setGroupExpanded(int group, bool expanded);
     void headerClicked(int section);
     void headerMenuRequested(const QPoint& pos);
+    // The context menu's "Sort By" or "Group By" list: the columns the headers offer.
+    void fillColumnMenu(QMenu& menu, bool grouping);
 
     std::uint64_t nextSerial() { return ++m_serialCounter; }
     // The records of a group heading, or of the whole grid (group == -1), in the shown order.

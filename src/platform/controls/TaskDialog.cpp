@@ -1,5 +1,7 @@
 #include "platform/controls/TaskDialog.h"
 
+#include "platform/controls/Access.h"
+
 #include <QApplication>
 #include <QCommandLinkButton>
 #include <QLabel>
@@ -39,6 +41,10 @@ TaskDialog::TaskDialog(QWidget* parent) : QDialog(parent ? parent : QApplication
     layout->addLayout(m_buttonBox);
     layout->addStretch(1);
     setMinimumWidth(440);
+    // The choice that has the focus is framed, so a keyboard user sees what Enter or Space
+    // will answer.
+    setStyleSheet(QStringLiteral("QCommandLinkButton { border: 2px solid transparent; border-radius: 4px; }"
+                                 "QCommandLinkButton:focus { border-color: palette(highlight); }"));
 }
 
 QString TaskDialog::MainInstructionText() const
@@ -67,6 +73,7 @@ void TaskDialog::AddButton(const QString& text, int id)
     auto* button = new QCommandLinkButton(text, this);
     button->setObjectName(QStringLiteral("button%1").arg(id));
     button->setAutoDefault(false);
+    access::PressOnEnter(button);
     connect(button, &QAbstractButton::clicked, this, [this, id] {
         m_result = id;
         accept();
@@ -80,6 +87,14 @@ int TaskDialog::ShowDialog()
     m_result = 0;
     setWindowModality(Qt::ApplicationModal);
     adjustSize();
+    // The first choice has the focus; Tab and the arrow keys move it. A screen reader reads
+    // each choice as an answer to the question.
+    for (int i = 0; i < m_buttonBox->count(); ++i) {
+        QWidget* choice = m_buttonBox->itemAt(i)->widget();
+        choice->setAccessibleDescription(tr("An answer to: %1").arg(m_instruction->text()));
+        if (i == 0)
+            choice->setFocus(Qt::ActiveWindowFocusReason);
+    }
     if (exec() != QDialog::Accepted)
         return 0;
     return m_result;
