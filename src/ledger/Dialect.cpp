@@ -1,11 +1,13 @@
 #include "ledger/Dialect.h"
 #include "ledger/DialectImpl.h"
+#include "ledger/LikePattern.h"
 #include "ledger/SqlTokens.h"
 
 #include <QVarLengthArray>
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -206,9 +208,48 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
         return any && isPunct(s, t, u')') ? t.end : -1;
     };
 
+    // The text of a '...' literal, or nothing when it is unterminated.
+    auto literalText = [&](const Token& t) -> std::optional<QString> {
+        if (t.kind != Kind::String || t.end - t.begin < 2 || s[t.end - 1] != u'\'')
+            return std::nullopt;
+        return QStringView(s + t.begin + 1, t.end - t.begin - 2).toString().replace(u"''"_s, u"'"_s);
+    };
+    // x [NOT] LIKE 'pattern' [ESCAPE 'c'] as a regular expression match; false (nothing done)
+    // when the pattern or the escape is no literal. notBegin: where a NOT before LIKE begins.
+    auto likeAsRegex = [&](const Token& like, qsizetype notBegin) {
+        const Token pattern = scanSignificant(s, n, like.end);
+        const std::optional<QString> text = literalText(pattern);
+        if (!text)
+            return false;
+        qsizetype end = pattern.end;
+        std::optional<char32_t> escape;
+        const Token escapeWord = scanSignificant(s, n, pattern.end);
+        if (escapeWord.kind == Kind::Word && is(s, escapeWord, "escape")) {
+            const Token escapeChar = scanSignificant(s, n, escapeWord.end);
+            const std::optional<QString> c = literalText(escapeChar);
+            const QList<uint> ucs = c ? c->toUcs4() : QList<uint>();
+            if (ucs.size() != 1)
+                return false;
+            escape = char32_t(ucs.front());
+            end = escapeChar.end;
+        }
+        QString regex = LikePattern(*text, escape).toPostgresRegex();
+        regex.replace(u"'"_s, u"''"_s);
+        flush(notBegin >= 0 ? notBegin : like.begin);
+        current += notBegin >= 0 ? u"!~* '" : u"~* '";
+        current += regex;
+        current += u'\'';
+        copied = end;
+        return true;
+    };
+
     qsizetype i = 0;
+    qsizetype lastNot = -1; // where the last significant token began, when it was NOT
     while (i < n) {
         const Token t = scan(s, n, i);
+        const qsizetype notBefore = lastNot;
+        if (t.kind != Kind::Space && t.kind != Kind::LineComment && t.kind != Kind::BlockComment)
+            lastNot = t.kind == Kind::Word && is(s, t, "not") ? t.begin : -1;
         Level& level = levels.back();
         if (level.inOrderBy && t.kind != Kind::Space && t.kind != Kind::LineComment && t.kind != Kind::BlockComment) {
             const bool listEnds =
@@ -334,7 +375,15 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
                 level.compound = true;
                 level.branchBegin = level.orderBegin = -1;
             }
-            if (rules.likeToIlike && is(s, t, "like")) {
+            if (rules.likeToRegex && is(s, t, "like")) {
+                if (likeAsRegex(t, notBefore)) {
+                    level.expectTop = false;
+                    level.afterOrder = false;
+                    afterLineComment = false;
+                    i = copied;
+                    lastNot = -1;
+                    continue;
+                }
                 flush(t.begin);
                 current += u"ILIKE";
                 copied = t.end;

@@ -11,7 +11,8 @@
 //                                        function, in the database's dbo schema
 //   - table hints WITH (UPDLOCK, ...) -> SQLite: dropped (a writer holds the whole file);
 //                                        PostgreSQL: SELECT ... FOR UPDATE
-//   - Like, case-insensitive          -> SQLite: LIKE already is; PostgreSQL: ILIKE
+//   - Like (%, _, [...], every letter -> SQLite: like() replaced by one with this meaning
+//     case-blind; LikePattern)            (SqliteLike); PostgreSQL: ~* 'regular expression'
 //   - NULLs sort as the lowest value  -> PostgreSQL: NULLS FIRST / NULLS LAST per ORDER BY item
 //   - new-row IDs                     -> the driver's last rowid / SCOPE_IDENTITY() / RETURNING
 //   - one batch of several statements -> one statement per call, all-or-nothing by the caller

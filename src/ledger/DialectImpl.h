@@ -19,8 +19,11 @@ struct RewriteRules {
     bool split = true;           // one statement per ';' at the top level
     bool topToLimit = false;     // SELECT TOP n ... -> SELECT ... LIMIT n (per SELECT level)
     bool unbracketNames = false; // [Name] -> Name, or "Na me" when it is not a plain name
-    bool likeToIlike = false;    // LIKE -> ILIKE (T-SQL compares text without regard to case)
-    bool nullsLowest = false;    // each ORDER BY item gets NULLS FIRST (ascending) / LAST
+    // LIKE 'pattern' [ESCAPE 'c'] -> ~* 'regex' (NOT LIKE -> !~*): the T-SQL pattern, classes
+    // included, as a case-insensitive regular expression (LikePattern). A pattern that is no
+    // literal becomes ILIKE.
+    bool likeToRegex = false;
+    bool nullsLowest = false; // each ORDER BY item gets NULLS FIRST (ascending) / LAST
     // Table hints WITH (NOLOCK, UPDLOCK, ...) are dropped; with lockHintsForUpdate, a SELECT
     // that asked for an update lock (UPDLOCK, XLOCK) ends in FOR UPDATE instead.
     bool dropLockHints = false;

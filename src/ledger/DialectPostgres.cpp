@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-// PostgreSQL: one statement per call, LIMIT instead of TOP, no bracketed names, ILIKE for
-// T-SQL's case-blind Like, NULLs sorted as the lowest value, FOR UPDATE for an update-lock hint.
+// PostgreSQL: one statement per call, LIMIT instead of TOP, no bracketed names, T-SQL's
+// case-blind Like as a case-insensitive regular expression (its [...] classes and a plain
+// backslash included), NULLs sorted as the lowest value, FOR UPDATE for an update-lock hint.
 // The details function exists under the same name there (schema dbo, first on the search path
 // with the tables), so calls to it stay as written. Names come back folded to lower case, and
 // a failed statement ends the transaction's work: the connection makes up for both.
@@ -23,7 +24,7 @@ public:
         rules.split = true;
         rules.topToLimit = true;
         rules.unbracketNames = true;
-        rules.likeToIlike = true;
+        rules.likeToRegex = true;
         rules.nullsLowest = true;
         rules.dropLockHints = true;
         rules.lockHintsForUpdate = true;

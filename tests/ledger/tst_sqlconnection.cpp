@@ -2,8 +2,8 @@
 // SQLite file, or a PostgreSQL database): opening (and refusing what is not a company
 // database), recordsets (names as the statement spells them, exact money, wall-clock dates),
 // compound commands all-or-nothing inside and outside a transaction, a failed statement that
-// leaves the caller's transaction usable, values that never break a statement, and a second
-// writer that waits for the first one's lock, then gives up.
+// leaves the caller's transaction usable, values that never break a statement, a second
+// writer that waits for the first one's lock, then gives up, and LIKE as SQL Server reads it.
 
 #include "ledger/LedgerFixture.h"
 #include "support/TestMain.h"
@@ -16,6 +16,7 @@
 #include <QUrl>
 
 using namespace ledgertest;
+using namespace Qt::StringLiterals;
 using tesr::Currency;
 using tesr::SqlConnection;
 
@@ -383,12 +384,67 @@ private slots:
                  qPrintable(c.LastError()));
         QCOMPARE(db->scalar("SELECT Description FROM Payments WHERE ID = 2").toString(), value);
         QCOMPARE(db->scalar("SELECT CardNumber FROM Payments WHERE ID = 2").toString(), value);
-        // Found again by the same quoted text, and by a LIKE on it.
+        // Found again by the same quoted text, and by a LIKE on it (its wildcards made plain).
         QCOMPARE(db->count("SELECT COUNT(*) FROM Customers WHERE CustomerName = " + q), 1);
-        if (!value.contains(u'\\')) // an escape character in a pattern
-            QCOMPARE(
-                db->count("SELECT COUNT(*) FROM Payments WHERE NameOnCard Like '%" + q.mid(1, q.size() - 2) + "%'"), 1);
+        QString plain = q.mid(1, q.size() - 2);
+        plain.replace(u'[', u"[[]"_s).replace(u'%', u"[%]"_s).replace(u'_', u"[_]"_s);
+        QCOMPARE(db->count("SELECT COUNT(*) FROM Payments WHERE NameOnCard Like '%" + plain + "%'"), 1);
         QCOMPARE(db->count("SELECT COUNT(*) FROM Payments"), 2);
+    }
+
+    // A search pattern means what the shop's SQL Server makes of it, on every engine: % and _,
+    // [...] classes with ranges and negation, a backslash that is just a backslash, an ESCAPE
+    // character, letters of every script without regard to case, trailing blanks of the text
+    // ignored, and an unclosed class that matches nothing.
+    void likeMeansWhatSqlServerMeans_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("escape");
+        QTest::addColumn<QStringList>("found"); // in the order the names were added
+        auto row = [](const char* pattern, const char* escape, std::initializer_list<const char*> found) {
+            QStringList names;
+            for (const char* name : found)
+                names << QString::fromUtf8(name);
+            QTest::newRow(pattern) << QString::fromUtf8(pattern) << QString::fromLatin1(escape) << names;
+        };
+        row("%café%", "", {"Café Noir"});
+        row("ça va", "", {"ÇA VA"});
+        row("ω%", "", {"Ωmega"});
+        row("_ob", "", {"Bob"});
+        row("[a-b]%", "", {"Abbott", "abbey road", "Bob", "a_b"});
+        row("[^a-z0-9]%", "", {"ÇA VA", "Ωmega", "[Bracket] Co", "-dash"});
+        row("[-a]%", "", {"Abbott", "abbey road", "-dash", "a_b"});
+        row("[[]%", "", {"[Bracket] Co"});
+        row("[Bracket%", "", {});
+        row("50%", "", {"50% Off", "500 Club"});
+        row("50[%]%", "", {"50% Off"});
+        row("50!%%", "!", {"50% Off"});
+        row("a[_]b", "", {"a_b"});
+        row("%\\%", "", {"C:\\Shop"});
+        row("c:\\shop", "", {"C:\\Shop"});
+        row("o'b%", "", {"O'Brien"});
+        row("trailing", "", {"Trailing   "});
+    }
+    void likeMeansWhatSqlServerMeans()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QString, escape);
+        QFETCH(QStringList, found);
+        const char* names[] = {"Abbott",   "abbey road", "Bob",     "Café Noir",    "ÇA VA", "Ωmega",       "50% Off",
+                               "500 Club", "C:\\Shop",   "O'Brien", "[Bracket] Co", "-dash", "Trailing   ", "a_b"};
+        for (const char* name : names)
+            db->exec("INSERT INTO Customers (CustomerName) VALUES (" +
+                     tesrtest::TestDatabase::quoted(QString::fromUtf8(name)) + ")");
+        QString statement =
+            "SELECT CustomerName FROM Customers WHERE CustomerName LIKE " + tesrtest::TestDatabase::quoted(pattern);
+        if (!escape.isEmpty())
+            statement += " ESCAPE " + tesrtest::TestDatabase::quoted(escape);
+        auto rs = db->connection().OpenRecordset(statement + " ORDER BY ID");
+        QVERIFY2(rs && rs->State() == tesr::Recordset::adStateOpen, qPrintable(db->connection().LastError()));
+        QStringList matched;
+        for (; !rs->Eof(); rs->MoveNext())
+            matched << rs->FieldValue(0).toString();
+        QCOMPARE(matched, found);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "platform/sql/Session.h"
 
+#include "platform/SqliteLike.h"
 #include "platform/sql/Execution.h"
 #include "platform/sql/Results.h"
 
@@ -243,6 +244,11 @@ std::shared_ptr<Session> openSession(const DatabaseUrl& url, SqlConnection::Open
     if (!db.open())
         return fail(
             QStringLiteral("The company database %1 could not be opened: %2").arg(where, engineText(db.lastError())));
+    // LIKE as the shop's SQL Server reads it ([...] classes, every letter case-blind).
+    if (url.engine == ledger::Engine::SQLite) {
+        if (QString why; !installTsqlLike(db, &why))
+            return fail(QStringLiteral("The company database %1 could not be opened: %2").arg(where, why));
+    }
 
     QStringList setup;
     setup << dialect.lockWaitStatement(url.busyTimeoutMs) << dialect.sessionSetup();
