@@ -149,6 +149,7 @@ private slots:
             onScreen(
                 d, u"frmNewPayment"_s,
                 [&](QWidget* w) {
+                    pickFirstMethod(w);
                     typeOver(child(w, "cboAmount"), u"10"_s, true);
                     editCell(child<ReportControl>(w, "rptOrders"), 0, 4, u"6"_s);
                     editCell(child<ReportControl>(w, "rptOrders"), 1, 4, u"4"_s);

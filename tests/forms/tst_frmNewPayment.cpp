@@ -383,6 +383,7 @@ private slots:
         const QString kCard = u"You must enter the last 4 digits of the credit card number."_s;
         const QString kName = u"You must enter the name printed on the card."_s;
         const QString kOver = u"You cannot allocate more than the payment amount."_s;
+        const QString kMethod = u"You must choose a payment method."_s;
         const QString kNegativeQ =
             u"One or more sales/orders will have a negative balance as a result of this payment. "
             "Are you sure you want to continue?"_s;
@@ -390,6 +391,7 @@ private slots:
         for (const char* amount : {"0", "", "-5"})
             QTest::newRow(amount) << amount << "Cash" << no << none << no << kAmountMsg << none;
         QTest::newRow("amount before card") << "0" << "V" << no << none << no << kAmountMsg << none;
+        QTest::newRow("no payment method") << "100" << "" << no << none << no << kMethod << none;
         QTest::newRow("card number") << "100" << "V" << no << QStringList{"120"} << no << kCard << none;
         QTest::newRow("name on card") << "100" << "V" << "4242" << none << no << kName << none;
         QTest::newRow("over-allocated, before any question") << "100" << "Visa" << no << QStringList{"60", "60"} << no << kOver << none;
@@ -415,7 +417,7 @@ private slots:
         h.config().setOption(u"Payments"_s, u"RequireCCDetails"_s, method == u"V" ? QVariant(u"1"_s) : QVariant(0));
         for (const QChar a : answers)
             h.prompter().expectQuestion(a == u'y' ? ScriptedPrompter::Yes : ScriptedPrompter::No);
-        QString shownText;
+        QString shownText, focused;
         QStringList entered, kept;
         auto state = [](QWidget* w) {
             return QStringList{combo(w, "cboAmount")->Text(), caption(grid(w), 0, 4), caption(grid(w), 1, 4),
@@ -424,10 +426,12 @@ private slots:
         auto check = [&](QWidget* w) {
             QVERIFY(w->isVisible());
             kept = state(w);
+            focused = w->focusWidget() ? w->focusWidget()->objectName() : QString();
             clickButton(w, u"cmdCancel"_s);
         };
         onDialog(d, [&](QWidget* w) {
-            pickMethod(w, method == u"V" ? u"Visa"_s : method);
+            if (!method.isEmpty())
+                pickMethod(w, method == u"V" ? u"Visa"_s : method);
             typeOver(combo(w, "cboAmount"), amount);
             for (int r = 0; r < toAllocate.size(); ++r)
                 allocate(w, r, toAllocate[r]);
@@ -453,6 +457,8 @@ private slots:
         QCOMPARE(h.prompter().headlines(), asked);
         QCOMPARE(kept, entered);
         QCOMPARE(ledgerState(h.db()), before);
+        if (method.isEmpty()) // the box to fix is the one to type in
+            QCOMPARE(focused, u"cboPaymentMethod"_s);
         if (toAllocate == QStringList{"60"} && !answers.isEmpty())
             QCOMPARE(h.prompter().calls()[0].explanation,
                      u"You are recording a payment of $100.00 for this customer but only $60.00 will be applied to one "

@@ -445,6 +445,8 @@ private slots:
                 if (!save)
                     return clickButton(e, u"cmdCancel"_s);
                 const bool isNew = button == u"cmdNew";
+                if (isNew)
+                    pickFirstMethod(e);
                 typeOver(child(e, isNew ? "cboAmount" : "txtDescription"), isNew ? u"300"_s : u"Balance on delivery"_s,
                          true);
                 clickButton(e, u"cmdOK"_s);

@@ -282,6 +282,7 @@ private slots:
         onScreen(
             d, u"frmNewPayment"_s,
             [](QWidget* w) {
+                pickFirstMethod(w);
                 typeOver(childWidget(w, u"cboAmount"_s), u"75"_s, true);
                 clickButton(w, u"cmdOK"_s);
             },

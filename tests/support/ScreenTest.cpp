@@ -49,6 +49,13 @@ static void typeText(QWidget* w, const QString& text)
             QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
 }
 
+void pickFirstMethod(QWidget* newPayment)
+{
+    QWidget* box = childWidget(newPayment, QStringLiteral("cboPaymentMethod"));
+    box->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(box, Qt::Key_Home);
+}
+
 void typeOver(QWidget* field, const QString& text, bool leave)
 {
     field->setFocus(Qt::TabFocusReason);

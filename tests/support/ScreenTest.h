@@ -57,6 +57,9 @@ void answerBox(ModalDriver& d, QString& shown);
 
 // Selects what the field holds and types over it; `leave` then tabs away.
 void typeOver(QWidget* field, const QString& text, bool leave = false);
+// New Payment's first payment method (Cash in a Shop), picked with the keyboard: no payment is
+// saved without one.
+void pickFirstMethod(QWidget* newPayment);
 // Takes the focus from the field the way that checks nothing: the window's Cancel pressed and
 // the mouse released off it, so Cancel is not clicked either.
 void leaveForCancel(QWidget* window);

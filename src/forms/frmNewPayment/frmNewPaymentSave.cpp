@@ -44,6 +44,7 @@ const QString MsgPaymentDate = QStringLiteral("You must enter a valid payment da
 const QString MsgTooLarge =
     QStringLiteral("The amounts to allocate are too large: their total, or an order's new balance, is beyond any "
                    "amount the ledger can hold. Correct the amounts and try again.");
+const QString MsgPaymentMethod = QStringLiteral("You must choose a payment method.");
 
 const QString PartialHeadline =
     QStringLiteral("You have not fully allocated the payment amount. Are you sure you want to continue?");
@@ -123,6 +124,12 @@ bool frmNewPayment::ValidateInput()
     const Currency amount = Currency::leadingNumber(cboAmount->Text());
     if (amount <= Currency()) {
         MessageBox::Show(MsgAmount, MessageBox::OkOnly | MessageBox::Exclamation);
+        return false;
+    }
+    // A payment is recorded with one of the shop's methods, never with none (ID 0).
+    if (cboPaymentMethod->ListIndex() < 0) {
+        MessageBox::Show(MsgPaymentMethod, MessageBox::OkOnly | MessageBox::Exclamation);
+        cboPaymentMethod->SetFocus();
         return false;
     }
 
