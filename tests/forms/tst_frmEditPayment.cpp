@@ -302,6 +302,28 @@ private slots:
         QCOMPARE(paymentRow(h.db(), b.card), before);
     }
 
+    // Opened for a payment that is not there (none such, or deleted on another workstation), OK
+    // ends in the dialog's own failure naming the ID, not a complaint about the empty fields,
+    // and the dialog stays open.
+    void aMissingPaymentFailsAsAFailedSave()
+    {
+        SCREEN_FIXTURE(makeBook);
+        const QStringList before = paymentRow(h.db(), b.card);
+        bool open = false;
+        onScreen(d, kScreen, [&](QWidget* w) {
+            clickButton(w, u"cmdOK"_s);
+            open = w->isVisible();
+            clickButton(w, u"cmdCancel"_s);
+        });
+        QVERIFY(!h.library().ShowEditPayment(9999));
+        SCREEN_DONE(d, h);
+        QVERIFY(open);
+        const QStringList said = errors(h.prompter());
+        QCOMPARE(said.value(0), u"Unable to edit the payment."_s);
+        QCOMPARE(said.value(2), u"There is no payment with the ID 9999."_s);
+        QCOMPARE(paymentRow(h.db(), b.card), before);
+    }
+
     // What a payment holds in its expiry columns: NULL stays NULL and an older 0 stays 0 when
     // the memo is edited; text (which SQLite keeps in an integer column) is refused in words,
     // never written into the statement.

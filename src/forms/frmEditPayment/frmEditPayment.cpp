@@ -206,6 +206,7 @@ void frmEditPayment::LoadPayment()
     if (record.isNull())
         return;
 
+    m_paymentFound = true;
     cboCustomer->SetText(GetNodeText(QStringLiteral("CustomerName"), record));
     m_loadedMethodID = GetNodeLong(QStringLiteral("PaymentMethodID"), record, 0);
     if (std::unique_ptr<InputTools> tools = helperFactory().CreateInputTools())
@@ -288,6 +289,10 @@ bool frmEditPayment::CheckCardDetails()
 
 bool frmEditPayment::SavePayment()
 {
+    // A payment that was not there to load (another workstation deleted it, or no such ID) is
+    // not there to update either: its failure, not a complaint about the empty fields.
+    if (!m_paymentFound)
+        return ShowFailure(SaveFailed, QStringLiteral("There is no payment with the ID %1.").arg(m_paymentID));
     // The date is read, never guessed: a field that holds no date stops the save.
     const std::optional<OleDate> local = Regional::parseDate(txtPaymentDate->Text());
     if (!local) {

@@ -52,6 +52,7 @@ private:
     QString m_loadedMonth;
     QString m_loadedYear;
     bool m_dataLoaded = false;
+    bool m_paymentFound = false; // the payment's row was read
 
     QLabel* Label4;
     ComboBox* cboCustomer;
