@@ -5,6 +5,7 @@
 #include "entry/Library.h"
 #include "host/DatabaseCheck.h"
 #include "host/ReferenceHost.h"
+#include "platform/InputTools.h"
 #include "platform/SqlConnection.h"
 #include "platform/controls/Access.h"
 #include "platform/controls/GridExport.h"
@@ -521,7 +522,8 @@ void MainWindow::loadPayments(int customerId, int selectId)
                         item->setData(0, SortRole, QVariant::fromValue<qint64>(local.seconds()));
                         item->setData(0, ValueRole, QVariant::fromValue(local));
                     }
-                    item->setText(1, rs->Field(QStringLiteral("theDetails")).toString().trimmed());
+                    item->setText(
+                        1, tesr::paymentDetailsShown(rs->Field(QStringLiteral("theDetails")).toString().trimmed()));
                     setMoney(item, 2, rs->Field(QStringLiteral("Amount")));
                     setMoney(item, 3, rs->Field(QStringLiteral("Allocated")));
                     items << item;

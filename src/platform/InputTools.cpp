@@ -79,6 +79,53 @@ std::unique_ptr<InputTools> makeDefaultInputTools()
     return std::make_unique<DefaultInputTools>();
 }
 
+QString cardNumberLastFour(const QString& text)
+{
+    constexpr qsizetype Kept = 4;
+    if (text.size() <= Kept)
+        return text;
+    QString digits;
+    for (const QChar c : text)
+        if (c >= u'0' && c <= u'9')
+            digits += c;
+    return digits.size() >= Kept ? digits.right(Kept) : text.left(Kept);
+}
+
+QString paymentDetailsShown(const QString& details)
+{
+    const QLatin1StringView ending(" ending "), memoSeparator(" - ");
+    const qsizetype at = details.indexOf(ending);
+    const qsizetype memo = details.indexOf(memoSeparator);
+    if (at < 0 || (memo >= 0 && memo < at))
+        return details;
+    // The card number: digits, blanks and dashes, up to the name or the memo.
+    const qsizetype begin = at + ending.size();
+    qsizetype end = begin;
+    int digits = 0;
+    for (; end < details.size() && !QStringView(details).sliced(end).startsWith(memoSeparator); ++end) {
+        const QChar c = details[end];
+        if (c >= u'0' && c <= u'9')
+            ++digits;
+        else if (c != u' ' && c != u'-')
+            break;
+    }
+    while (end > begin && details[end - 1] == u' ')
+        --end;
+    if (digits <= 4)
+        return details;
+    return details.left(begin) + cardNumberLastFour(details.mid(begin, end - begin)) + details.mid(end);
+}
+
+QValidator::State CardNumberValidator::validate(QString& input, int& pos) const
+{
+    const QString kept = cardNumberLastFour(input);
+    if (kept != input) {
+        input = kept;
+        pos = int(kept.size());
+    }
+    return Acceptable;
+}
+
 QString amountEntryRefusal(const QString& text, Currency low, Currency high)
 {
     if (text.trimmed().isEmpty())

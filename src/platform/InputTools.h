@@ -8,6 +8,7 @@
 #include "values/Currency.h"
 
 #include <QString>
+#include <QValidator>
 
 #include <memory>
 
@@ -34,6 +35,20 @@ public:
 };
 
 std::unique_ptr<InputTools> makeDefaultInputTools();
+
+// The card number box holds the last four digits of a card, never more: a whole number typed
+// or pasted into it keeps its last four digits ("4111 1111 1111 1234" -> "1234"); a text of
+// more than four characters with fewer than four digits keeps its first four characters.
+QString cardNumberLastFour(const QString& text);
+// A payment's details text as the lists show it ("Visa ending 1234 (Ann) - memo"), with a card
+// number stored whole before the box kept four digits cut to its last four: the digits,
+// blanks and dashes after " ending ", when that comes before the memo's " - ".
+QString paymentDetailsShown(const QString& details);
+class CardNumberValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override;
+};
 
 // A money or date box checks what the user typed before its rule rewrites the text, so that
 // an entry nobody can read is refused at the box, in words, rather than turned into 0 or

@@ -9,6 +9,7 @@
 #include "platform/controls/ComboBox.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QListWidget>
 
 using namespace tesr;
@@ -365,6 +366,29 @@ private slots:
         } else {
             QCOMPARE(row[2] + u'|' + row[5] + u'|' + row[6], u"edited|%1|%1"_s.arg(saved));
         }
+    }
+
+    // The card number box holds the last four digits: a whole number stored before shows, and
+    // is saved back as, its last four; one typed or pasted keeps its last four.
+    void cardNumberKeepsItsLastFourDigits()
+    {
+        SCREEN_FIXTURE(makeBook);
+        h.db().exec(u"UPDATE Payments SET CardNumber = '4111 1111 1111 1234' WHERE ID = %1"_s.arg(b.card));
+        QStringList shown;
+        onScreen(d, kScreen, [&](QWidget* w) {
+            shown << textOf(w, "txtCardNumber");
+            retype(w, "txtCardNumber", u"5555444433332222"_s);
+            shown << textOf(w, "txtCardNumber");
+            QApplication::clipboard()->setText(u"4000-1234-5678-9010"_s);
+            typeOver(child(w, "txtCardNumber"), QString());
+            QTest::keyClick(child(w, "txtCardNumber"), Qt::Key_V, Qt::ControlModifier);
+            shown << textOf(w, "txtCardNumber");
+            clickButton(w, u"cmdOK"_s);
+        });
+        QVERIFY(h.library().ShowEditPayment(b.card));
+        SCREEN_DONE(d, h);
+        QCOMPARE(shown, (QStringList{u"1234"_s, u"2222"_s, u"9010"_s}));
+        QCOMPARE(paymentRow(h.db(), b.card).value(3), u"9010"_s);
     }
 };
 

@@ -10,6 +10,7 @@
 #include "values/Regional.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
@@ -467,8 +468,31 @@ private slots:
             QCOMPARE(h.prompter().calls().last().buttons, 1);
     }
 
-    // The database refuses one of the writes: all of the save is undone, the dialog keeps every
-    // entry, and the next OK saves from scratch.
+    // A whole card number typed or pasted into the card box keeps its last four digits, and
+    // only those are saved.
+    void cardNumberKeepsItsLastFourDigits()
+    {
+        SCREEN_FIXTURE(makeShop);
+        h.prompter().expectQuestion(ScriptedPrompter::Yes, kCreditQ);
+        QStringList shown;
+        onDialog(d, [&](QWidget* w) {
+            pickMethod(w, u"Visa"_s);
+            QWidget* box = child(w, "txtCardNumber");
+            typeOver(box, u"4111111111111234"_s);
+            shown << textOf(w, "txtCardNumber");
+            QApplication::clipboard()->setText(u"5555 4444 3333 2222"_s);
+            typeOver(box, QString());
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+            shown << textOf(w, "txtCardNumber");
+            typeOver(combo(w, "cboAmount"), u"100"_s);
+            clickButton(w, u"cmdOK"_s);
+        });
+        const int id = h.library().ShowNewPayment(b.abbott);
+        SCREEN_DONE(d, h);
+        QCOMPARE(shown, (QStringList{u"1234"_s, u"2222"_s}));
+        QCOMPARE(field(h.db(), id, "CardNumber"), u"2222"_s);
+    }
+
     // What the amount or date box cannot read is refused there, in words: the entry stays as
     // typed and the focus with it (never a 0 or a blank), and OK refuses it again.
     void unreadableEntryRefusedAtItsBox_data()
@@ -520,6 +544,8 @@ private slots:
         QCOMPARE(ledgerState(h.db()), before);
     }
 
+    // The database refuses one of the writes: all of the save is undone, the dialog keeps every
+    // entry, and the next OK saves from scratch.
     void refusedWriteRollsBack_data()
     {
         QTest::addColumn<QString>("table");

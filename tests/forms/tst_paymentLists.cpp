@@ -50,8 +50,9 @@ Book makeBook(TestDatabase& db)
     b.o2 = db.addOrder(b.abbott, u"SO-2"_s, cur("900"), 3, 0, u"2002 "_s, u"  O'Neil porch  "_s);
     b.bakerOrder = db.addOrder(b.baker, u"SO-6"_s, cur("500"), 3, 0, u"6001"_s, u"Shades"_s);
     b.full = db.addPayment(b.abbott, cur("1000"), check, at(2024, 5, 1, 14, 45), u"First half"_s);
-    b.part =
-        db.addPayment(b.abbott, cur("1234.5678"), visa, at(2024, 5, 2, 9, 5), {}, u"4242"_s, u"J Smith"_s, 12, 2027);
+    // Its whole card number stored, as before the box kept four digits: the lists show four.
+    b.part = db.addPayment(b.abbott, cur("1234.5678"), visa, at(2024, 5, 2, 9, 5), {}, u"4111 1111 1111 4242"_s,
+                           u"J Smith"_s, 12, 2027);
     b.credit = db.addPayment(b.abbott, cur("1234.005"), cash, at(2024, 5, 3, 23, 59));
     b.twin = db.addPayment(b.abbott, cur("1234.005"), cash, at(2024, 5, 3, 23, 59));
     db.addPayment(b.baker, cur("99"), cash, at(2024, 5, 3));

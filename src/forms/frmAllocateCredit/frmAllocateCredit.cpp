@@ -7,6 +7,7 @@
 #include "platform/HelperTools.h"
 #include "platform/HostServices.h"
 #include "platform/ILibrary.h"
+#include "platform/InputTools.h"
 #include "platform/controls/Access.h"
 #include "platform/controls/GroupBox.h"
 #include "platform/controls/MessageBox.h"
@@ -287,7 +288,7 @@ void frmAllocateCredit::LoadPayments()
                 SetDateGroupItem(*date,
                                  OleDate::fromVariant(rs->Field(QStringLiteral("PaymentDate"))).value_or(OleDate()),
                                  QStringLiteral("Short Date"), QString());
-                record->AddItem(rs->Field(QStringLiteral("theDetails")).toString().trimmed());
+                record->AddItem(paymentDetailsShown(rs->Field(QStringLiteral("theDetails")).toString().trimmed()));
                 const Currency amount = Currency::fromVariantOrZero(rs->Field(QStringLiteral("Amount")));
                 const Currency allocated = Currency::fromVariantOrZero(rs->Field(QStringLiteral("Allocated")));
                 addMoney(record, amount);

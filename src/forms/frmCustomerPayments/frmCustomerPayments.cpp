@@ -4,6 +4,7 @@
 #include "platform/HelperTools.h"
 #include "platform/HostServices.h"
 #include "platform/ILibrary.h"
+#include "platform/InputTools.h"
 #include "platform/controls/Access.h"
 #include "platform/controls/PushButton.h"
 #include "platform/controls/ReportControl.h"
@@ -135,7 +136,7 @@ void frmCustomerPayments::LoadPayments(int SelectID)
                     record->SetTag(fields.Value(*rs, fID).toString());
                     const OleDate date = OleDate::fromVariant(fields.Value(*rs, fDate)).value_or(OleDate::absent());
                     cells.Set(*record->AddItem(0), date);
-                    record->AddItem(fields.Value(*rs, fDetails).toString().trimmed());
+                    record->AddItem(paymentDetailsShown(fields.Value(*rs, fDetails).toString().trimmed()));
                     const Currency amount = Currency::fromVariantOrZero(fields.Value(*rs, fAmount));
                     const Currency allocated = Currency::fromVariantOrZero(fields.Value(*rs, fAllocated));
                     for (const std::optional<Currency> value :

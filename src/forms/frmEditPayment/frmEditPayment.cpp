@@ -93,6 +93,7 @@ frmEditPayment::frmEditPayment(QWidget* parent) : Screen("frmEditPayment", "Edit
     txtDescription = Make<FlatEdit>("txtDescription");
     Label3 = makeLabel(this, "Label3", tr("Memo:"), txtDescription);
     txtCardNumber = Make<FlatEdit>("txtCardNumber");
+    txtCardNumber->setValidator(new CardNumberValidator(txtCardNumber));
     lblCardNumber = makeLabel(this, "lblCardNumber", tr("Card number:"), txtCardNumber);
     Image1 = Make<QLabel>("Image1");
     Image1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(16, 16));
@@ -214,7 +215,8 @@ void frmEditPayment::LoadPayment()
     // The card fields follow the stored method whether or not choosing it raised a click.
     UpdateCardFields();
     txtDescription->SetText(GetNodeText(QStringLiteral("Description"), record));
-    txtCardNumber->SetText(GetNodeText(QStringLiteral("CardNumber"), record));
+    // A row stored with a whole card number shows, and is saved back with, its last four digits.
+    txtCardNumber->SetText(cardNumberLastFour(GetNodeText(QStringLiteral("CardNumber"), record)));
     txtNameOnCard->SetText(GetNodeText(QStringLiteral("NameOnCard"), record));
     m_loadedMonth = GetNodeText(QStringLiteral("ExpireMonth"), record);
     m_loadedYear = GetNodeText(QStringLiteral("ExpireYear"), record);

@@ -3,6 +3,7 @@
 #include "platform/HelperTools.h"
 #include "platform/HostServices.h"
 #include "platform/ILibrary.h"
+#include "platform/InputTools.h"
 #include "platform/controls/Access.h"
 #include "platform/controls/ComboBox.h"
 #include "platform/controls/DatePicker.h"
@@ -92,6 +93,7 @@ void frmNewPayment::BuildControls()
 
     lblCardNumber = Make<QLabel>("lblCardNumber", tr("Card number:"));
     txtCardNumber = Make<FlatEdit>("txtCardNumber");
+    txtCardNumber->setValidator(new CardNumberValidator(txtCardNumber));
     Image1 = Make<QLabel>("Image1");
     Image1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(16, 16));
     Image1->setToolTip(tr("4 characters only; enter the last 4 of the CC."));

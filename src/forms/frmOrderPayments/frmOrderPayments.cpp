@@ -4,6 +4,7 @@
 #include "platform/HelperTools.h"
 #include "platform/HostServices.h"
 #include "platform/ILibrary.h"
+#include "platform/InputTools.h"
 #include "platform/controls/Access.h"
 #include "platform/controls/GroupBox.h"
 #include "platform/controls/PushButton.h"
@@ -153,7 +154,7 @@ void frmOrderPayments::LoadPayments()
                     record->SetTag(fields.Value(*rs, fID).toString());
                     const OleDate date = OleDate::fromVariant(fields.Value(*rs, fDate)).value_or(OleDate::absent());
                     cells.Set(*record->AddItem(0), date);
-                    record->AddItem(fields.Value(*rs, fDetails).toString().trimmed());
+                    record->AddItem(paymentDetailsShown(fields.Value(*rs, fDetails).toString().trimmed()));
                     const Currency amount = Currency::fromVariantOrZero(fields.Value(*rs, fAmount));
                     record->AddItem(QVariant::fromValue(amount))->SetCurrencyCaption();
                     total.add(amount);
