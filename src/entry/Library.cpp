@@ -1,4 +1,5 @@
 #include "entry/Library.h"
+#include "entry/ScreenRunner.h"
 
 #include "platform/HelperTools.h"
 #include "platform/SqlConnection.h"
@@ -18,6 +19,16 @@ void Library::Initialize(std::shared_ptr<tesr::SharedCodeLibrary> oSCL)
 void Library::PreTerminate()
 {
     m_scl.reset();
+}
+
+bool HostPresent(const Library& library, const char* call)
+{
+    if (library.SharedCodeLibrary())
+        return true;
+    qWarning("tesrpay5: %s was called without the host's services (before Initialize or after PreTerminate); "
+             "no screen was opened.",
+             call);
+    return false;
 }
 
 } // namespace tesr

@@ -11,6 +11,7 @@
 
 namespace tesr {
 
+class Library;
 
 template <class F>
 concept ScreenForm = std::derived_from<F, Screen>;
@@ -19,6 +20,12 @@ template <class F>
 concept Dialog = ScreenForm<F> && requires(const F& f) {
     { f.Cancelled } -> std::convertible_to<bool>;
 };
+
+// No host, no screen: before Initialize and after PreTerminate a Show... call opens nothing (a
+// screen without the host's services would take the user's entries and drop them) and fails
+// the way its screen reports nothing done: ShowNewPayment 0, ShowEditPayment and
+// ShowAllocateCredit false, the list screens simply return. A warning names the call.
+bool HostPresent(const Library& library, const char* call);
 
 template <ScreenForm F, class ReadResult, class... PrepareArgs>
 auto RunScreen(ReadResult&& readResult, PrepareArgs&&... args)

@@ -6,6 +6,8 @@ namespace tesr {
 
 bool Library::ShowAllocateCredit(int CustomerID)
 {
+    if (!HostPresent(*this, "ShowAllocateCredit"))
+        return false;
     return RunScreen<frmAllocateCredit>([](const frmAllocateCredit& form) { return !form.Cancelled; }, CustomerID,
                                         *this);
 }

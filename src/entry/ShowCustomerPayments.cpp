@@ -6,6 +6,8 @@ namespace tesr {
 
 void Library::ShowCustomerPayments(int CustomerID)
 {
+    if (!HostPresent(*this, "ShowCustomerPayments"))
+        return;
     RunScreen<frmCustomerPayments>([](const frmCustomerPayments&) {}, CustomerID, *this, *this);
 }
 

@@ -6,6 +6,8 @@ namespace tesr {
 
 bool Library::ShowEditPayment(int ID)
 {
+    if (!HostPresent(*this, "ShowEditPayment"))
+        return false;
     return RunScreen<frmEditPayment>([](const frmEditPayment& form) { return !form.Cancelled; }, ID, *this);
 }
 

@@ -6,6 +6,8 @@ namespace tesr {
 
 void Library::ShowOrderPayments(int OrderID)
 {
+    if (!HostPresent(*this, "ShowOrderPayments"))
+        return;
     RunScreen<frmOrderPayments>([](const frmOrderPayments&) {}, OrderID, *this);
 }
 

@@ -6,6 +6,8 @@ namespace tesr {
 
 void Library::ShowPaymentAllocations(int PaymentID)
 {
+    if (!HostPresent(*this, "ShowPaymentAllocations"))
+        return;
     RunScreen<frmPaymentAllocations>([](const frmPaymentAllocations&) {}, PaymentID, *this);
 }
 

@@ -1,13 +1,16 @@
 // The reference host's services against a real company database: values survive the row texts
 // and record documents whatever they hold, statements run all-or-nothing, activity lines follow
-// the caller's transaction, and failures reach the log.
+// the caller's transaction, and failures reach the log; and no screen of the module opens
+// without the host's services.
 #include "support/Shorthand.h"
 #include "support/TestHost.h"
 #include "support/TestMain.h"
 
 #include "shared/modSharedXML.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QTimer>
 
 using namespace tesr;
 using tesrtest::at;
@@ -207,6 +210,47 @@ private slots:
         const QString log = logText(t);
         QVERIFY(log.contains(u"ERROR Unable to edit the payment."_s));
         QVERIFY(log.contains(u"    UNIQUE constraint failed"_s));
+    }
+
+    // Before Initialize and after PreTerminate a Show... call opens no screen (it would take
+    // the user's entries and drop them) and reports nothing done: 0 for a new payment, false
+    // for the other dialogs; the list screens just return.
+    void noScreenWithoutTheHostsServices_data()
+    {
+        QTest::addColumn<bool>("terminated");
+        QTest::newRow("before Initialize") << false;
+        QTest::newRow("after PreTerminate") << true;
+    }
+    void noScreenWithoutTheHostsServices()
+    {
+        QFETCH(bool, terminated);
+        TestHost t;
+        const int customer = t.db().addCustomer(u"Ann Archer"_s);
+        const int order = t.db().addOrder(customer, u"U-1"_s, cur("250"), 3, 0);
+        const int payment = t.db().addPayment(customer, cur("10"), t.db().addPaymentMethod(u"Cash"_s), at(2024, 1, 2));
+        Library library;
+        if (terminated) {
+            library.Initialize(t.hostPtr());
+            library.PreTerminate();
+        }
+        // A screen that comes up anyway is noted and closed, so the test never waits for a person.
+        QStringList opened;
+        QTimer watchdog;
+        connect(&watchdog, &QTimer::timeout, this, [&] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                opened << w->objectName();
+                w->close();
+            }
+        });
+        watchdog.start(200);
+        const QStringList answers{u"ShowNewPayment %1"_s.arg(library.ShowNewPayment(customer)),
+                                  u"ShowEditPayment %1"_s.arg(library.ShowEditPayment(payment)),
+                                  u"ShowAllocateCredit %1"_s.arg(library.ShowAllocateCredit(customer))};
+        library.ShowCustomerPayments(customer);
+        library.ShowOrderPayments(order);
+        library.ShowPaymentAllocations(payment);
+        QCOMPARE(opened, QStringList());
+        QCOMPARE(answers, (QStringList{u"ShowNewPayment 0"_s, u"ShowEditPayment 0"_s, u"ShowAllocateCredit 0"_s}));
     }
 };
 
