@@ -99,12 +99,14 @@ int writeReceipt(const host::HostConfig& config, const QString& idText, const QS
 
 int main(int argc, char** argv)
 {
-    // The commands that print and exit need no screen.
+    // The commands that print and exit need no screen (a terminal without a display, a script).
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
-        if ((arg == "--check" || arg == "--repair" || arg == "--create-demo" || arg.startsWith("--schema-script") ||
-             arg.startsWith("--receipt")) &&
-            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        const bool printsAndExits = arg == "--check" || arg == "--repair" || arg == "--create-demo" ||
+                                    arg.startsWith("--schema-script") || arg.startsWith("--receipt") ||
+                                    arg == "--help" || arg == "-h" || arg == "-?" || arg == "--help-all" ||
+                                    arg == "--version" || arg == "-v";
+        if (printsAndExits && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
@@ -127,8 +129,11 @@ int main(int argc, char** argv)
                                                        "go to the standard error stream and questions are declined."),
                                         QStringLiteral("file"));
     const QCommandLineOption createDemo(QStringLiteral("create-demo"),
-                                        QStringLiteral("Create the demo database at the --database path (replacing "
-                                                       "the file) and exit."));
+                                        QStringLiteral("Create the demo database at the --database path and exit. "
+                                                       "An existing file is replaced only with --force."));
+    const QCommandLineOption force(QStringLiteral("force"),
+                                   QStringLiteral("With --create-demo: replace the file at the --database path, "
+                                                  "whatever it holds."));
     const QCommandLineOption check(QStringLiteral("check"),
                                    QStringLiteral("Check every payment's Allocated and every order's Payments and "
                                                   "Balance against the allocation rows, list what is out of step "
@@ -150,6 +155,7 @@ int main(int argc, char** argv)
     parser.addOption(receipt);
     parser.addOption(output);
     parser.addOption(createDemo);
+    parser.addOption(force);
     parser.addOption(check);
     parser.addOption(repair);
     parser.addOption(schemaScript);
@@ -189,6 +195,13 @@ int main(int argc, char** argv)
         if (!url || url->engine != ledger::Engine::SQLite) {
             complain(QStringLiteral("--create-demo needs a SQLite file path. %1").arg(error));
             return 2;
+        }
+        // A company's real database may sit at that path: it is never replaced unasked.
+        if (QFileInfo::exists(url->path) && !parser.isSet(force)) {
+            complain(QStringLiteral("%1 exists; --create-demo does not replace it. Add --force to replace it "
+                                    "with the demo database (everything in it is lost).")
+                         .arg(QFileInfo(url->path).absoluteFilePath()));
+            return 1;
         }
         if (!host::recreateDemoDatabase(url->path, &error)) {
             complain(QStringLiteral("The demo database could not be created: %1").arg(error));

@@ -1,4 +1,5 @@
-// The host's configuration: defaults, the INI file, command-line overrides and the regional locale.
+// The host's configuration: defaults, the INI file, command-line overrides and the regional
+// locale; and the commands of the host program that print or write and exit.
 #include "support/Shorthand.h"
 #include "support/TestDatabase.h"
 #include "support/TestMain.h"
@@ -124,6 +125,34 @@ private slots:
         if (const auto parsed = tesr::DatabaseUrl::parse(url, &error))
             QVERIFY2(!parsed->toString().contains(u"s3"_s), qPrintable(parsed->toString()));
         QVERIFY2(!error.contains(u"s3"_s) && !error.contains(u"p@ss"_s), qPrintable(error));
+    }
+
+    // The commands that print and exit work in a terminal without any display, and the demo
+    // database never replaces an existing file unless told to.
+    void commandsWithoutADisplay()
+    {
+        const QString exe = QStringLiteral(TESRHOST_EXE);
+        const QString home = m_dir->path();
+        const tesrtest::ProgramRun help = tesrtest::runProgram(exe, {u"--help"_s}, home, 60000);
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY2(help.out.contains(u"--create-demo"_s) && help.out.contains(u"--force"_s), qPrintable(help.err));
+        const tesrtest::ProgramRun version = tesrtest::runProgram(exe, {u"--version"_s}, home, 60000);
+        QCOMPARE(version.exitCode, 0);
+        QCOMPARE(version.out.trimmed(), u"tesrhost 5.0"_s);
+
+        const QString file = write("company.db", "the shop's own data");
+        const QStringList demo{u"--database"_s, file, u"--create-demo"_s};
+        const tesrtest::ProgramRun refused = tesrtest::runProgram(exe, demo, home, 60000);
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains(u"does not replace it. Add --force"_s), qPrintable(refused.err));
+        QFile kept(file);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("the shop's own data"));
+        kept.close();
+        const tesrtest::ProgramRun forced = tesrtest::runProgram(exe, demo + QStringList{u"--force"_s}, home, 120000);
+        QVERIFY2(forced.exitCode == 0, qPrintable(forced.err));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QVERIFY(kept.read(15) == "SQLite format 3");
     }
 };
 
