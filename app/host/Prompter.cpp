@@ -31,10 +31,12 @@ QMessageBox::Icon boxIcon(int icon, bool question)
     }
 }
 
-// Owned by the active window so it stays above the modal screen that asked.
+// Owned by the innermost modal screen (the one that asked, even before it is the active
+// window), else the active window, so it stays above it.
 QMessageBox* makeBox(QMessageBox::Icon icon, const QString& headline, const QString& explanation)
 {
-    auto* box = new QMessageBox(QApplication::activeWindow());
+    QWidget* owner = QApplication::activeModalWidget();
+    auto* box = new QMessageBox(owner ? owner : QApplication::activeWindow());
     box->setObjectName(QStringLiteral("hostMessage"));
     box->setAttribute(Qt::WA_DeleteOnClose, false);
     box->setWindowTitle(QApplication::applicationDisplayName());

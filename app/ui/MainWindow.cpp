@@ -10,6 +10,7 @@
 #include "platform/controls/Access.h"
 #include "platform/controls/GridExport.h"
 #include "shared/modSharedDateTime.h"
+#include "shared/modSharedWork.h"
 #include "values/Regional.h"
 
 #include <QAction>
@@ -348,6 +349,22 @@ void MainWindow::buildUi()
     resize(1120, 720);
 }
 
+void MainWindow::showEvent(QShowEvent* event)
+{
+    // Where the user left the window, the first time it is shown (as the module's screens do).
+    if (!m_placed) {
+        m_placed = true;
+        modSharedWork::RestoreWindowPlacement(QString::fromLatin1(PlacementName), *this, true);
+    }
+    QMainWindow::showEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    modSharedWork::SaveWindowPlacement(QString::fromLatin1(PlacementName), *this);
+    QMainWindow::closeEvent(event);
+}
+
 void MainWindow::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(tr("&File"));
@@ -395,7 +412,9 @@ void MainWindow::updateTitle()
     const QString name = !parsed                                    ? url
                          : parsed->engine == ledger::Engine::SQLite ? QFileInfo(parsed->path).fileName()
                                                                     : parsed->toString();
-    setWindowTitle(tr("TESR 5 - Payments — %1").arg(name));
+    // The application's name last, once: the platform adds the display name to a title that
+    // does not end with it already.
+    setWindowTitle(tr("%1 — TESR 5 - Payments").arg(name));
     m_databaseLabel->setText(m_ready ? tr("Company database: %1")
                                            .arg(parsed && parsed->engine == ledger::Engine::SQLite
                                                     ? QDir::toNativeSeparators(parsed->path)

@@ -50,7 +50,14 @@ public:
     bool selectOrder(int id);
     bool selectPayment(int id);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    // The window's place is kept like the module's screens' are, under this name.
+    static constexpr const char* PlacementName = "TESR 5 - Payments";
+
     void buildUi();
     void buildMenus();
     void loadCustomers(int selectId);
@@ -70,6 +77,7 @@ private:
     ILibrary& m_library;
     IReceipts* m_receipts; // nullptr when the module has no receipts
     bool m_ready = false;
+    bool m_placed = false;
 
     QLineEdit* m_filter = nullptr;
     QTimer* m_filterTimer = nullptr;

@@ -2,11 +2,16 @@
 
 #include "platform/HelperTools.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QEvent>
+#include <QMargins>
+#include <QPointer>
 #include <QRect>
 #include <QScreen>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <array>
 #include <optional>
@@ -50,6 +55,97 @@ std::optional<int> wholeNumber(const QString& piece)
     const int value = p.toInt(&ok);
     return ok ? std::optional<int>(value) : std::nullopt;
 }
+
+// The frame the window manager puts round a window, as it is now: the window system's own
+// account (QWidget's can lag behind by seconds after a window is framed).
+QRect outerFrame(const QWidget& form)
+{
+    const QWindow* window = form.windowHandle();
+    return window && form.isVisible() ? window->frameGeometry() : form.frameGeometry();
+}
+
+// The frame the desktop gives a window, before this one has one: the last seen, or that of a
+// framed window on the screen (the window manager frames every window of the module alike).
+QMargins& lastFrameMargins()
+{
+    static QMargins margins;
+    return margins;
+}
+
+QMargins expectedFrameMargins(const QWidget& form)
+{
+    for (const QWidget* w : QApplication::topLevelWidgets()) {
+        const QWindow* window = w != &form && w->isVisible() ? w->windowHandle() : nullptr;
+        if (window && window->isExposed() && !window->frameMargins().isNull())
+            lastFrameMargins() = window->frameMargins();
+    }
+    return lastFrameMargins();
+}
+
+// Puts the client area where the frame goes round it as stored.
+void placeFrame(QWidget& form, const QRect& frame, bool restoreSize, const QMargins& margins)
+{
+    const QRect client = frame.marginsRemoved(margins);
+    if (restoreSize)
+        form.setGeometry(QRect(client.topLeft(), QSize(qMax(1, client.width()), qMax(1, client.height()))));
+    else
+        form.setGeometry(QRect(client.topLeft(), form.size()));
+}
+
+// A window's frame is known only once the window manager has framed it, after the window was
+// shown. Until then the restored frame was placed with the frame the desktop is expected to
+// give; when the window first comes on the screen this puts it right if that frame differs
+// (or the window manager placed the window elsewhere), once, and lets go: whatever the user
+// does with the window from then on is the user's.
+class FrameKeeper final : public QObject {
+public:
+    FrameKeeper(QWidget& form, const QRect& frame, bool restoreSize)
+        : QObject(&form), m_form(&form), m_frame(frame), m_restoreSize(restoreSize)
+    {
+        // A placement restored again replaces the one before.
+        for (QObject* earlier : form.findChildren<QObject*>(Name, Qt::FindDirectChildrenOnly))
+            delete earlier;
+        setObjectName(Name);
+        form.windowHandle()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* window = qobject_cast<QWindow*>(watched);
+        if (event->type() == QEvent::Expose && window && window->isExposed() && !m_done) {
+            m_done = true;
+            // After the window system has finished telling the window where it is.
+            QTimer::singleShot(0, this, [this] {
+                putRight();
+                deleteLater();
+            });
+        }
+        return false;
+    }
+
+private:
+    static constexpr const char* Name = "tesrFrameKeeper";
+
+    void putRight()
+    {
+        QWindow* window = m_form ? m_form->windowHandle() : nullptr;
+        if (!window || !window->isExposed())
+            return;
+        const QMargins margins = window->frameMargins();
+        if (!margins.isNull())
+            lastFrameMargins() = margins;
+        const QRect now = window->frameGeometry();
+        const QRect wanted = m_restoreSize ? m_frame : QRect(m_frame.topLeft(), now.size());
+        if (now != wanted)
+            placeFrame(*m_form, wanted, m_restoreSize, margins);
+    }
+
+    QPointer<QWidget> m_form;
+    QRect m_frame;
+    bool m_restoreSize;
+    bool m_done = false;
+};
 
 } // namespace
 
@@ -114,18 +210,16 @@ void RestoreWindowPlacement(const QString& caption, QWidget& form, bool restoreS
             return;
     }
 
-    // The stored numbers are the outer frame; a window's own size excludes its frame. A form
-    // restored from its load handler has no native window yet, so its frame would read as
-    // nothing and the window would grow by the frame at every opening.
+    // The stored numbers are the outer frame; a window's own geometry excludes its frame. A
+    // form restored from its load handler has not been framed yet: it is placed with the frame
+    // the desktop is expected to give, and put right once it is on the screen.
     form.winId();
-    const QRect frame = form.frameGeometry();
-    const QRect inner = form.geometry();
-    form.move(int(leftPx), int(topPx));
-    if (restoreSize) {
-        const int frameW = frame.width() - inner.width();
-        const int frameH = frame.height() - inner.height();
-        form.resize(qMax(1, int(widthPx) - frameW), qMax(1, int(heightPx) - frameH));
-    }
+    const QRect frame(int(leftPx), int(topPx), int(restoreSize ? widthPx : 0), int(restoreSize ? heightPx : 0));
+    const bool framed = form.isVisible() && form.windowHandle() && form.windowHandle()->isExposed();
+    placeFrame(form, restoreSize ? frame : QRect(frame.topLeft(), form.size()), restoreSize,
+               framed ? form.windowHandle()->frameMargins() : expectedFrameMargins(form));
+    if (form.windowHandle())
+        new FrameKeeper(form, frame, restoreSize);
 }
 
 void SaveWindowPlacement(const QString& caption, QWidget& form)
@@ -135,7 +229,7 @@ void SaveWindowPlacement(const QString& caption, QWidget& form)
     const std::unique_ptr<RegistryTools> registry = helperFactory().CreateRegistryTools();
     if (!registry)
         return;
-    const QRect frame = form.frameGeometry();
+    const QRect frame = outerFrame(form);
     const int dx = dpiX(form);
     const int dy = dpiY(form);
     const QString text = QStringLiteral("%1,%2,%3,%4")

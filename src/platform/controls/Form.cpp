@@ -1,10 +1,12 @@
 #include "platform/controls/Form.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFont>
 #include <QPointer>
 #include <QTimer>
+#include <QWindow>
 
 namespace tesr {
 
@@ -44,6 +46,13 @@ void Form::ShowModal()
     if (m_unloaded)
         return;
     setWindowModality(Qt::ApplicationModal);
+    // The form has no owner, but a window manager keeps a window over the one it is transient
+    // for, and only over that one: the window it was opened from.
+    if (QWidget* opener = OpeningWindow(); opener && opener != this) {
+        winId();
+        if (QWindow* parent = opener->window()->windowHandle())
+            windowHandle()->setTransientParent(parent);
+    }
     setAttribute(Qt::WA_ShowModal, true);
     show();
     // A loop of its own rather than QDialog::exec(): exec starts its loop after show() and
@@ -66,6 +75,16 @@ void Form::setVisible(bool visible)
         m_modalLoop->exit();
 }
 
+QWidget* Form::OpeningWindow()
+{
+    // The innermost modal window is the one working (a screen opens another from its own
+    // handlers, its first activation included, before it is the active window); else the
+    // host's window the user works in.
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    return QApplication::activeWindow();
+}
+
 void Form::Unload()
 {
     if (!m_unloaded) {
@@ -81,7 +100,26 @@ bool Form::FirstActivation()
         return false;
     m_firstActivationSeen = true;
     DoEvents();
+    // On a desktop the window system puts a new window on the screen a moment after it was
+    // asked to (the window manager frames it first): the data is read once the window has
+    // been drawn, or after a short while at most, never into a window nobody sees yet.
+    if (!m_painted && !m_unloaded && isVisible()) {
+        QEventLoop wait;
+        m_paintWait = &wait;
+        QTimer::singleShot(FirstPaintWaitMs, &wait, &QEventLoop::quit);
+        wait.exec();
+        m_paintWait = nullptr;
+    }
     return !m_unloaded;
+}
+
+void Form::paintEvent(QPaintEvent* e)
+{
+    QDialog::paintEvent(e);
+    m_painted = true;
+    // Once the painting is on the screen (it is flushed right after the paint events).
+    if (m_paintWait)
+        QTimer::singleShot(0, m_paintWait, &QEventLoop::quit);
 }
 
 void Form::DoEvents()

@@ -28,6 +28,8 @@ public:
 
     // Let pending window messages through (the screens do this before their first load).
     static void DoEvents();
+    // The window a screen or message opened now comes from, which it is kept over.
+    static QWidget* OpeningWindow();
 
 protected:
     // The window's name, caption, the screens' typeface (Verdana 9.75 pt) and design size.
@@ -50,12 +52,18 @@ protected:
 
     bool event(QEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
     void reject() override; // Escape and the close box unload like the window's close box
 
 private:
     void activate();
 
+    // How long the first activation waits for the window to be drawn.
+    static constexpr int FirstPaintWaitMs = 1000;
+
     bool m_loaded = false;
+    bool m_painted = false;
+    QEventLoop* m_paintWait = nullptr;
     bool m_unloaded = false;
     bool m_activationPending = false;
     bool m_firstActivationSeen = false;

@@ -1,5 +1,7 @@
 #include "platform/controls/MessageBox.h"
 
+#include "platform/controls/Form.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -11,7 +13,8 @@ class StandardMessageBox final : public MessageBoxService {
 public:
     int Show(const QString& text, int style, const QString& title) override
     {
-        QMessageBox box(QApplication::activeWindow());
+        // Over the screen that asked, even before that screen is the active window.
+        QMessageBox box(Form::OpeningWindow());
         box.setObjectName(QStringLiteral("moduleMessageBox"));
         box.setWindowTitle(title);
         box.setText(text);
