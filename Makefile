@@ -28,8 +28,9 @@ build: $(BUILD)/build.ninja
 run: build
 	$(BUILD)/app/tesrhost $(ARGS)
 
-# Every test, on SQLite and on a throwaway PostgreSQL cluster (started and removed by the script),
-# then each fuzz program for a few seconds.
+# Every test, on SQLite and on a throwaway PostgreSQL cluster, the window tests again on a
+# throwaway X desktop (both started and removed by the script), then each fuzz program for a
+# few seconds.
 test: build fuzz-deps
 	scripts/run-tests.sh $(BUILD)
 	FUZZ_BUILD=$(BUILD_FUZZ) scripts/fuzz.sh $(FUZZ_TEST_SECONDS)
@@ -38,9 +39,9 @@ test: build fuzz-deps
 fuzz: fuzz-deps
 	FUZZ_BUILD=$(BUILD_FUZZ) scripts/fuzz.sh $(FUZZ_SECONDS)
 
-# The SQLite half only: no PostgreSQL server needed.
+# The SQLite half only, offscreen: no PostgreSQL server, no X desktop needed.
 test-sqlite: build
-	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 600 -LE postgresql
+	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 600 -LE 'postgresql|desktop'
 
 test-asan: deps
 	cmake -S . -B $(BUILD_ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESR_SANITIZE=ON -DTESR_BENCHMARKS=OFF

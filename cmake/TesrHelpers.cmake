@@ -23,10 +23,15 @@ endfunction()
 # A test that works on a company database (BOTH_ENGINES) is registered twice: NAME on SQLite
 # and NAME_pg on PostgreSQL (label "postgresql"); the PostgreSQL run reads the server's URL
 # from TESR_TEST_PG_URL in the environment ctest runs in, and fails without it.
+# A DESKTOP_ONLY program (its tests need a window manager) runs on the desktop only (NAME_x11).
 function(tesr_add_test name)
-  cmake_parse_arguments(T "BOTH_ENGINES" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "BOTH_ENGINES;DESKTOP_ONLY" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE tesr_testsupport ${T_LIBS})
+  if(T_DESKTOP_ONLY)
+    tesr_desktop_test(${name})
+    return()
+  endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
@@ -43,6 +48,20 @@ function(tesr_add_test name)
       ENVIRONMENT
         "QT_QPA_PLATFORM=offscreen;TESR_TEST_ENGINE=postgresql;TESR_TEST_TMP=${CMAKE_BINARY_DIR}/testtmp/${name}_pg")
   endif()
+endfunction()
+
+# A test program whose tests concern windows (placement, focus and keyboard flow, first paint,
+# stacking) runs a second time on a real X desktop: NAME_x11, on the xcb platform (label
+# "desktop"), on the display that scripts/run-tests.sh starts (Xvfb with the openbox window
+# manager) and exports as DISPLAY; without a display it fails. On SQLite only. The desktop's
+# focus is shared, so its tests run one at a time.
+function(tesr_desktop_test name)
+  add_test(NAME ${name}_x11 COMMAND ${name})
+  set_tests_properties(${name}_x11 PROPERTIES
+    TIMEOUT 300
+    LABELS "desktop"
+    RESOURCE_LOCK x11_desktop
+    ENVIRONMENT "QT_QPA_PLATFORM=xcb;TESR_TEST_ENGINE=sqlite;TESR_TEST_TMP=${CMAKE_BINARY_DIR}/testtmp/${name}_x11")
 endfunction()
 
 # True (in OUT) when a test source works on a company database through the fixtures: it uses

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
-          libpq-dev libsqlite3-dev unixodbc-dev tdsodbc xvfb libgtest-dev libbenchmark-dev postgresql sqlite3
+          libpq-dev libsqlite3-dev unixodbc-dev tdsodbc xvfb openbox x11-utils libgtest-dev libbenchmark-dev postgresql sqlite3
           poppler-utils  # pdftotext: the receipt tests read the PDFs back
           dpkg-dev file desktop-file-utils lintian pkgconf)  # the package and its tests
 

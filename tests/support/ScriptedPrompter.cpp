@@ -11,6 +11,12 @@ ScriptedPrompter& ScriptedPrompter::expectQuestion(int answer, const QString& he
 int ScriptedPrompter::ask(const QString& headline, const QString& explanation, int buttons, int icon)
 {
     Call call{Call::Kind::Notice, headline, explanation, QString(), buttons, icon, 1};
+    if (m_onScreen) {
+        call.kind = buttons == 6 ? Call::Kind::Question : Call::Kind::Notice;
+        call.answer = tesr::host::QtPrompter().ask(headline, explanation, buttons, icon);
+        m_calls << call;
+        return call.answer;
+    }
     if (buttons == 6) {
         call.kind = Call::Kind::Question;
         call.answer = No;

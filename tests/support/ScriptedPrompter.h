@@ -32,6 +32,10 @@ public:
 
     // The next Yes/No question gets this answer; with a headline, the question must carry it.
     ScriptedPrompter& expectQuestion(int answer, const QString& headline = QString());
+    // Shows every message as the host does, in a real message box ("hostMessage") that the
+    // test's driver answers; the answer given there is the one returned. For tests of the
+    // windows themselves (where they come up, what they show).
+    void showOnScreen(bool on) { m_onScreen = on; }
 
     int ask(const QString& headline, const QString& explanation, int buttons, int icon) override;
     void showError(const QString& headline, const QString& explanation, const QString& detail) override;
@@ -52,6 +56,7 @@ private:
         QString headline;
     };
     std::deque<Expected> m_expected;
+    bool m_onScreen = false;
     QList<Call> m_calls;
     QStringList m_failures;
 };
