@@ -34,7 +34,8 @@ void complain(const QString& text)
 } // namespace
 
 // --check: lists every figure out of step (exit 0 clean, 1 drift found, 2 error); with --repair
-// sets them right in one transaction (exit 0 when the database is in step afterwards, 2 on error).
+// sets them right in one transaction (exit 0 when the database is in step afterwards, 1 when
+// findings only a person can correct are left, 2 on error).
 int checkIntegrity(const host::HostConfig& config, bool repair)
 {
     QString error;
@@ -63,7 +64,9 @@ int checkIntegrity(const host::HostConfig& config, bool repair)
     }
     std::printf("Repaired %lld figure(s) in %d row(s); each row has an activity line.\n",
                 static_cast<long long>(result.repaired.size()), result.rowsCorrected);
-    return 0;
+    for (const host::Drift& d : result.left)
+        std::printf("Left for a person: %s\n", qPrintable(d.describe()));
+    return result.left.isEmpty() ? 0 : 1;
 }
 
 // --receipt ID --output FILE: one payment's receipt as PDF, no window (exit 0 written, 1 when the

@@ -32,10 +32,11 @@ QString normalisedUrl(const QString& url, const QDir& base)
     return QDir::cleanPath(base.absoluteFilePath(parsed->path));
 }
 
+// Decimal always: a leading zero is padding (803=040 is 40), never octal.
 std::optional<int> readInt(const QString& text)
 {
     bool ok = false;
-    const int value = text.trimmed().toInt(&ok, 0);
+    const int value = text.trimmed().toInt(&ok, 10);
     return ok ? std::optional<int>(value) : std::nullopt;
 }
 

@@ -8,8 +8,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tesr::host {
 
@@ -25,6 +28,7 @@ IntegrityDialog::IntegrityDialog(ReferenceHost& host, QWidget* parent) : QDialog
     intro->setWordWrap(true);
     m_summary = new QLabel;
     m_summary->setObjectName(QStringLiteral("lblSummary"));
+    m_summary->setTextFormat(Qt::PlainText); // an engine's words may hold anything
     m_summary->setWordWrap(true);
     QFont bold = m_summary->font();
     bold.setBold(true);
@@ -93,21 +97,21 @@ void IntegrityDialog::check()
         auto* item = new QTreeWidgetItem(m_list);
         item->setText(0, d.row());
         item->setText(1, d.figureName());
-        item->setText(2, Regional::formatCurrency(d.recorded));
-        item->setText(3, Regional::formatCurrency(d.expected));
+        item->setText(2, d.recordedText());
+        item->setText(3, d.expectedText());
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
-        item->setToolTip(0, d.describe());
+        item->setToolTip(0, Qt::convertFromPlainText(d.describe())); // an order number is not markup
     }
-    m_repair->setEnabled(m_report.ran && !m_report.drifts.isEmpty());
+    m_repair->setEnabled(repairable() > 0);
 }
 
 bool IntegrityDialog::repair()
 {
-    if (!m_report.ran || m_report.drifts.isEmpty())
+    if (repairable() == 0)
         return false;
     const int answer = m_host.prompter().ask(
-        tr("Repair %n figure(s)?", nullptr, int(m_report.drifts.size())),
+        tr("Repair %n figure(s)?", nullptr, repairable()),
         tr("Each figure is set to what the allocation rows say, all in one step, and every corrected payment and "
            "order gets a line in its activity history. The allocations themselves are not changed."),
         6, 2);
@@ -133,8 +137,22 @@ bool IntegrityDialog::repair()
     m_repaired = true;
     m_host.logger().info(tr("Repaired %n figure(s).", nullptr, int(result.repaired.size())),
                          tr("%n row(s) corrected.", nullptr, result.rowsCorrected));
+    QStringList left;
+    for (const Drift& d : result.left)
+        left << d.describe();
+    if (!left.isEmpty())
+        m_host.logger().warning(tr("%n finding(s) left for a person to correct.", nullptr, int(left.size())),
+                                left.join(u'\n'));
     check();
     return true;
+}
+
+int IntegrityDialog::repairable() const
+{
+    if (!m_report.ran)
+        return 0;
+    return int(std::count_if(m_report.drifts.cbegin(), m_report.drifts.cend(),
+                             [](const Drift& d) { return d.unrepairable.isEmpty(); }));
 }
 
 } // namespace tesr::host

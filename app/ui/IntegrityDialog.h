@@ -32,6 +32,7 @@ public:
     bool repaired() const { return m_repaired; }
 
 private:
+    int repairable() const; // findings the repair can set right
     ReferenceHost& m_host;
     IntegrityReport m_report;
     bool m_repaired = false;

@@ -9,6 +9,7 @@
 #include "platform/SqlConnection.h"
 #include "platform/controls/Access.h"
 #include "platform/controls/GridExport.h"
+#include "shared/modSharedCustomers.h"
 #include "shared/modSharedDateTime.h"
 #include "shared/modSharedWork.h"
 #include "values/Regional.h"
@@ -36,6 +37,16 @@
 namespace tesr::host {
 
 namespace {
+
+// A label for text read from the database or typed by someone (a customer's name, a file's
+// path): shown as it is, never rendered as HTML.
+QLabel* plainLabel(const QString& name)
+{
+    auto* label = new QLabel;
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
 
 constexpr int IdRole = Qt::UserRole;
 constexpr int SortRole = Qt::UserRole + 1;
@@ -203,14 +214,12 @@ void MainWindow::buildUi()
     leftLayout->addWidget(m_filter);
     leftLayout->addWidget(m_customers);
 
-    m_customerName = new QLabel;
-    m_customerName->setObjectName(QStringLiteral("customerName"));
+    m_customerName = plainLabel(QStringLiteral("customerName"));
     QFont bold = m_customerName->font();
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.25);
     m_customerName->setFont(bold);
-    m_customerCredit = new QLabel;
-    m_customerCredit->setObjectName(QStringLiteral("customerCredit"));
+    m_customerCredit = plainLabel(QStringLiteral("customerCredit"));
 
     m_cmdCustomerPayments = makeButton(QStringLiteral("cmdCustomerPayments"), tr("&Payments..."));
     m_cmdNewPayment = makeButton(QStringLiteral("cmdNewPayment"), tr("&New Payment..."));
@@ -288,8 +297,7 @@ void MainWindow::buildUi()
     centralLayout->addWidget(split);
     setCentralWidget(central);
 
-    m_databaseLabel = new QLabel;
-    m_databaseLabel->setObjectName(QStringLiteral("databaseLabel"));
+    m_databaseLabel = plainLabel(QStringLiteral("databaseLabel"));
     statusBar()->addWidget(m_databaseLabel, 1);
 
     connect(m_orders, &QTreeWidget::itemSelectionChanged, this, [this] { updateButtons(); });
@@ -439,9 +447,15 @@ void MainWindow::loadCustomers(int selectId)
                            "WHERE Payments.CustomerID = Customers.ID AND Allocated <> Amount) AS Credit "
                            "FROM Customers")
                 .arg(CustomerLimit);
+        QStringList where;
+        // A user who may not pick every customer sees their own, as in the module's customer box.
+        if (const std::optional<int> own = modSharedCustomers::OwnCustomersOnly(m_host.Security()))
+            where << QStringLiteral("SalesRepID = %1").arg(*own);
         const QString filter = m_filter->text().trimmed();
         if (!filter.isEmpty())
-            statement += QStringLiteral(" WHERE CustomerName LIKE ") + likeContains(m_host, filter);
+            where << QStringLiteral("CustomerName LIKE ") + likeContains(m_host, filter);
+        if (!where.isEmpty())
+            statement += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
         statement += QStringLiteral(" ORDER BY CustomerName");
         if (auto conn = m_host.CurrentCompanyConn()) {
             if (auto rs = m_host.query(*conn, statement)) {

@@ -14,6 +14,13 @@ constexpr int AllCustomersRight = 4;
 
 } // namespace
 
+std::optional<int> OwnCustomersOnly(HostSecurity& security)
+{
+    if (security.CanDo(AllCustomersPermission, AllCustomersRight))
+        return std::nullopt;
+    return security.UserId();
+}
+
 QString CustomerSearchStatement(const QString& searchText, bool allCustomers, int userId, SharedCodeLibrary& host)
 {
     const bool recent = searchText.isEmpty();
@@ -35,11 +42,9 @@ void FillCustomerCombo(ComboBox& combo, SharedCodeLibrary* host, bool droppedDow
 
     if (host) {
         if (std::unique_ptr<Connection> conn = host->CurrentCompanyConn()) {
-            HostSecurity& security = host->Security();
-            const bool allCustomers = security.CanDo(AllCustomersPermission, AllCustomersRight);
             // The user's ID is asked for only when the list is narrowed to their customers.
-            const int userId = allCustomers ? 0 : security.UserId();
-            const QString statement = CustomerSearchStatement(searchText, allCustomers, userId, *host);
+            const std::optional<int> own = OwnCustomersOnly(host->Security());
+            const QString statement = CustomerSearchStatement(searchText, !own, own.value_or(0), *host);
             std::unique_ptr<Recordset> rs =
                 helperFactory().CreateDataTools()->OpenRecordset(statement, conn.get(), 0, -1);
             if (rs && rs->State() == Recordset::adStateOpen) {

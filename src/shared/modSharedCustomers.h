@@ -20,6 +20,10 @@ namespace tesr::modSharedCustomers {
 // At most this many customers are offered at a time.
 inline constexpr int CustomerListLimit = 32;
 
+// Whose customers the user may pick: nothing when every customer (permission 303, right 4),
+// otherwise the user's ID, to narrow the list to the customers they are the sales rep of.
+std::optional<int> OwnCustomersOnly(HostSecurity& security);
+
 // The statement FillCustomerCombo runs for a search text, for a user who may see every
 // customer (allCustomers) or only those whose sales rep they are (userId). The search text goes
 // through the host's FixForSQLInsert: quotes are made safe, LIKE wildcards keep their meaning.

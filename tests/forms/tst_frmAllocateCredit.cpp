@@ -108,6 +108,25 @@ private slots:
         QCOMPARE(ledgerState(h.db()), before);
     }
 
+    // A customer's name is shown as it is stored, markup and all.
+    void databaseTextIsShownAsText()
+    {
+        SCREEN_FIXTURE(makeBook);
+        const QString name = u"<b>Ann</b> <img src=\"/tmp/x.png\">"_s;
+        h.db().exec(u"UPDATE Customers SET CustomerName = '%1' WHERE ID = %2"_s.arg(name).arg(b.customer));
+        QString shownName;
+        QStringList rich;
+        onScreen(d, kScreen, [&](QWidget* w) {
+            shownName = textOf(w, "lblCustomer");
+            rich = richTextLabels(w);
+            w->close();
+        });
+        h.library().ShowAllocateCredit(b.customer);
+        SCREEN_DONE(d, h);
+        QCOMPARE(shownName, name);
+        QCOMPARE(rich, QStringList());
+    }
+
     void anAmountIsReadAsTheUserTypesIt_data()
     {
         QTest::addColumn<QString>("typed");

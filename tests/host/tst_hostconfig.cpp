@@ -54,7 +54,7 @@ private slots:
     void fileAndCommandLine()
     {
         const QString ini = write("tesrhost.ini", "[Database]\nURL=data/shop.db\n[User]\nID=3\n"
-                                                  "[Permissions]\nDefault=0\n803=40\n"
+                                                  "[Permissions]\nDefault=0\n803=040\n"
                                                   "[Options]\nPayments\\RequireCCDetails=0\nPayments\\Other=it's 100%\n"
                                                   "[Regional]\nLocale=de_DE\n[Log]\nFolder=logs-here\n");
         QString error;
@@ -62,12 +62,13 @@ private slots:
         QVERIFY2(config.has_value(), qPrintable(error));
         QCOMPARE(config->databaseUrl(),
                  QDir(m_dir->path()).filePath(u"data/shop.db"_s)); // from its folder
+        // Numbers are decimal even with a leading zero (040 is 40: rights 8 and 32, not 32 alone).
         QVERIFY(config->canDo(803, 8) && config->canDo(803, 32) && !config->canDo(803, 16));
         QVERIFY(!config->canDo(101, 1)); // Default=0: unlisted permissions hold nothing
         QCOMPARE(config->option(u"payments"_s, u"other"_s).toString(), u"it's 100%"_s);
         QCOMPARE(config->locale(), u"de_DE"_s);
         const QString url = u"postgresql://clerk@db.example:5433/company"_s;
-        config = fromArgs({"--config", ini, "--database", url, "--grant", "303:4", "--deny", "803:8", "--option",
+        config = fromArgs({"--config", ini, "--database", url, "--grant", "0303:04", "--deny", "803:08", "--option",
                            "Payments/RequireCCDetails=1"},
                           &error);
         QVERIFY2(config.has_value(), qPrintable(error));

@@ -163,6 +163,35 @@ private slots:
         QVERIFY(t.prompter().calls().isEmpty());
     }
 
+    // Database text (a customer's name) is shown as it is stored, markup and all.
+    void databaseTextIsShownAsText()
+    {
+        TestHost t;
+        const QString name = u"<b>Ann</b> <img src=\"/tmp/x.png\">"_s;
+        t.db().addCustomer(name);
+        Window win(t);
+        QCOMPARE(win.column("customerList", 0), QStringList{name});
+        QCOMPARE(tesrtest::richTextLabels(&win.w), QStringList());
+    }
+
+    // Without permission 303 right 4 a user sees only the customers they are the sales rep of,
+    // as in the module's customer box.
+    void customersOfTheUserAlone()
+    {
+        TestHost t;
+        t.db().addCustomer(u"Ann Own"_s, true, 7);
+        t.db().addCustomer(u"Bob Other"_s, true, 8);
+        t.config().setUserId(7);
+        t.config().deny(303, 4);
+        Window mine(t);
+        QCOMPARE(mine.column("customerList", 0), QStringList{"Ann Own"});
+        QTest::keyClicks(mine.w.findChild<QLineEdit*>(u"customerFilter"_s), u"o"_s);
+        QTRY_COMPARE(mine.column("customerList", 0), QStringList{"Ann Own"});
+        t.config().grant(303, 4);
+        Window all(t);
+        QCOMPARE(all.column("customerList", 0), (QStringList{"Ann Own", "Bob Other"}));
+    }
+
     // Without a database nothing opens; opening another file checks it first, and a foreign
     // file keeps the current database; recreating the demo database asks first.
     void openingDatabases()

@@ -1,5 +1,6 @@
 #include "support/Shorthand.h"
 
+#include <QLabel>
 #include <QProcess>
 #include <QTest>
 #include <QWidget>
@@ -136,6 +137,17 @@ QString fieldDifferences(const Fields& actual, const Fields& expected)
                             e == expected.constEnd() ? QStringLiteral("(none)") : *e);
     }
     return out.join(u'\n');
+}
+
+QStringList richTextLabels(QWidget* window)
+{
+    QStringList names;
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+        const Qt::TextFormat format = label->textFormat();
+        if (format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(label->text())))
+            names << label->objectName();
+    }
+    return names;
 }
 
 } // namespace tesrtest

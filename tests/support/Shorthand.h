@@ -53,4 +53,8 @@ QString fieldDifferences(const Fields& actual, const Fields& expected);
 // Shows a window and waits until it is the active one (false when it never becomes active).
 bool showActive(QWidget* window);
 
+// The names of a window's labels that would render their text as HTML (an image tag loaded, a
+// tag drawn as formatting) rather than show it as it is.
+QStringList richTextLabels(QWidget* window);
+
 } // namespace tesrtest

@@ -51,6 +51,7 @@ QLabel* makeLabel(QWidget* form, const char* name, const QString& caption, QWidg
 {
     auto* label = new QLabel(caption, form);
     label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);
     if (buddy)
         label->setBuddy(buddy);
     return label;

@@ -60,7 +60,6 @@ frmOrderPayments::frmOrderPayments(QWidget* parent) : Screen("frmOrderPayments",
 {
     rptPayments = Make<ReportControl>("rptPayments");
     lblSummary = Make<QLabel>("lblSummary", QStringLiteral("{summary}"));
-    lblSummary->setTextFormat(Qt::PlainText);
     lblSummary->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     GroupBox1 = Make<GroupBox>("GroupBox1");
     cmdNewPayment = MakeButton("cmdNewPayment", tr("New Payment..."), &frmOrderPayments::cmdNewPayment_Click);

@@ -5,7 +5,9 @@
 // the window's close box) runs Form_Unload exactly once and ends the modal show.
 
 #include <QDialog>
+#include <QLabel>
 
+#include <type_traits>
 #include <utility>
 
 class QEventLoop;
@@ -38,11 +40,14 @@ protected:
     // messages were let through (the window is drawn before anything is read) and only if the
     // form is still loaded then.
     bool FirstActivation();
-    // A control of the form, named: `new W(args..., this)` with its objectName set.
+    // A control of the form, named: `new W(args..., this)` with its objectName set. A label
+    // shows plain text: it may be given database text (a name), which must never render as HTML.
     template <class W, class... Args> W* Make(const char* objectName, Args&&... args)
     {
         auto* w = new W(std::forward<Args>(args)..., this);
         w->setObjectName(QString::fromLatin1(objectName));
+        if constexpr (std::is_base_of_v<QLabel, W>)
+            w->setTextFormat(Qt::PlainText);
         return w;
     }
 
