@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSettings>
@@ -208,6 +209,12 @@ bool HostConfig::readSettingsFile(const QString& path, QString* error)
 bool HostConfig::save(const QString& path, QString* error) const
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
+    // The file may hold a database password: readable by the user alone, from its first byte
+    // (a file that exists keeps its permissions when QSettings replaces it).
+    const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (QFile created(path); !created.exists())
+        created.open(QIODevice::WriteOnly | QIODevice::NewOnly, owner);
+    QFile::setPermissions(path, owner);
     QSettings ini(path, QSettings::IniFormat);
     ini.clear();
     ini.setValue(QStringLiteral("Database/URL"), m_databaseUrl);

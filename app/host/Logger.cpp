@@ -89,8 +89,10 @@ void Logger::write(Level level, const QString& headline, const QString& explanat
     const qint64 size = QFileInfo(fileName(0)).size();
     if (size > 0 && size + bytes.size() > m_maxBytes)
         rotate();
+    // A log names customers and the engine's words: readable by the user alone.
     QFile file(fileName(0));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(bytes) != bytes.size()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append, QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        file.write(bytes) != bytes.size()) {
         m_healthy = false;
         return;
     }

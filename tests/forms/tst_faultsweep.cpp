@@ -7,6 +7,7 @@
 #include "support/ScreenTest.h"
 #include "support/TestMain.h"
 
+#include "host/IntegrityCheck.h"
 #include "platform/SqlConnection.h"
 #include "platform/controls/ComboBox.h"
 
@@ -261,6 +262,42 @@ private slots:
             QCOMPARE(allocatedOf(h.db(), payment), u"0"_s);
             QCOMPARE(owedOf(h.db(), b.orderA), u"0/800"_s);
         });
+    }
+
+    // The integrity repair: a payment's Allocated and an order's figures set right, each with
+    // its activity line, in one transaction. A failed repair keeps nothing and says why; the
+    // next one repairs once.
+    void repair()
+    {
+        TestHost h;
+        const Shop b = makeShop(h.db());
+        const int payment = h.db().addPayment(b.abbott, cur("500"), b.cash, at(2024, 3, 4));
+        h.db().allocate(payment, u"SO-1001"_s, cur("7.5"));
+        h.db().exec(u"UPDATE Payments SET Allocated = 1 WHERE ID = %1; UPDATE Orders SET Payments = 0, Balance = 0 "
+                    "WHERE ID = %2"_s.arg(payment)
+                        .arg(b.orderA));
+        const QString damaged = ledgerState(h.db());
+        int k = 0;
+        for (;; ++k) {
+            auto conn = h.db().openConnection();
+            inject.arm(k);
+            const auto result = tesr::host::repairIntegrity(*conn, 5);
+            inject.disarm();
+            if (k >= inject.sent().size()) {
+                QVERIFY2(result.ok, qPrintable(result.error));
+                break;
+            }
+            const QString at = u"statement %1: %2"_s.arg(k).arg(inject.sent().value(k));
+            QVERIFY2(!result.ok && result.error.contains(kInjected), qPrintable(at + u" told: "_s + result.error));
+            QVERIFY2(result.repaired.isEmpty() && !conn->InTransaction(), qPrintable(at));
+            QCOMPARE(ledgerState(h.db()), damaged);
+            QCOMPARE(activity(h.db()).size(), 0);
+        }
+        QVERIFY(tesr::host::checkIntegrity(h.db().connection()).clean());
+        QCOMPARE(allocatedOf(h.db(), payment), u"7.5"_s);
+        QCOMPARE(owedOf(h.db(), b.orderA), u"7.5/792.5"_s);
+        QCOMPARE(activity(h.db()).size(), 2);
+        qInfo("repair: %d statements, each failed in turn", k);
     }
 
     // A payment's descriptive fields saved by Edit Payment.

@@ -6,11 +6,15 @@
 #include "support/TestHost.h"
 #include "support/TestMain.h"
 
+#include "platform/DatabaseUrl.h"
+#include "platform/SqlConnection.h"
 #include "shared/modSharedXML.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 using namespace tesr;
 using tesrtest::at;
@@ -251,6 +255,27 @@ private slots:
         library.ShowPaymentAllocations(payment);
         QCOMPARE(opened, QStringList());
         QCOMPARE(answers, (QStringList{u"ShowNewPayment 0"_s, u"ShowEditPayment 0"_s, u"ShowAllocateCredit 0"_s}));
+    }
+
+    // The log, the configuration file and a new database hold names, card digits and passwords:
+    // each is created readable and writable by its owner alone, whatever the umask allows.
+    void filesTheHostCreatesAreTheUsersAlone()
+    {
+        const mode_t mask = ::umask(022);
+        TestHost t;
+        t.logger().error(u"Something failed."_s);
+        const QString ini = t.db().folder() + u"/tesrhost.ini"_s;
+        QVERIFY(t.config().save(ini, nullptr));
+        const QString database = t.db().folder() + u"/new.db"_s;
+        QString error;
+        QVERIFY2(SqlConnection::open(*DatabaseUrl::parse(database), SqlConnection::OpenMode::CreateIfMissing, &error),
+                 qPrintable(error));
+        ::umask(mask);
+        const auto ownerOnly =
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser;
+        for (const QString& file : {t.logger().currentFile(), ini, database})
+            QVERIFY2(QFile::permissions(file) == ownerOnly,
+                     qPrintable(file + u": "_s + QString::number(QFile::permissions(file).toInt(), 16)));
     }
 };
 

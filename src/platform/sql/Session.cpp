@@ -48,6 +48,14 @@ bool checkSqliteFile(const QString& path, SqlConnection::OpenMode mode, QString*
         if (!QDir().mkpath(info.absolutePath()))
             return fail(QStringLiteral("The folder \"%1\" for the company database could not be created.")
                             .arg(info.absolutePath()));
+        // A new database (and the journals the engine gives the same permissions) is readable
+        // by the user alone; an empty file is a new database to the engine.
+        QFile created(path);
+        if (!created.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+            !created.exists())
+            return fail(QStringLiteral("The company database file \"%1\" could not be created: %2.")
+                            .arg(path, created.errorString()));
         return true;
     }
     if (info.isDir())
