@@ -64,6 +64,9 @@ start)
     cat "$dir/initdb.log" >&2
     exit 1
   fi
+  # One role logs in with a password, for the test that reads it from libpq's password file.
+  hba="$dir/data/pg_hba.conf"
+  { echo "host all tesr_password 127.0.0.1/32 scram-sha-256"; cat "$hba"; } >"$dir/hba.new" && cat "$dir/hba.new" >"$hba"
   # Test databases are thrown away: durability settings off for speed.
   opts="-c listen_addresses=127.0.0.1 -c unix_socket_directories=$dir -c fsync=off"
   opts+=" -c synchronous_commit=off -c full_page_writes=off -c max_connections=200"

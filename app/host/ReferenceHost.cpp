@@ -318,7 +318,8 @@ std::unique_ptr<Connection> ReferenceHost::CurrentCompanyConn()
     auto conn = openCompanyConnection(m_config.databaseUrl(), &error);
     if (!conn) {
         m_lastError = error;
-        m_logger->error(QStringLiteral("The company database could not be opened."), m_config.databaseUrl(), error);
+        m_logger->error(QStringLiteral("The company database could not be opened."),
+                        DatabaseUrl::redacted(m_config.databaseUrl()), error);
     }
     return conn;
 }
@@ -360,7 +361,8 @@ QString ReferenceHost::withStandardExplanation(const QString& explanation) const
 void ReferenceHost::noteFailure(const QString& what, const QString& statement, const QString& error)
 {
     m_lastError = error.isEmpty() ? what : error;
-    m_logger->error(what, error, statement);
+    // The statement's shape: its values (names, card digits, memos) stay out of the log.
+    m_logger->error(what, error, statementShape(statement));
 }
 
 std::unique_ptr<Recordset> ReferenceHost::query(Connection& connection, const QString& statement)

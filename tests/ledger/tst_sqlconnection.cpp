@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
 
@@ -19,6 +20,7 @@ using namespace ledgertest;
 using namespace Qt::StringLiterals;
 using tesr::Currency;
 using tesr::SqlConnection;
+using namespace Qt::StringLiterals;
 
 class TestSqlConnection : public QObject {
     Q_OBJECT
@@ -94,6 +96,42 @@ private slots:
         QCOMPARE(QFileInfo(path).exists(), content != "<missing>");
         if (!content.startsWith('<'))
             QCOMPARE(QFileInfo(path).size(), qint64(content.size()));
+    }
+
+    // A PostgreSQL password kept out of the URL and the configuration: libpq's password file
+    // (PGPASSFILE, 0600) gives it, and a failed login names no password.
+    void passwordFromThePasswordFile()
+    {
+        if (!onPostgres())
+            QSKIP("PostgreSQL's password file");
+        const QString password = u"p:a;ss'w\\d"_s;
+        QSqlQuery(session(*db).database())
+            .exec(u"DO $$ BEGIN CREATE ROLE tesr_password LOGIN; EXCEPTION WHEN duplicate_object THEN NULL; END $$"_s);
+        QSqlQuery alter(session(*db).database());
+        QVERIFY2(
+            alter.exec(u"ALTER ROLE tesr_password PASSWORD '%1'"_s.arg(QString(password).replace(u"'"_s, u"''"_s))),
+            qPrintable(alter.lastError().text()));
+        auto url = tesr::DatabaseUrl::parse(db->url()).value();
+        url.user = u"tesr_password"_s;
+        url.password.clear();
+        const QString passfile = db->folder() + u"/pgpass"_s;
+        QFile file(passfile);
+        QVERIFY(file.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        // host:port:database:user:password, with ':' and '\' escaped.
+        file.write(
+            u"*:*:*:tesr_password:%1\n"_s.arg(QString(password).replace(u"\\"_s, u"\\\\"_s).replace(u":"_s, u"\\:"_s))
+                .toUtf8());
+        file.close();
+        QString error;
+        qputenv("PGPASSFILE", QFile::encodeName(db->folder() + u"/none"_s));
+        if (SqlConnection::open(url, &error))
+            QSKIP("this server lets the test's role in without a password");
+        QVERIFY2(!error.contains(password), qPrintable(error));
+        qputenv("PGPASSFILE", QFile::encodeName(passfile));
+        auto conn = SqlConnection::open(url, &error);
+        qunsetenv("PGPASSFILE");
+        QVERIFY2(conn, qPrintable(error));
+        QCOMPARE(conn->OpenRecordset(u"SELECT CURRENT_USER AS Who"_s)->Field(u"Who"_s).toString(), u"tesr_password"_s);
     }
 
     void recordsets()

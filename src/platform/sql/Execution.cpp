@@ -11,13 +11,22 @@ namespace tesr {
 
 namespace sql {
 
-// The engine's words about a failure. PostgreSQL adds a DETAIL line that quotes the row or key
-// values ("Failing row contains (...)"): those are the user's data, never repeated here.
+// PostgreSQL's DETAIL line quotes the row or key values ("Failing row contains (...)") and its
+// LINE line the statement's text (with a caret under the place): names, card digits and memos,
+// never repeated in logs and messages.
+QString withoutQuotedValues(const QString& engineWords)
+{
+    QStringList lines = engineWords.split(u'\n');
+    lines.removeIf([](const QString& line) {
+        const QString t = line.trimmed();
+        return t.startsWith(QLatin1StringView("DETAIL:")) || t.startsWith(QLatin1StringView("LINE ")) || t == u"^";
+    });
+    return lines.join(u'\n').trimmed();
+}
+
 QString engineText(const QSqlError& error)
 {
-    QStringList lines = error.databaseText().split(u'\n');
-    lines.removeIf([](const QString& line) { return line.trimmed().startsWith(QLatin1StringView("DETAIL:")); });
-    const QString db = lines.join(u'\n').trimmed();
+    const QString db = withoutQuotedValues(error.databaseText());
     const QString driver = error.driverText().trimmed();
     if (db.isEmpty())
         return driver.isEmpty() ? QStringLiteral("Unknown database error") : driver;

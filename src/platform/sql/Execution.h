@@ -49,6 +49,8 @@ struct PostgresGroup {
 };
 inline const QString groupSavepoint = QStringLiteral("tesr_group");
 
+// An engine's words without the lines that quote the statement or the row's values.
+QString withoutQuotedValues(const QString& engineWords);
 // The engine's words for a failure.
 QString engineText(const QSqlError& error);
 

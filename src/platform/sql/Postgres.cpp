@@ -1,5 +1,7 @@
 #include "platform/sql/Postgres.h"
 
+#include "platform/sql/Execution.h"
+
 #include <QSqlDriver>
 #include <QVariant>
 
@@ -18,9 +20,7 @@ QString postgresError(const PGresult* result, const PGconn* connection)
     const char* text = result ? PQresultErrorMessage(result) : nullptr;
     if (!text || !*text)
         text = PQerrorMessage(connection);
-    QStringList lines = QString::fromUtf8(text).split(u'\n');
-    lines.removeIf([](const QString& line) { return line.trimmed().startsWith(QLatin1StringView("DETAIL:")); });
-    const QString message = lines.join(u'\n').trimmed();
+    const QString message = withoutQuotedValues(QString::fromUtf8(text));
     return message.isEmpty() ? QStringLiteral("Unknown database error") : message;
 }
 
