@@ -417,7 +417,7 @@ void MainWindow::updateTitle()
 {
     const QString url = m_host.config().databaseUrl();
     const auto parsed = DatabaseUrl::parse(url);
-    const QString name = !parsed                                    ? url
+    const QString name = !parsed                                    ? DatabaseUrl::redacted(url)
                          : parsed->engine == ledger::Engine::SQLite ? QFileInfo(parsed->path).fileName()
                                                                     : parsed->toString();
     // The application's name last, once: the platform adds the display name to a title that

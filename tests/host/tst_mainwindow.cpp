@@ -11,6 +11,7 @@
 
 #include <QClipboard>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -172,6 +173,16 @@ private slots:
         Window win(t);
         QCOMPARE(win.column("customerList", 0), QStringList{name});
         QCOMPARE(tesrtest::richTextLabels(&win.w), QStringList());
+    }
+
+    // A database URL nobody can read is still shown without its password.
+    void noPasswordInTheTitle()
+    {
+        TestHost t;
+        t.config().setDatabaseUrl(u"postgres://clerk:p@ss/w@rd@db/x y"_s);
+        Window win(t);
+        QCOMPARE(win.w.windowTitle(), u"postgres://clerk@db/x y — TESR 5 - Payments"_s);
+        QVERIFY(!win.w.findChild<QLabel*>(u"databaseLabel"_s)->text().contains(u"p@ss"_s));
     }
 
     // Without permission 303 right 4 a user sees only the customers they are the sales rep of,
