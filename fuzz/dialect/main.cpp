@@ -1,7 +1,9 @@
 // The T-SQL adaptation of every engine, on any text. Beyond not crashing:
 //   - SQL Server receives the command verbatim;
 //   - SQLite and PostgreSQL receive trimmed, non-empty statements, no more than the command
-//     splits into, and every single quote of the command (literals are never touched);
+//     splits into, and every closed literal of the command unchanged and in order (SQLite: every
+//     single quote, comments included). PostgreSQL's LIKE becomes a regular expression, so
+//     there the literals after LIKE, ILIKE, ESCAPE and ~* are left out of the comparison;
 //   - adapting the adapted statements again changes nothing (each rule applies once), for
 //     every command whose SQLite statements SQLite itself accepts on the company schema;
 //   - every name namesWritten reports is spelled in the command.
@@ -10,6 +12,7 @@
 
 #include "ledger/Dialect.h"
 #include "ledger/Schema.h"
+#include "ledger/SqlTokens.h"
 
 #include <sqlite3.h>
 
@@ -23,6 +26,38 @@ qsizetype quotes(const QStringList& statements)
     for (const QString& s : statements)
         n += s.count(u'\'');
     return n;
+}
+
+// The literals of the statements, in order, but those a LIKE turns into something else.
+QStringList literals(const QStringList& statements)
+{
+    namespace t = tesr::ledger::detail::tokens;
+    QStringList found;
+    for (const QString& statement : statements) {
+        // A blank after the end tells a literal left open (it takes the blank in) from one
+        // closed at the very end; what follows an open literal belongs to it, so it is left out.
+        const QString text = statement + u' ';
+        const auto* s = reinterpret_cast<const char16_t*>(text.utf16());
+        const qsizetype n = text.size();
+        t::Token last{t::Kind::End, 0, 0}, beforeLast{t::Kind::End, 0, 0};
+        for (qsizetype i = 0; i < n;) {
+            const t::Token token = t::scan(s, n, i);
+            i = token.end;
+            if (token.kind == t::Kind::Space || token.kind == t::Kind::LineComment ||
+                token.kind == t::Kind::BlockComment)
+                continue;
+            const bool patternOrEscape =
+                last.kind == t::Kind::Word &&
+                (t::is(s, last, "like") || t::is(s, last, "ilike") || t::is(s, last, "escape"));
+            const bool regex = last.kind == t::Kind::Punct && s[last.begin] == u'*' &&
+                               beforeLast.kind == t::Kind::Punct && s[beforeLast.begin] == u'~';
+            if (token.kind == t::Kind::String && !patternOrEscape && !regex && token.end < n)
+                found << statement.mid(token.begin, token.end - token.begin);
+            beforeLast = last;
+            last = token;
+        }
+    }
+    return found;
 }
 
 // SQLite itself, with the company schema, says which adapted statements are well formed.
@@ -76,7 +111,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(statements.size() <= pieces.size(), engine + fuzz::shown(statements) + " / " + fuzz::shown(pieces));
         for (const QString& s : statements)
             FUZZ_CHECK(!s.isEmpty() && s == s.trimmed(), engine + fuzz::shown(s));
-        FUZZ_CHECK(quotes(statements) == command.count(u'\''), engine + fuzz::shown(statements));
+        if (dialect == sqlite.get())
+            FUZZ_CHECK(quotes(statements) == command.count(u'\''), engine + fuzz::shown(statements));
+        FUZZ_CHECK(literals(statements) == literals(pieces),
+                   engine + fuzz::shown(literals(statements)) + " / " + fuzz::shown(literals(pieces)));
         if (!wellFormed)
             continue;
         // A line break before each ';': a line comment at a statement's end stays closed.

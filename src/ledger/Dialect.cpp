@@ -45,7 +45,7 @@ bool isPlainName(QStringView name)
 }
 
 // [Na]]me] -> Na]me, then either bare (plain names) or in double quotes.
-void appendUnbracketed(QString& out, QStringView bracketed)
+void appendUnbracketed(QString& out, QStringView bracketed, char16_t next)
 {
     if (bracketed.size() < 2 || bracketed.back() != u']') {
         out += bracketed; // unterminated: the engine reports it
@@ -54,7 +54,12 @@ void appendUnbracketed(QString& out, QStringView bracketed)
     QString name = bracketed.mid(1, bracketed.size() - 2).toString();
     name.replace(u"]]"_s, u"]"_s);
     if (isPlainName(name)) {
+        // "a[b]" or "[b]c" must not become one word "ab" or "bc".
+        if (!out.isEmpty() && isWordChar(out.back().unicode()))
+            out += u' ';
         out += name;
+        if (next && isWordChar(next))
+            out += u' ';
         return;
     }
     name.replace(u'"', u"\"\""_s);
@@ -421,7 +426,7 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
             }
             if (t.kind == Kind::BracketName && rules.unbracketNames) {
                 flush(t.begin);
-                appendUnbracketed(current, QStringView(s + t.begin, t.end - t.begin));
+                appendUnbracketed(current, QStringView(s + t.begin, t.end - t.begin), t.end < n ? s[t.end] : u'\0');
                 copied = t.end;
             }
             break;

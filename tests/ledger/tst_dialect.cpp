@@ -48,6 +48,12 @@ private slots:
             "SELECT TOP 9 ID FROM t WHERE a Like '%O''B [top] like%'",
             {"SELECT ID FROM t WHERE a Like '%O''B [top] like%' LIMIT 9"},
             {"SELECT ID FROM t WHERE a ~* '^.*o''b [top] like.* *$' LIMIT 9"});
+        row("a pattern that cannot match, a quote inside; a quote as the escape character",
+            "SELECT ID FROM t WHERE a LIKE '[O''' AND b NOT LIKE 'O''''B%' ESCAPE '''' AND c = 'x'",
+            {"SELECT ID FROM t WHERE a LIKE '[O''' AND b NOT LIKE 'O''''B%' ESCAPE '''' AND c = 'x'"},
+            {"SELECT ID FROM t WHERE a ~* '$.' AND b !~* '^o''b.* *$' AND c = 'x'"});
+        row("a bracketed name against a word stays apart from it", "SELECT[a]FROM[t]WHERE[b]Like 'x'",
+            {"SELECT a FROM t WHERE b Like 'x'"}, {"SELECT a FROM t WHERE b ~* '^x *$'"});
         row("TOP (n) in lower case, trailing blank", "select top (5) ID from t where x = 1 ",
             {"select ID from t where x = 1 LIMIT 5"});
         row("subquery TOP closes with it; ORDER BY an expression, a function",
