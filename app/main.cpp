@@ -9,6 +9,7 @@
 #include "host/Logger.h"
 #include "host/Prompter.h"
 #include "host/ReferenceHost.h"
+#include "host/WindowPicture.h"
 #include "ledger/Schema.h"
 #include "platform/SqlConnection.h"
 #include "ui/MainWindow.h"
@@ -236,7 +237,7 @@ int main(int argc, char** argv)
         if (headless) {
             QCoreApplication::processEvents();
             const QString file = parser.value(screenshot);
-            if (!window.grab().save(file, "PNG")) {
+            if (!host::windowPicture(window).save(file, "PNG")) {
                 complain(QStringLiteral("The picture could not be written to %1.").arg(file));
                 result = 1;
             }

@@ -1,5 +1,6 @@
 #include "support/ScreenTest.h"
 
+#include "host/WindowPicture.h"
 #include "platform/HelperTools.h"
 #include "shared/modSharedDateTime.h"
 #include "shared/modSharedWork.h"
@@ -135,7 +136,7 @@ QString enabledStates(QWidget* w, const QStringList& names)
 void render(QWidget* w, const QString& file)
 {
     if (const QString dir = qEnvironmentVariable("TESR_RENDER_DIR"); !dir.isEmpty())
-        w->grab().save(dir + u'/' + file);
+        tesr::host::windowPicture(*w).save(dir + u'/' + file);
 }
 
 void forgetPlacements(const QStringList& captions)

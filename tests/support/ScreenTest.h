@@ -86,7 +86,7 @@ inline QString textOf(QWidget* w, const char* name)
 // Which of the named controls are enabled: "all", "none", or the names of those that are.
 QString enabledStates(QWidget* w, const QStringList& names);
 
-// A picture of the widget under TESR_RENDER_DIR, when that is set.
+// A picture of the widget under TESR_RENDER_DIR, when that is set (framed, on a real desktop).
 void render(QWidget* w, const QString& file);
 // Forgets where screens were placed (each test opens them at the design size).
 void forgetPlacements(const QStringList& captions);
