@@ -8,32 +8,27 @@
 // The host's questions are answered Yes, its notices OK; a refusal the module shows in a
 // message box is acknowledged and the dialog cancelled. Each operation has a watchdog.
 //
-//   tesr_workstation URL CUSTOMER-IDS(1,2,3) OPERATIONS SEED USER-ID LOG-FOLDER [NAME]
+//   tesr_workstation URL CUSTOMER-IDS(1,2,3) OPERATIONS SEED USER-ID LOG-FOLDER NAME
 //
-// At the end one JSON object goes to the standard output: the saves that went through, the
-// amount each order moved (from what the dialogs showed and wrote, not from the database), the
-// allocations made less those removed, any error the host was shown, and any
-// failure of the script itself (then the exit code is 1).
-//
-// With a NAME (the crash test, which kills workstations at random moments) the standard output
-// is also a journal, one JSON object per line, written straight to the pipe so that a line
-// outlives the process the moment it is written: before each save what it is about to write
-// ({"intent": "pay"|"credit"|"remove", "tag": NAME-n, ...}), after it whether it was saved
-// ({"done": tag, "saved": ...}), and every error the host showed ({"error": ...}). Each new
-// payment carries its tag as its memo, so the database tells which ones were written.
+// The standard output is a journal, one JSON object per line, written straight to the pipe so
+// that a line outlives the process the moment it is written (the crash test kills
+// workstations at random moments): before each save what it is about to write, as the dialog
+// shows it ({"intent": "pay"|"credit"|"remove", "tag": NAME-n, ...}), after it whether it was
+// saved ({"done": tag, "saved": ...}), and every error the host showed ({"error": ...}). Each
+// new payment carries its tag as its memo, so the database tells which ones were written. The
+// last line is {"failure": ...}: empty, or what went wrong with the script itself (then the
+// exit code is 1).
 
 #include "entry/Library.h"
 #include "forms/frmAllocateCredit/frmAllocateCredit.h"
 #include "host/HostConfig.h"
 #include "host/ReferenceHost.h"
 #include "platform/controls/ComboBox.h"
-#include "platform/controls/Form.h"
 #include "platform/controls/ReportControl.h"
 #include "support/ModalDriver.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageBox>
@@ -43,7 +38,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <cstdio>
 #include <functional>
 
 #include <unistd.h>
@@ -117,6 +111,18 @@ void clickLater(QWidget* w, const char* button)
     QTimer::singleShot(0, w, [w, button] { tesrtest::clickButton(w, QString::fromLatin1(button)); });
 }
 
+// One line of the journal, in one write to the pipe (no buffer to lose in a kill).
+void journal(const QJsonObject& entry)
+{
+    const QByteArray line = QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
+    for (qsizetype done = 0; done < line.size();) {
+        const ssize_t n = ::write(STDOUT_FILENO, line.constData() + done, size_t(line.size() - done));
+        if (n <= 0)
+            return;
+        done += n;
+    }
+}
+
 class Workstation {
 public:
     Workstation(std::shared_ptr<host::ReferenceHost> host, AgreeingPrompter& prompter, const QStringList& customers,
@@ -130,7 +136,8 @@ public:
         QObject::connect(&m_poll, &QTimer::timeout, [this] { poll(); });
     }
 
-    QJsonObject run(int operations)
+    // Answers what went wrong with the script (empty: nothing).
+    QString run(int operations)
     {
         for (int i = 0; i < operations && m_failure.isEmpty(); ++i) {
             const int customer = m_customers[pickOne(int(m_customers.size()))];
@@ -140,14 +147,7 @@ public:
                 journal({{"error", m_prompter.errors[m_errorsJournaled]}});
         }
         m_library.PreTerminate();
-        QJsonObject moved;
-        for (auto it = m_moved.cbegin(); it != m_moved.cend(); ++it)
-            moved.insert(it.key(), it.value().toPlainString());
-        return {{"saves", m_saves},
-                {"allocations", m_allocations},
-                {"moved", moved},
-                {"failure", m_failure},
-                {"errors", QJsonArray::fromStringList(m_prompter.errors)}};
+        return m_failure;
     }
 
 private:
@@ -169,21 +169,12 @@ private:
             return;
         QWidget* modal = QApplication::activeModalWidget();
         if (m_started.elapsed() > 30000) {
-            // Every window shown, and every form hidden: a modal loop left running behind one shows.
+            // Every visible window named: a modal loop left running behind another one shows.
             QStringList windows;
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* form = qobject_cast<tesr::Form*>(w);
-                if (!w->isVisible() && !form)
-                    continue;
-                const char* state = !w->isVisible() ? (form->IsUnloaded() ? " (hidden, unloaded)" : " (hidden)")
-                                    : w->isModal()  ? " (modal)"
-                                                    : "";
-                windows << QString::fromLatin1(w->metaObject()->className()) + u' ' + w->objectName() +
-                               QString::fromLatin1(state);
-            }
-            m_failure = "an operation (" + m_operation + ") did not finish in time (active window: " +
-                        (modal ? modal->objectName() : QStringLiteral("none")) + "; windows: " + windows.join(u", ") +
-                        ")";
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible())
+                    windows << w->objectName() + (w->isModal() ? " (modal)" : "");
+            m_failure = "an operation (" + m_operation + ") did not finish in time; windows: " + windows.join(u", ");
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (w->isModal() && w->isVisible())
                     w->close();
@@ -202,40 +193,14 @@ private:
 
     int pickOne(int count) { return count > 0 ? int(m_rng.bounded(quint32(count))) : -1; }
 
-    // The next save's tag; empty without a journal.
-    QString nextTag() { return m_journalName.isEmpty() ? QString() : m_journalName + u'-' + QString::number(++m_tags); }
-    // One line of the journal, in one write to the pipe (no buffer to lose in a kill).
-    void journal(const QJsonObject& entry)
-    {
-        if (m_journalName.isEmpty())
-            return;
-        const QByteArray line = QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
-        for (qsizetype done = 0; done < line.size();) {
-            const ssize_t n = ::write(STDOUT_FILENO, line.constData() + done, size_t(line.size() - done));
-            if (n <= 0)
-                return;
-            done += n;
-        }
-    }
-    void journalDone(const QString& tag, bool saved)
-    {
-        if (!tag.isEmpty())
-            journal({{"done", tag}, {"saved", saved}});
-    }
+    QString nextTag() { return m_journalName + u'-' + QString::number(++m_tags); }
+    void journalDone(const QString& tag, bool saved) { journal({{"done", tag}, {"saved", saved}}); }
     // Whole cents between low and high.
     Currency randomAmount(Currency low, Currency high)
     {
         const qint64 cents = high.minus(low).value().rounded(2).raw() / 100;
         return cents <= 0 ? high : low.plus(Currency::fromRaw(qint64(m_rng.bounded(quint32(cents) + 1)) * 100)).value();
     }
-    // What a save moved: an order's Payments, and the allocation rows there are.
-    void moved(const QString& order, Currency amount, int allocations)
-    {
-        Currency& total = m_moved[order.toUpper()];
-        total = total.plus(amount).value();
-        m_allocations += allocations;
-    }
-
     void newPayment(int customer)
     {
         const Currency amount = randomAmount(Currency::fromUnits(5), Currency::fromUnits(200));
@@ -265,27 +230,22 @@ private:
                 for (int r = 0; r < count; ++r)
                     if (const Currency v = cellMoney(orders, r, 4); v > Currency())
                         written[orders->Records().Record(r)->Item(6)->Value().toString()] = v;
-                if (!tag.isEmpty()) {
-                    auto* memo = child<QWidget>(w, "txtDescription");
-                    memo->setFocus(Qt::TabFocusReason);
-                    typeKeys(memo, tag);
-                    QJsonObject parts;
-                    for (auto it = written.cbegin(); it != written.cend(); ++it)
-                        parts.insert(it.key(), it.value().toPlainString());
-                    journal({{"intent", "pay"},
-                             {"tag", tag},
-                             {"customer", customer},
-                             {"amount", amount.toPlainString()},
-                             {"orders", parts}});
-                }
+                auto* memo = child<QWidget>(w, "txtDescription");
+                memo->setFocus(Qt::TabFocusReason);
+                typeKeys(memo, tag);
+                QJsonObject parts;
+                for (auto it = written.cbegin(); it != written.cend(); ++it)
+                    parts.insert(it.key(), it.value().toPlainString());
+                journal({{"intent", "pay"},
+                         {"tag", tag},
+                         {"customer", customer},
+                         {"amount", amount.toPlainString()},
+                         {"orders", parts}});
                 clickLater(w, "cmdOK");
                 return true;
             },
             [&] { id = m_library.ShowNewPayment(customer); });
         journalDone(tag, id > 0);
-        m_saves += id > 0 ? 1 : 0;
-        for (auto it = written.cbegin(); id > 0 && it != written.cend(); ++it)
-            moved(it.key(), it.value(), 1);
     }
 
     void allocateCredit(int customer)
@@ -322,9 +282,6 @@ private:
             [&] { saved = m_library.ShowAllocateCredit(customer) && amount > Currency(); });
         if (amount > Currency())
             journalDone(tag, saved);
-        m_saves += saved ? 1 : 0;
-        if (saved)
-            moved(order, amount, 1);
     }
 
     // The first value of a statement's first row, on a session of the host's.
@@ -361,13 +318,12 @@ private:
                     return false;
                 for (int r = 0, before = grid->Records().Count(); r < before && !tried; ++r)
                     if (grid->Records().Record(r)->Tag() == row[0].toString() && clickCell(grid, r, 1)) {
-                        if (!tag.isEmpty())
-                            journal({{"intent", "remove"},
-                                     {"tag", tag},
-                                     {"allocation", row[0].toInt()},
-                                     {"payment", row[1].toInt()},
-                                     {"order", row[2].toString()},
-                                     {"amount", Currency::fromVariant(row[3]).value_or(Currency()).toPlainString()}});
+                        journal({{"intent", "remove"},
+                                 {"tag", tag},
+                                 {"allocation", row[0].toInt()},
+                                 {"payment", row[1].toInt()},
+                                 {"order", row[2].toString()},
+                                 {"amount", Currency::fromVariant(row[3]).value_or(Currency()).toPlainString()}});
                         tried = true;
                         tesrtest::clickButton(w, QStringLiteral("cmdDelete"));
                         // A row gone already leaves the list too, with a notice instead of a removal.
@@ -380,13 +336,10 @@ private:
             [&] { m_library.ShowPaymentAllocations(row[1].toInt()); });
         if (tried)
             journalDone(tag, removed);
-        m_saves += removed ? 1 : 0;
-        if (removed)
-            moved(row[2].toString(), Currency::fromVariant(row[3]).value_or(Currency()).negated().value(), -1);
         // Another workstation removed it between the list and the click: the save was refused
         // with nothing written, which is what a lost race must do.
-        else if (m_prompter.errors.size() > errors &&
-                 firstRow("SELECT COUNT(*) FROM PaymentAllocations WHERE ID = " + row[0].toString())[0].toInt() == 0)
+        if (!removed && m_prompter.errors.size() > errors &&
+            firstRow("SELECT COUNT(*) FROM PaymentAllocations WHERE ID = " + row[0].toString())[0].toInt() == 0)
             m_prompter.errors.removeLast();
     }
 
@@ -399,11 +352,9 @@ private:
     QElapsedTimer m_started;
     std::function<bool(QWidget*)> m_step;
     bool m_busy = false, m_cancelNext = false;
-    int m_saves = 0, m_allocations = 0; // allocations made less removed
-    QMap<QString, Currency> m_moved;    // per order (upper case): applied less removed
     QString m_failure;
-    QString m_operation;   // the one under way, for the watchdog's message
-    QString m_journalName; // empty: no journal
+    QString m_operation; // the one under way, for the watchdog's message
+    QString m_journalName;
     int m_tags = 0;
     qsizetype m_errorsJournaled = 0;
 };
@@ -423,7 +374,7 @@ int main(int argc, char** argv)
     QCoreApplication::setAttribute(Qt::AA_Use96Dpi, true);
     QApplication app(argc, argv);
     const QStringList args = app.arguments(); // see the top of this file
-    if (args.size() != 7 && args.size() != 8)
+    if (args.size() != 8)
         return 2;
     host::HostConfig config;
     config.setDatabaseUrl(args[1]);
@@ -436,8 +387,8 @@ int main(int argc, char** argv)
     auto prompter = std::make_shared<AgreeingPrompter>();
     auto services =
         std::make_shared<host::ReferenceHost>(config, prompter, std::make_shared<host::Logger>(config.logFolder()));
-    const QJsonObject summary =
-        Workstation(services, *prompter, args[2].split(u','), args[4].toUInt(), args.value(7)).run(args[3].toInt());
-    std::printf("%s\n", QJsonDocument(summary).toJson(QJsonDocument::Compact).constData());
-    return summary.value("failure").toString().isEmpty() ? 0 : 1;
+    const QString failure =
+        Workstation(services, *prompter, args[2].split(u','), args[4].toUInt(), args[7]).run(args[3].toInt());
+    journal({{"failure", failure}});
+    return failure.isEmpty() ? 0 : 1;
 }
