@@ -42,26 +42,11 @@ enum Screen { NewPayment, EditPayment, AllocateCredit, CustomerPayments, OrderPa
 void open(TestHost& h, const Book& b, int screen)
 {
     Library& lib = h.library();
-    switch (screen) {
-    case NewPayment:
-        lib.ShowNewPayment(b.shop.abbott);
-        break;
-    case EditPayment:
-        lib.ShowEditPayment(b.payment);
-        break;
-    case AllocateCredit:
-        lib.ShowAllocateCredit(b.shop.abbott);
-        break;
-    case CustomerPayments:
-        lib.ShowCustomerPayments(b.shop.abbott);
-        break;
-    case OrderPayments:
-        lib.ShowOrderPayments(b.shop.orderA);
-        break;
-    case PaymentAllocations:
-        lib.ShowPaymentAllocations(b.payment);
-        break;
-    }
+    const std::function<void()> show[] = {
+        [&] { lib.ShowNewPayment(b.shop.abbott); },     [&] { lib.ShowEditPayment(b.payment); },
+        [&] { lib.ShowAllocateCredit(b.shop.abbott); }, [&] { lib.ShowCustomerPayments(b.shop.abbott); },
+        [&] { lib.ShowOrderPayments(b.shop.orderA); },  [&] { lib.ShowPaymentAllocations(b.payment); }};
+    show[screen]();
 }
 
 QString stored(const QString& caption)
@@ -232,6 +217,7 @@ private slots:
     // screen that asked; answered, the screen that asked is still on top. From Customer
     // Payments: New Payment with its credit notice, and a refusal at its amount box; from an
     // order without payments: Order Payments, then New Payment at once, over the host's window.
+    // Each window's title names the application once; a screen keeps its own caption.
     void screensAndMessagesStackOverTheirOpener()
     {
         SCREEN_FIXTURE(makeBook);
@@ -239,21 +225,24 @@ private slots:
         host::MainWindow main(h.host(), h.library());
         main.show();
         QVERIFY(waitFramed(&main));
-        QStringList seen;
+        QStringList seen, titles{titleOnScreen(&main)};
         auto answerNotice = [&](const QString& opener) {
             d.expect(u"hostMessage"_s, [&, opener](QWidget* box) {
                 QVERIFY(waitFramed(box));
+                titles << titleOnScreen(box);
                 seen << stacking(box, screenNamed(opener));
                 answerMessageBox(box, QMessageBox::Ok);
             });
         };
         d.expect(u"frmCustomerPayments"_s, [&](QWidget* w) {
             QVERIFY(waitFramed(w));
+            titles << titleOnScreen(w);
             seen << stacking(w, &main);
             clickLater(w, u"cmdNew"_s);
             answerNotice(u"frmNewPayment"_s);
             d.expect(u"frmNewPayment"_s, [&, w](QWidget* np) {
                 QVERIFY(waitFramed(np));
+                titles << titleOnScreen(np);
                 seen << stacking(np, w);
                 typeOver(child(np, "cboAmount"), u"abc"_s);
                 QTimer::singleShot(0, np, [np] { QTest::keyClick(child(np, "cboAmount"), Qt::Key_Tab); });
@@ -272,6 +261,9 @@ private slots:
         });
         h.library().ShowCustomerPayments(b.shop.abbott);
         QVERIFY2(d.waitDone(), qPrintable(d.failure()));
+        const QString db = QFileInfo(tesr::DatabaseUrl::parse(h.config().databaseUrl())->path).fileName();
+        QCOMPARE(titles, (QStringList{db + u" — TESR 5 - Payments"_s, u"Customer Payments — TESR 5 - Payments"_s,
+                                      u"TESR 5 - Payments"_s, u"New Payment — TESR 5 - Payments"_s}));
 
         // Nothing paid on the sale yet: New Payment opens over Order Payments at once. (How a
         // window manager stacks windows that do not say what they belong over depends on the
@@ -298,37 +290,6 @@ private slots:
             expected << u"hostMessage over frmNewPayment"_s << u"frmNewPayment over frmOrderPayments"_s
                      << u"frmOrderPayments over hostMainWindow"_s;
         QCOMPARE(seen, expected);
-    }
-
-    // Each window's title names the application once; a screen keeps its own caption.
-    void titlesNameTheApplicationOnce()
-    {
-        SCREEN_FIXTURE(makeBook);
-        h.prompter().showOnScreen(true);
-        host::MainWindow main(h.host(), h.library());
-        main.show();
-        QVERIFY(waitFramed(&main));
-        QStringList titles{titleOnScreen(&main)};
-        d.expect(u"frmCustomerPayments"_s, [&](QWidget* w) {
-            QVERIFY(waitFramed(w));
-            titles << titleOnScreen(w);
-            clickLater(w, u"cmdNew"_s);
-            d.expect(u"hostMessage"_s, [&](QWidget* box) {
-                QVERIFY(waitFramed(box));
-                titles << titleOnScreen(box);
-                answerMessageBox(box, QMessageBox::Ok);
-            });
-            d.expect(u"frmNewPayment"_s, [&](QWidget* np) {
-                titles << titleOnScreen(np);
-                clickButton(np, u"cmdCancel"_s);
-            });
-            d.expect(u"frmCustomerPayments"_s, [](QWidget* w) { w->close(); });
-        });
-        h.library().ShowCustomerPayments(b.shop.abbott);
-        QVERIFY2(d.waitDone(), qPrintable(d.failure()));
-        const QString db = QFileInfo(tesr::DatabaseUrl::parse(h.config().databaseUrl())->path).fileName();
-        QCOMPARE(titles, (QStringList{db + u" — TESR 5 - Payments"_s, u"Customer Payments — TESR 5 - Payments"_s,
-                                      u"TESR 5 - Payments"_s, u"New Payment — TESR 5 - Payments"_s}));
     }
 
     // The host's own window: where and how large the user left it.
