@@ -129,33 +129,10 @@ private slots:
                                 : u""_s));
     }
 
-    void repairSetsEverythingRight()
-    {
-        TestHost t;
-        makeBook(t.db());
-        const QString inStep = figures(t);
-        t.db().exec(
-            "UPDATE Payments SET Allocated = 1 WHERE ID = 1; UPDATE Payments SET Allocated = 999 WHERE ID = 3; "
-            "UPDATE Orders SET Payments = 3, Balance = 4 WHERE ID = 1; UPDATE Orders SET Balance = 0 WHERE ID = 3");
-        auto conn = t.db().openConnection();
-        const auto result = tesr::host::repairIntegrity(*conn, 17);
-        QVERIFY2(result.ok, qPrintable(result.error));
-        QCOMPARE(result.repaired.size(), 5);
-        QCOMPARE(result.rowsCorrected, 4);
-        QVERIFY(!conn->InTransaction());
-        QCOMPARE(figures(t), inStep); // the allocations themselves untouched
-        // One line per corrected row, by the user who repaired, in the row's history.
-        QCOMPARE(t.db().count(
-                     "SELECT COUNT(*) FROM ActivityHistory WHERE UserID = 17 AND Description LIKE 'Integrity check:%'"),
-                 4);
-        QCOMPARE(t.db().count("SELECT COUNT(*) FROM ActivityHistory WHERE CustomerID = 1 AND OrderID IS NULL AND "
-                              "Description LIKE '%payment 1 was corrected from $1.00 to $100.00%'"),
-                 1);
-    }
-
-    // Figures no save writes (more than four decimals, NULL) are set right like any other; what
-    // only a person can correct is named, and the rest is repaired around it.
-    void repairFixesWhatItCanAndNamesTheRest()
+    // Every figure set right in one transaction, with an activity line per corrected row by the
+    // user who repaired; figures no save writes (more than four decimals, NULL) like any other.
+    // What only a person can correct is named, and the rest is repaired around it.
+    void repairSetsRightWhatItCan()
     {
         TestHost t;
         makeBook(t.db());
@@ -166,25 +143,29 @@ private slots:
         else
             t.db().exec("DROP TRIGGER trgPayments_MoneyUpdate");
         const QString inStep = figures(t);
-        t.db().exec("UPDATE Payments SET Allocated = 50.00001 WHERE ID = 2; UPDATE Orders SET Payments = NULL "
-                    "WHERE ID = 3; UPDATE Payments SET Amount = 90 WHERE ID = 1");
-        const auto found = check(t);
-        QCOMPARE(described(found), u"Payment 1 (customer 1): Amount is 90, its allocations add up to 100; not "
-                                   "repaired: its allocations must be corrected\n"
-                                   "Payment 2 (customer 1): Allocated is 50.00001, its allocations add up to 50\n"
-                                   "Order C-1 (ID 3) (customer 2): Payments is NULL, the allocations naming it add up "
-                                   "to 0"_s);
+        t.db().exec("UPDATE Payments SET Allocated = 50.00001 WHERE ID = 2; UPDATE Payments SET Allocated = 999 "
+                    "WHERE ID = 3; UPDATE Orders SET Payments = 3, Balance = 4 WHERE ID = 1; UPDATE Orders SET "
+                    "Payments = NULL WHERE ID = 3; UPDATE Payments SET Amount = 90 WHERE ID = 1");
         auto conn = t.db().openConnection();
         const auto result = tesr::host::repairIntegrity(*conn, 17);
         QVERIFY2(result.ok, qPrintable(result.error));
-        QCOMPARE(result.repaired.size(), 2);
+        QCOMPARE(result.repaired.size(), 5);
+        QCOMPARE(result.rowsCorrected, 4);
         QCOMPARE(result.left.size(), 1);
         QCOMPARE(result.left[0].row(), u"Payment 1"_s);
-        QCOMPARE(figures(t), inStep);
-        QCOMPARE(t.db().count("SELECT COUNT(*) FROM ActivityHistory WHERE Description LIKE '%from 50.00001 to $50.00%' "
-                              "OR Description LIKE '%payments corrected from NULL to $0.00%'"),
-                 2);
-        QCOMPARE(described(check(t)), described(tesr::host::IntegrityReport{true, {}, 0, 0, result.left}));
+        QVERIFY(!conn->InTransaction());
+        QCOMPARE(figures(t), inStep); // the allocations themselves untouched
+        QCOMPARE(described(check(t)), u"Payment 1 (customer 1): Amount is 90, its allocations add up to 100; not "
+                                      "repaired: its allocations must be corrected"_s);
+        QCOMPARE(t.db().count(
+                     "SELECT COUNT(*) FROM ActivityHistory WHERE UserID = 17 AND Description LIKE 'Integrity check:%'"),
+                 4);
+        // In the row's own history: a payment's on its customer alone.
+        QCOMPARE(t.db().count("SELECT COUNT(*) FROM ActivityHistory WHERE (CustomerID = 2 AND OrderID IS NULL AND "
+                              "Description LIKE '%payment 3 was corrected from $999.00 to $0.30%') OR Description "
+                              "LIKE '%from 50.00001 to $50.00%' OR Description LIKE '%payments corrected from NULL "
+                              "to $0.00%'"),
+                 3);
     }
 
     void repairIsAllOrNothing_data()
