@@ -129,8 +129,10 @@ private slots:
         box.SetSelStart(0);
         for (bool dropped : {true, false}) {
             modSharedCustomers::FillCustomerCombo(box, failure == "host" ? nullptr : &h.host(), dropped);
-            QCOMPARE(u"%1|%2|%3|%4"_s.arg(box.ListCount()).arg(box.Text()).arg(box.SelStart()).arg(box.ListIndex()),
-                     u"0|Ab|2|-1"_s);
+            QCOMPARE(box.ListCount(), 0);
+            QCOMPARE(box.Text(), u"Ab"_s);
+            QCOMPARE(box.SelStart(), 2);
+            QCOMPARE(box.ListIndex(), -1);
             QCOMPARE(box.DroppedState(), dropped);
         }
     }
