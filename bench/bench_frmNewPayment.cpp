@@ -2,11 +2,12 @@
 // the reference host's demo database with one customer added; built once and kept under the
 // build folder in bench-cache/):
 //
-//   BM_OpenWith2000Orders: Library::ShowNewPayment for a customer with 2,000 open orders, from
-//     the call until the orders grid holds all 2,000 rows and the dialog has finished loading,
-//     against the view's SELECT of the same rows read raw through QtSql (target: no more than
-//     1.5x). The dialog's own part is also shown alone (LoadOrders' share: the grid filled
-//     from the recordset), next to the time to bring up the empty window.
+//   BM_OpenNewPayment/N: Library::ShowNewPayment for a customer with N open orders (2,000, and
+//     ten times that), from the call until the orders grid holds all N rows and the dialog has
+//     finished loading, against the view's SELECT of the same rows read raw through QtSql
+//     (target: at most 2x at 2,000, 1.5x at 20,000). The dialog's own part is also shown alone
+//     (LoadOrders' share: the grid filled from the recordset), next to the time to bring up the
+//     empty window.
 //   BM_ReloadOrders2000: the same 2,000 orders loaded again in the open dialog (the customer
 //     chosen again), against the SELECT raw on a fresh session and on an open one.
 // The dialog's save is measured in bench_saves.
@@ -169,15 +170,15 @@ double openUntilLoaded(Shop& shop, int customer, int orders)
     return seen;
 }
 
-void BM_OpenWith2000Orders(benchmark::State& state)
+void BM_OpenNewPayment(benchmark::State& state)
 {
-    constexpr int Orders = 2000;
+    const int Orders = int(state.range(0));
     Shop& shop = ::shop(Orders);
     if (!shop.ready(state))
         return;
     const QString statement = ordersStatement(shop);
     if (readOrdersRaw(shop.raw(), statement) != Orders) {
-        state.SkipWithError("the customer does not have 2,000 open orders");
+        state.SkipWithError("the customer does not have the open orders asked for");
         return;
     }
     // A customer ID with no row opens the same way and loads an empty grid: the window's own
@@ -190,19 +191,19 @@ void BM_OpenWith2000Orders(benchmark::State& state)
                          [&] { full += openUntilLoaded(shop, shop.customer, Orders); },
                          [&] { empty += openUntilLoaded(shop, NoCustomer, 0); }});
     }
-    constexpr double target = 1.5;
+    const double target = Orders > 2000 ? 1.5 : 2.0;
     const double gridRatio = (full - empty) / raw;
     state.counters["open_ms"] = msEach(state, full);
     state.counters["open_empty_ms"] = msEach(state, empty);
     state.counters["raw_ms"] = msEach(state, raw);
     state.counters["ratio_orders"] = gridRatio;
-    reportRatio(state, QStringLiteral("open until 2,000 orders shown vs the view's SELECT:"), full, raw, target,
-                Bound::AtMost,
+    reportRatio(state, QStringLiteral("open until %L1 orders shown vs the view's SELECT:").arg(Orders), full, raw,
+                target, Bound::AtMost,
                 QStringLiteral("; the orders' share alone: %1x %2")
                     .arg(gridRatio, 0, 'f', 2)
                     .arg(verdict(gridRatio, target, Bound::AtMost)));
 }
-BENCHMARK(BM_OpenWith2000Orders)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_OpenNewPayment)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 // The orders loaded again in the open dialog, the way choosing the customer in the customer
 // box does it (the orders' statement on a connection of its own, the grid filled, the summary

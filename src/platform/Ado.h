@@ -8,7 +8,10 @@
 #include <QString>
 #include <QVariant>
 
+#include <QStringList>
+
 #include <memory>
+#include <vector>
 
 namespace tesr {
 
@@ -53,6 +56,32 @@ public:
     // Runs an INSERT and answers the new row's ID; less than 1 on failure.
     virtual qint64 ExecuteInsert(const QString& statement) = 0;
     virtual QString LastError() const = 0;
+};
+
+// A result's columns looked up by name once (without regard to case, the first of a name
+// winning, as Field finds them), then read by position row after row: a list of thousands of
+// rows pays for the names once.
+class FieldIndex {
+public:
+    FieldIndex(const Recordset& rs, const QStringList& names)
+    {
+        for (const QString& name : names) {
+            int found = -1;
+            for (int i = 0; i < rs.FieldCount() && found < 0; ++i)
+                if (rs.FieldName(i).compare(name, Qt::CaseInsensitive) == 0)
+                    found = i;
+            m_index.push_back(found);
+        }
+    }
+    // The current row's value of the n-th name; invalid when the recordset has no such column.
+    QVariant Value(const Recordset& rs, int n) const
+    {
+        const int i = n >= 0 && size_t(n) < m_index.size() ? m_index[size_t(n)] : -1;
+        return i >= 0 ? rs.FieldValue(i) : QVariant();
+    }
+
+private:
+    std::vector<int> m_index;
 };
 
 } // namespace tesr

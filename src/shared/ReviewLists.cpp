@@ -1,6 +1,5 @@
 #include "shared/ReviewLists.h"
 
-#include "platform/Ado.h"
 #include "platform/controls/ReportControl.h"
 #include "values/Regional.h"
 
@@ -68,23 +67,6 @@ int DateColumnWidth(ReportControl& grid, int designWidth)
 void FillWithColumn(ReportControl& grid, int fillColumn, int designWidth)
 {
     new ColumnFiller(grid, fillColumn, designWidth);
-}
-
-FieldIndex::FieldIndex(const Recordset& rs, const QStringList& names)
-{
-    for (const QString& name : names) {
-        int found = -1;
-        for (int i = 0; i < rs.FieldCount() && found < 0; ++i)
-            if (rs.FieldName(i).compare(name, Qt::CaseInsensitive) == 0)
-                found = i;
-        m_index.push_back(found);
-    }
-}
-
-QVariant FieldIndex::Value(const Recordset& rs, int n) const
-{
-    const int i = n >= 0 && std::size_t(n) < m_index.size() ? m_index[std::size_t(n)] : -1;
-    return i >= 0 ? rs.FieldValue(i) : QVariant();
 }
 
 } // namespace tesr::reviewlists

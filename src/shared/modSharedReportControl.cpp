@@ -148,30 +148,12 @@ void SetDateGroupItem(ReportRecordItem& item, const OleDate& date, const QString
     }
 }
 
-void ShortDateCells::Set(ReportRecordItem& item, const OleDate& date)
+void SetShortDateItem(ReportRecordItem& item, const OleDate& date)
 {
-    const qint64 day = date.seconds() / OleDate::SecondsPerDay; // present dates lie after 1900
-    const auto known = date.isAbsent() ? m_days.constEnd() : m_days.constFind(day);
-    if (known == m_days.constEnd()) {
+    if (date.isAbsent())
         SetDateGroupItem(item, date, QStringLiteral("Short Date"), QString());
-        if (!date.isAbsent() && item.Caption() == item.GroupCaption())
-            m_days.insert(day, item.Caption());
-        return;
-    }
-    const QString& shortDate = *known;
-    const qint64 second = date.seconds() - day * OleDate::SecondsPerDay;
-    item.SetGroupCaption(shortDate);
-    item.SetGroupPriority(int(day));
-    item.SetValue(QVariant::fromValue(date));
-    item.SetCaption(shortDate);
-    if (second == 0) {
-        item.SetToolTip(shortDate);
-    } else {
-        auto time = m_times.constFind(second);
-        if (time == m_times.constEnd())
-            time = m_times.insert(second, Regional::formatLongTime(date));
-        item.SetToolTip(shortDate + u' ' + *time);
-    }
+    else
+        item.SetShortDate(date);
 }
 
 } // namespace tesr::modSharedReportControl

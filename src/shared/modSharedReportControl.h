@@ -10,7 +10,6 @@
 #include "platform/controls/ReportControl.h"
 #include "values/OleDate.h"
 
-#include <QHash>
 #include <QString>
 
 namespace tesr::modSharedReportControl {
@@ -51,18 +50,9 @@ void SetDateGroupItem(ReportRecordItem& item, const OleDate& date, const QString
                       const QString& groupPrefix);
 inline constexpr int AbsentDatePriority = 9999;
 
-// SetDateGroupItem with "Short Date" and no group prefix, for the date cells of one list load.
-// Lists of thousands of payments repeat days (and, for payments entered as a day, whole
-// timestamps); formatting every date afresh would cost several times the database read. The
-// first date of each day goes through SetDateGroupItem itself, later ones of that day reuse its
-// texts, adding the time of day the way the general date form does: the cells are the same.
-class ShortDateCells {
-public:
-    void Set(ReportRecordItem& item, const OleDate& date);
-
-private:
-    QHash<qint64, QString> m_days;  // day number -> short date
-    QHash<qint64, QString> m_times; // second of the day -> long time
-};
+// SetDateGroupItem with "Short Date" and no group prefix, for the date cells of a list: a
+// present date's texts are worked out when the cell is drawn (ReportRecordItem::SetShortDate),
+// so a list of thousands of payments pays only for the rows shown.
+void SetShortDateItem(ReportRecordItem& item, const OleDate& date);
 
 } // namespace tesr::modSharedReportControl

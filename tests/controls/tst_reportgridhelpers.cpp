@@ -163,6 +163,8 @@ private slots:
     void dateCells_data()
     {
         tesrtest::rows({"short date|2024-03-05T14:30:00|Short Date||3/5/2024|45356|3/5/2024",
+                        "a day only|2024-03-05T00:00:00|Short Date||3/5/2024|45356|3/5/2024",
+                        "the absent date|1900-01-01T00:00:00|Short Date||None|9999|",
                         "prefix joined|2024-03-05T14:30:00|Short Date|Paid |Paid 3/5/2024|45356|3/5/2024",
                         "pattern format|2024-03-05T14:30:00|yyyy-MM-dd||3/5/2024|45356|2024-03-05",
                         "the absent date, prefix|1900-01-01T00:00:00|Short Date|Paid |Paid None|9999|"});
@@ -181,6 +183,16 @@ private slots:
             QCOMPARE(item->Value().value<OleDate>(), date);
         else
             QCOMPARE(item->Value().toString(), QString());
+        if (f[1] != u"Short Date" || !f[2].isEmpty())
+            return;
+        // A list's date cell, its texts worked out when drawn: the same cell.
+        ReportRecordItem* lazy = m_grid->Records().Add()->AddItem(0);
+        grid::SetShortDateItem(*lazy, date);
+        QCOMPARE(lazy->Caption(), item->Caption());
+        QCOMPARE(lazy->ToolTip(), item->ToolTip());
+        QCOMPARE(lazy->GroupCaption(), item->GroupCaption());
+        QCOMPARE(lazy->GroupPriority(), item->GroupPriority());
+        QCOMPARE(lazy->Value(), item->Value());
     }
 };
 

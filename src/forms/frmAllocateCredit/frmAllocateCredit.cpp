@@ -281,16 +281,18 @@ void frmAllocateCredit::LoadPayments()
         std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
         std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
         if (rs && rs->State() == Recordset::adStateOpen) {
+            enum { fID, fDate, fDetails, fAmount, fAllocated };
+            const FieldIndex fields(*rs,
+                                    {QStringLiteral("ID"), QStringLiteral("PaymentDate"), QStringLiteral("theDetails"),
+                                     QStringLiteral("Amount"), QStringLiteral("Allocated")});
             while (!rs->Eof()) {
                 ReportRecord* record = rptPayments->Records().Add();
-                record->SetTag(QString::number(rs->Field(QStringLiteral("ID")).toLongLong()));
-                ReportRecordItem* date = record->AddItem(0);
-                SetDateGroupItem(*date,
-                                 OleDate::fromVariant(rs->Field(QStringLiteral("PaymentDate"))).value_or(OleDate()),
-                                 QStringLiteral("Short Date"), QString());
-                record->AddItem(paymentDetailsShown(rs->Field(QStringLiteral("theDetails")).toString().trimmed()));
-                const Currency amount = Currency::fromVariantOrZero(rs->Field(QStringLiteral("Amount")));
-                const Currency allocated = Currency::fromVariantOrZero(rs->Field(QStringLiteral("Allocated")));
+                record->SetTag(QString::number(fields.Value(*rs, fID).toLongLong()));
+                SetShortDateItem(*record->AddItem(0),
+                                 OleDate::fromVariant(fields.Value(*rs, fDate)).value_or(OleDate()));
+                record->AddItem(paymentDetailsShown(fields.Value(*rs, fDetails).toString().trimmed()));
+                const Currency amount = Currency::fromVariantOrZero(fields.Value(*rs, fAmount));
+                const Currency allocated = Currency::fromVariantOrZero(fields.Value(*rs, fAllocated));
                 addMoney(record, amount);
                 addMoney(record, allocated);
                 addMoney(record, amount.minus(allocated));
@@ -314,16 +316,20 @@ void frmAllocateCredit::LoadOrders()
         std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
         std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
         if (rs && rs->State() == Recordset::adStateOpen) {
+            enum { fID, fNumber, fSidemark, fBalance, fUniqueID };
+            const FieldIndex fields(*rs,
+                                    {QStringLiteral("ID"), QStringLiteral("OrderNumber"), QStringLiteral("Sidemark"),
+                                     QStringLiteral("Balance"), QStringLiteral("UniqueID")});
             while (!rs->Eof()) {
                 ReportRecord* record = rptOrders->Records().Add();
-                record->SetTag(QString::number(rs->Field(QStringLiteral("ID")).toLongLong()));
-                record->AddItem(rs->Field(QStringLiteral("OrderNumber")).toString().trimmed());
-                record->AddItem(rs->Field(QStringLiteral("Sidemark")).toString().trimmed());
-                const Currency balance = Currency::fromVariantOrZero(rs->Field(QStringLiteral("Balance")));
+                record->SetTag(QString::number(fields.Value(*rs, fID).toLongLong()));
+                record->AddItem(fields.Value(*rs, fNumber).toString().trimmed());
+                record->AddItem(fields.Value(*rs, fSidemark).toString().trimmed());
+                const Currency balance = Currency::fromVariantOrZero(fields.Value(*rs, fBalance));
                 addMoney(record, balance);
                 addMoney(record, Currency());
                 addMoney(record, balance); // nothing allocated yet
-                record->AddItem(rs->Field(QStringLiteral("UniqueID")).toString().trimmed());
+                record->AddItem(fields.Value(*rs, fUniqueID).toString().trimmed());
                 rs->MoveNext();
             }
             rs->Close();

@@ -400,21 +400,22 @@ void frmNewPayment::LoadOrders()
             std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
             std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
             if (rs && rs->State() == Recordset::adStateOpen) {
-                const QString fID = QStringLiteral("ID"), fNumber = QStringLiteral("OrderNumber"),
-                              fSidemark = QStringLiteral("Sidemark"), fBalance = QStringLiteral("Balance"),
-                              fDeposit = QStringLiteral("DepositAmount"), fUniqueID = QStringLiteral("uniqueID");
+                enum { fID, fNumber, fSidemark, fBalance, fDeposit, fUniqueID };
+                const FieldIndex fields(*rs, {QStringLiteral("ID"), QStringLiteral("OrderNumber"),
+                                              QStringLiteral("Sidemark"), QStringLiteral("Balance"),
+                                              QStringLiteral("DepositAmount"), QStringLiteral("uniqueID")});
                 ReportRecords& records = rptOrders->Records();
                 while (!rs->Eof()) {
                     ReportRecord* record = records.Add();
-                    record->SetTag(QString::number(rs->Field(fID).toLongLong()));
-                    record->AddItem(rs->Field(fNumber).toString().trimmed());
-                    record->AddItem(rs->Field(fSidemark).toString().trimmed());
-                    const Currency balance = Currency::fromVariantOrZero(rs->Field(fBalance));
+                    record->SetTag(QString::number(fields.Value(*rs, fID).toLongLong()));
+                    record->AddItem(fields.Value(*rs, fNumber).toString().trimmed());
+                    record->AddItem(fields.Value(*rs, fSidemark).toString().trimmed());
+                    const Currency balance = Currency::fromVariantOrZero(fields.Value(*rs, fBalance));
                     SetMoneyItem(record->AddItem(QVariant()), balance);
-                    SetMoneyItem(record->AddItem(QVariant()), Currency::fromVariantOrZero(rs->Field(fDeposit)));
+                    SetMoneyItem(record->AddItem(QVariant()), Currency::fromVariantOrZero(fields.Value(*rs, fDeposit)));
                     SetMoneyItem(record->AddItem(QVariant()), Currency());
-                    SetMoneyItem(record->AddItem(QVariant()), Currency::fromVariantOrZero(rs->Field(fBalance)));
-                    record->AddItem(rs->Field(fUniqueID).toString());
+                    SetMoneyItem(record->AddItem(QVariant()), balance);
+                    record->AddItem(fields.Value(*rs, fUniqueID).toString());
                     rs->MoveNext();
                 }
                 rs->Close();

@@ -145,14 +145,13 @@ void frmOrderPayments::LoadPayments()
             std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
             if (rs && rs->State() == Recordset::adStateOpen) {
                 enum { fID, fDate, fDetails, fAmount };
-                const reviewlists::FieldIndex fields(*rs, {QStringLiteral("ID"), QStringLiteral("PaymentDate"),
-                                                           QStringLiteral("theDetails"), QStringLiteral("Amount")});
-                ShortDateCells cells;
+                const FieldIndex fields(*rs, {QStringLiteral("ID"), QStringLiteral("PaymentDate"),
+                                              QStringLiteral("theDetails"), QStringLiteral("Amount")});
                 while (!rs->Eof()) {
                     ReportRecord* record = rptPayments->Records().Add();
                     record->SetTag(fields.Value(*rs, fID).toString());
                     const OleDate date = OleDate::fromVariant(fields.Value(*rs, fDate)).value_or(OleDate::absent());
-                    cells.Set(*record->AddItem(0), date);
+                    SetShortDateItem(*record->AddItem(0), date);
                     record->AddItem(paymentDetailsShown(fields.Value(*rs, fDetails).toString().trimmed()));
                     const Currency amount = Currency::fromVariantOrZero(fields.Value(*rs, fAmount));
                     record->AddItem(QVariant::fromValue(amount))->SetCurrencyCaption();

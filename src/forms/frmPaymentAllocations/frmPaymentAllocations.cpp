@@ -122,15 +122,14 @@ bool frmPaymentAllocations::LoadAllocations()
             std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
             if (rs && rs->State() == Recordset::adStateOpen) {
                 enum { fID, fAddedOn, fNumber, fSidemark, fAmount };
-                const reviewlists::FieldIndex fields(*rs, {QStringLiteral("ID"), QStringLiteral("AddedOn"),
-                                                           QStringLiteral("OrderNumber"), QStringLiteral("Sidemark"),
-                                                           QStringLiteral("Amount")});
-                ShortDateCells cells;
+                const FieldIndex fields(*rs,
+                                        {QStringLiteral("ID"), QStringLiteral("AddedOn"), QStringLiteral("OrderNumber"),
+                                         QStringLiteral("Sidemark"), QStringLiteral("Amount")});
                 while (!rs->Eof()) {
                     ReportRecord* record = rptAllocations->Records().Add();
                     record->SetTag(fields.Value(*rs, fID).toString());
                     const OleDate date = OleDate::fromVariant(fields.Value(*rs, fAddedOn)).value_or(OleDate::absent());
-                    cells.Set(*record->AddItem(0), date);
+                    SetShortDateItem(*record->AddItem(0), date);
                     record->AddItem(fields.Value(*rs, fNumber).toString());
                     record->AddItem(fields.Value(*rs, fSidemark).toString().trimmed());
                     const Currency amount = Currency::fromVariantOrZero(fields.Value(*rs, fAmount));

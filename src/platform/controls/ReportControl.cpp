@@ -466,6 +466,8 @@ QString ReportRecordItem::Caption() const
         return m_caption;
     if (m_currencyCaption)
         return Regional::formatCurrency(Currency::fromVariantOrZero(m_value));
+    if (m_shortDate)
+        return Regional::formatShortDate(m_value.value<OleDate>());
     return Regional::defaultText(m_value).value_or(QString());
 }
 
@@ -481,6 +483,7 @@ void ReportRecordItem::ResetCaption()
     m_caption.clear();
     m_hasCaption = false;
     m_currencyCaption = false;
+    m_shortDate = false;
     changed();
 }
 
@@ -489,6 +492,18 @@ void ReportRecordItem::SetCurrencyCaption()
     m_caption.clear();
     m_hasCaption = false;
     m_currencyCaption = true;
+    m_shortDate = false;
+    changed();
+}
+
+void ReportRecordItem::SetShortDate(const OleDate& date)
+{
+    m_value = QVariant::fromValue(date);
+    m_caption.clear();
+    m_hasCaption = false;
+    m_currencyCaption = false;
+    m_shortDate = true;
+    m_groupPriority = int(date.seconds() / OleDate::SecondsPerDay);
     changed();
 }
 
@@ -503,6 +518,8 @@ void ReportRecordItem::SetMoney(const std::optional<Currency>& amount)
 
 QString ReportRecordItem::ToolTip() const
 {
+    if (m_shortDate && (!m_extras || m_extras->toolTip.isEmpty()))
+        return Regional::formatGeneralDate(m_value.value<OleDate>());
     return m_extras ? m_extras->toolTip : QString();
 }
 
@@ -515,6 +532,8 @@ void ReportRecordItem::SetToolTip(const QString& text)
 
 QString ReportRecordItem::GroupCaption() const
 {
+    if (m_shortDate && (!m_extras || m_extras->groupCaption.isEmpty()))
+        return Regional::formatShortDate(m_value.value<OleDate>());
     return m_extras ? m_extras->groupCaption : QString();
 }
 

@@ -35,6 +35,8 @@ class QMenu;
 
 namespace tesr {
 
+class OleDate;
+
 namespace gridexport {
 class GridActions;
 struct Table;
@@ -72,6 +74,10 @@ public:
     // A money figure that may be out of range: the amount with its currency caption, or no
     // value and a caption that says the figure is out of range.
     void SetMoney(const std::optional<Currency>& amount);
+    // A date (present) shown as a short date, its tool tip the date with its time of day and,
+    // grouped, the short date as its heading (priority: the date's day count): all worked out
+    // when read, as money is. Texts set with SetCaption, SetToolTip or SetGroupCaption win.
+    void SetShortDate(const OleDate& date);
     QString ToolTip() const;
     void SetToolTip(const QString& text);
     // When the grid is grouped by this item's column: the heading of the item's group (empty:
@@ -105,6 +111,7 @@ private:
     int m_index = 0;
     bool m_hasCaption = false;
     bool m_currencyCaption = false;
+    bool m_shortDate = false;
     bool m_editable = true;
 };
 
