@@ -2,6 +2,7 @@
 // cannot avoid, measured in the same run and alternated inside every iteration:
 //   - Customer Payments for a customer with 10,000 payments (and 100,000);
 //   - Order Payments for an order paid by 2,000 payments (and 20,000);
+//   - Payment Allocations for a payment spread over 2,000 orders (and 20,000);
 // each opened through the real Library (form, first activation, list load, grid layout) up to
 // the first paint of the grid with the list filled, against the screen's SELECT run raw through
 // QtSql (the statement as the engine receives it, forward-only, every column read by index).
@@ -32,6 +33,7 @@ namespace {
 using namespace tesr::bench;
 constexpr int kCustomerPayments = 10000;
 constexpr int kOrderAllocations = 2000;
+constexpr int kPaymentAllocations = 2000;
 
 struct Fixture {
     QTemporaryDir dir;
@@ -39,6 +41,7 @@ struct Fixture {
     QString error;
     int customer = 0;
     int order = 0;
+    int payment = 0;
     QString orderUniqueID;
     std::shared_ptr<tesr::host::ReferenceHost> host;
     std::unique_ptr<tesr::Library> library;
@@ -51,7 +54,8 @@ struct Fixture {
             return;
         customer = tesr::host::addCustomerWithPayments(path, kCustomerPayments * scale, &error);
         order = tesr::host::addOrderWithAllocations(path, kOrderAllocations * scale, &error);
-        if (customer < 1 || order < 1)
+        payment = tesr::host::addPaymentWithAllocations(path, kPaymentAllocations * scale, &error);
+        if (customer < 1 || order < 1 || payment < 1)
             return;
         connectionName = QStringLiteral("bench-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
@@ -160,6 +164,11 @@ const QString kOrderPaymentsList = QStringLiteral(
     "PaymentAllocations INNER JOIN Payments ON PaymentAllocations.PaymentID = Payments.ID INNER JOIN PaymentMethods "
     "ON Payments.PaymentMethodID = PaymentMethods.ID WHERE (PaymentAllocations.OrderUniqueID = '%1')");
 
+const QString kPaymentAllocationsList =
+    QStringLiteral("SELECT PaymentAllocations.ID, PaymentAllocations.AddedOn, Orders.OrderNumber, Orders.Sidemark, "
+                   "PaymentAllocations.Amount FROM PaymentAllocations INNER JOIN Orders ON "
+                   "PaymentAllocations.OrderUniqueID = Orders.UniqueID WHERE (PaymentAllocations.PaymentID = %1)");
+
 // The screen `open` shows, `records` rows long, against its list's `statement` read raw.
 template <class Open>
 void screenVsRaw(benchmark::State& state, const QString& statement, int columns, int records, Open open,
@@ -211,14 +220,35 @@ void BM_OrderPayments(benchmark::State& state)
         QStringLiteral("Order Payments, %L1 allocations").arg(allocations));
 }
 
+void BM_PaymentAllocations(benchmark::State& state)
+{
+    g_scale = int(state.range(0)) / kPaymentAllocations;
+    Fixture& f = fixture(g_scale);
+    const int allocations = kPaymentAllocations * g_scale;
+    screenVsRaw(
+        state, kPaymentAllocationsList.arg(f.payment), 5, allocations,
+        [&f] { f.library->ShowPaymentAllocations(f.payment); }, "the payment does not have the allocations asked for",
+        QStringLiteral("Payment Allocations, %L1 allocations").arg(allocations));
+}
+
 } // namespace
 
-// Each size's database is built once, both screens measured on it, before the next size's.
+// Each size's database is built once, the three screens measured on it, before the next size's.
 BENCHMARK(BM_CustomerPayments)->Arg(kCustomerPayments)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_OrderPayments)->Arg(kOrderAllocations)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_PaymentAllocations)
+    ->Arg(kPaymentAllocations)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
 BENCHMARK(BM_CustomerPayments)
     ->Arg(kCustomerPayments * 10)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 BENCHMARK(BM_OrderPayments)->Arg(kOrderAllocations * 10)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
+BENCHMARK(BM_PaymentAllocations)
+    ->Arg(kPaymentAllocations * 10)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(6);
