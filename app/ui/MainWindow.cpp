@@ -153,6 +153,31 @@ void fill(QTreeWidget* list, const QList<QTreeWidgetItem*>& items)
         list->sortItems(section, list->header()->sortIndicatorOrder());
 }
 
+} // namespace
+
+// One item a row (its ID kept with it, describe fills the rest), in the order the user chose.
+void MainWindow::readInto(QTreeWidget* list, const QString& statement,
+                          const std::function<void(Recordset&, QTreeWidgetItem*)>& describe)
+{
+    auto conn = m_host.CurrentCompanyConn();
+    if (!conn)
+        return;
+    if (auto rs = m_host.query(*conn, statement)) {
+        QList<QTreeWidgetItem*> items;
+        for (; !rs->Eof(); rs->MoveNext()) {
+            auto* item = new ListItem;
+            item->setData(0, IdRole, rs->Field(QStringLiteral("ID")).toInt());
+            describe(*rs, item);
+            items << item;
+        }
+        rs->Close();
+        fill(list, items);
+    }
+    conn->Close();
+}
+
+namespace {
+
 int selectedId(const QTreeWidget* list)
 {
     const QList<QTreeWidgetItem*> items = list->selectedItems();
@@ -457,25 +482,14 @@ void MainWindow::loadCustomers(int selectId)
         if (!where.isEmpty())
             statement += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
         statement += QStringLiteral(" ORDER BY CustomerName");
-        if (auto conn = m_host.CurrentCompanyConn()) {
-            if (auto rs = m_host.query(*conn, statement)) {
-                QList<QTreeWidgetItem*> items;
-                for (; !rs->Eof(); rs->MoveNext()) {
-                    auto* item = new ListItem;
-                    item->setData(0, IdRole, rs->Field(QStringLiteral("ID")).toInt());
-                    item->setText(0, rs->Field(QStringLiteral("CustomerName")).toString().trimmed());
-                    setMoney(item, 1, rs->Field(QStringLiteral("Credit")));
-                    if (rs->Field(QStringLiteral("Active")).toInt() == 0) {
-                        item->setForeground(0, palette().brush(QPalette::Disabled, QPalette::Text));
-                        item->setToolTip(0, tr("Inactive customer"));
-                    }
-                    items << item;
-                }
-                rs->Close();
-                fill(m_customers, items);
+        readInto(m_customers, statement, [&](Recordset& rs, QTreeWidgetItem* item) {
+            item->setText(0, rs.Field(QStringLiteral("CustomerName")).toString().trimmed());
+            setMoney(item, 1, rs.Field(QStringLiteral("Credit")));
+            if (rs.Field(QStringLiteral("Active")).toInt() == 0) {
+                item->setForeground(0, palette().brush(QPalette::Disabled, QPalette::Text));
+                item->setToolTip(0, tr("Inactive customer"));
             }
-            conn->Close();
-        }
+        });
     }
     if (selectId <= 0 || !focusItemById(m_customers, selectId)) {
         if (m_customers->topLevelItemCount() > 0)
@@ -504,31 +518,20 @@ void MainWindow::loadOrders(int customerId, int selectId)
             QStringLiteral("SELECT ID, OrderNumber, Sidemark, State, StatusCode, Total, Payments, Balance "
                            "FROM Orders WHERE CustomerID = %1 ORDER BY OrderNumber")
                 .arg(customerId);
-        if (auto conn = m_host.CurrentCompanyConn()) {
-            if (auto rs = m_host.query(*conn, statement)) {
-                QList<QTreeWidgetItem*> items;
-                for (; !rs->Eof(); rs->MoveNext()) {
-                    auto* item = new ListItem;
-                    item->setData(0, IdRole, rs->Field(QStringLiteral("ID")).toInt());
-                    item->setText(0, rs->Field(QStringLiteral("OrderNumber")).toString());
-                    item->setText(1, rs->Field(QStringLiteral("Sidemark")).toString());
-                    const int state = rs->Field(QStringLiteral("State")).toInt();
-                    item->setText(2, stateName(state));
-                    item->setData(2, SortRole, state);
-                    const int status = rs->Field(QStringLiteral("StatusCode")).toInt();
-                    item->setText(3, QString::number(status));
-                    item->setData(3, SortRole, status);
-                    item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
-                    setMoney(item, 4, rs->Field(QStringLiteral("Total")));
-                    setMoney(item, 5, rs->Field(QStringLiteral("Payments")));
-                    setMoney(item, 6, rs->Field(QStringLiteral("Balance")));
-                    items << item;
-                }
-                rs->Close();
-                fill(m_orders, items);
-            }
-            conn->Close();
-        }
+        readInto(m_orders, statement, [&](Recordset& rs, QTreeWidgetItem* item) {
+            item->setText(0, rs.Field(QStringLiteral("OrderNumber")).toString());
+            item->setText(1, rs.Field(QStringLiteral("Sidemark")).toString());
+            const int state = rs.Field(QStringLiteral("State")).toInt();
+            item->setText(2, stateName(state));
+            item->setData(2, SortRole, state);
+            const int status = rs.Field(QStringLiteral("StatusCode")).toInt();
+            item->setText(3, QString::number(status));
+            item->setData(3, SortRole, status);
+            item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+            setMoney(item, 4, rs.Field(QStringLiteral("Total")));
+            setMoney(item, 5, rs.Field(QStringLiteral("Payments")));
+            setMoney(item, 6, rs.Field(QStringLiteral("Balance")));
+        });
     }
     focusItemById(m_orders, selectId);
 }
@@ -542,30 +545,18 @@ void MainWindow::loadPayments(int customerId, int selectId)
             QStringLiteral("SELECT ID, PaymentDate, dbo.PaymentDetails(ID) AS theDetails, Amount, Allocated "
                            "FROM Payments WHERE CustomerID = %1 ORDER BY PaymentDate DESC, ID DESC")
                 .arg(customerId);
-        if (auto conn = m_host.CurrentCompanyConn()) {
-            if (auto rs = m_host.query(*conn, statement)) {
-                QList<QTreeWidgetItem*> items;
-                for (; !rs->Eof(); rs->MoveNext()) {
-                    auto* item = new ListItem;
-                    item->setData(0, IdRole, rs->Field(QStringLiteral("ID")).toInt());
-                    if (const auto date = OleDate::fromVariant(rs->Field(QStringLiteral("PaymentDate")));
-                        date && !date->isAbsent()) {
-                        const OleDate local = modSharedDateTime::UTCToLocal(*date);
-                        item->setText(0, Regional::formatShortDate(local));
-                        item->setData(0, SortRole, QVariant::fromValue<qint64>(local.seconds()));
-                        item->setData(0, ValueRole, QVariant::fromValue(local));
-                    }
-                    item->setText(
-                        1, tesr::paymentDetailsShown(rs->Field(QStringLiteral("theDetails")).toString().trimmed()));
-                    setMoney(item, 2, rs->Field(QStringLiteral("Amount")));
-                    setMoney(item, 3, rs->Field(QStringLiteral("Allocated")));
-                    items << item;
-                }
-                rs->Close();
-                fill(m_payments, items);
+        readInto(m_payments, statement, [&](Recordset& rs, QTreeWidgetItem* item) {
+            if (const auto date = OleDate::fromVariant(rs.Field(QStringLiteral("PaymentDate")));
+                date && !date->isAbsent()) {
+                const OleDate local = modSharedDateTime::UTCToLocal(*date);
+                item->setText(0, Regional::formatShortDate(local));
+                item->setData(0, SortRole, QVariant::fromValue<qint64>(local.seconds()));
+                item->setData(0, ValueRole, QVariant::fromValue(local));
             }
-            conn->Close();
-        }
+            item->setText(1, tesr::paymentDetailsShown(rs.Field(QStringLiteral("theDetails")).toString().trimmed()));
+            setMoney(item, 2, rs.Field(QStringLiteral("Amount")));
+            setMoney(item, 3, rs.Field(QStringLiteral("Allocated")));
+        });
     }
     focusItemById(m_payments, selectId);
 }

@@ -6,16 +6,20 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
 class QAction;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace tesr {
 class ILibrary;
 class IReceipts;
+class Recordset;
 } // namespace tesr
 
 namespace tesr::host {
@@ -63,6 +67,8 @@ private:
     void loadCustomers(int selectId);
     void loadCustomerDetails();
     void loadOrders(int customerId, int selectId);
+    void readInto(QTreeWidget* list, const QString& statement,
+                  const std::function<void(Recordset&, QTreeWidgetItem*)>& describe);
     void loadPayments(int customerId, int selectId);
     void updateButtons();
     void updateTitle();

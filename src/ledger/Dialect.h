@@ -54,15 +54,19 @@ public:
     };
     virtual Command prepareCommand(const QString& command) const;
 
-    // Statements that begin, commit and roll back the one level of transaction.
-    virtual QString beginTransaction() const = 0;
-    virtual QString commitTransaction() const = 0;
-    virtual QString rollbackTransaction() const = 0;
+    // Statements that begin, commit and roll back the one level of transaction (standard SQL
+    // unless the engine says otherwise).
+    virtual QString beginTransaction() const { return QStringLiteral("BEGIN"); }
+    virtual QString commitTransaction() const { return QStringLiteral("COMMIT"); }
+    virtual QString rollbackTransaction() const { return QStringLiteral("ROLLBACK"); }
     // Savepoints around a compound command, so it is all-or-nothing inside a transaction too.
     // An empty release statement means the engine has none to run.
-    virtual QString savepoint(const QString& name) const = 0;
-    virtual QString releaseSavepoint(const QString& name) const = 0;
-    virtual QString rollbackToSavepoint(const QString& name) const = 0;
+    virtual QString savepoint(const QString& name) const { return QStringLiteral("SAVEPOINT ") + name; }
+    virtual QString releaseSavepoint(const QString& name) const { return QStringLiteral("RELEASE SAVEPOINT ") + name; }
+    virtual QString rollbackToSavepoint(const QString& name) const
+    {
+        return QStringLiteral("ROLLBACK TO SAVEPOINT ") + name;
+    }
 
     // Statements run once when a session opens (pragmas, session settings).
     virtual QStringList sessionSetup() const = 0;

@@ -31,16 +31,6 @@ public:
         return rewrite(command, rules);
     }
 
-    QString beginTransaction() const override { return QStringLiteral("BEGIN"); }
-    QString commitTransaction() const override { return QStringLiteral("COMMIT"); }
-    QString rollbackTransaction() const override { return QStringLiteral("ROLLBACK"); }
-    QString savepoint(const QString& name) const override { return QStringLiteral("SAVEPOINT ") + name; }
-    QString releaseSavepoint(const QString& name) const override { return QStringLiteral("RELEASE SAVEPOINT ") + name; }
-    QString rollbackToSavepoint(const QString& name) const override
-    {
-        return QStringLiteral("ROLLBACK TO SAVEPOINT ") + name;
-    }
-
     QStringList sessionSetup() const override
     {
         // Quotes doubled are the only escape in a literal, whatever the server's default: with

@@ -31,14 +31,6 @@ public:
     // IMMEDIATE takes the write lock at once: a second writer waits (busy timeout) here rather
     // than failing later when its first write would need to upgrade a read lock.
     QString beginTransaction() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
-    QString commitTransaction() const override { return QStringLiteral("COMMIT"); }
-    QString rollbackTransaction() const override { return QStringLiteral("ROLLBACK"); }
-    QString savepoint(const QString& name) const override { return QStringLiteral("SAVEPOINT ") + name; }
-    QString releaseSavepoint(const QString& name) const override { return QStringLiteral("RELEASE SAVEPOINT ") + name; }
-    QString rollbackToSavepoint(const QString& name) const override
-    {
-        return QStringLiteral("ROLLBACK TO SAVEPOINT ") + name;
-    }
 
     QStringList sessionSetup() const override { return {QStringLiteral("PRAGMA journal_mode = WAL")}; }
     QString lockWaitStatement(int milliseconds) const override

@@ -91,9 +91,39 @@ private:
     mutable int m_next = 0;
 };
 
+// What both engines' recordsets share: the named columns, the open/closed state and where the
+// reader is. Each says how it reads the value at a column of the current row.
+class ColumnRecordset : public Recordset {
+public:
+    int State() const override { return m_state; }
+    bool Bof() const override { return m_bof; }
+    bool Eof() const override { return m_eof; }
+    QVariant Field(const QString& name) const override
+    {
+        const int index = m_columns.indexOf(name);
+        return index < 0 ? QVariant() : FieldValue(index);
+    }
+    int FieldCount() const override { return m_columns.count(); }
+    QString FieldName(int index) const override { return m_columns.name(index); }
+    QVariant FieldValue(int index) const override
+    {
+        if (m_eof || index < 0 || index >= m_columns.count())
+            return QVariant();
+        return valueAt(index);
+    }
+
+protected:
+    virtual QVariant valueAt(int index) const = 0;
+
+    Columns m_columns;
+    int m_state = adStateClosed;
+    bool m_bof = true;
+    bool m_eof = true;
+};
+
 // ---- SQLite: rows read as the reader moves ----------------------------------------------------
 
-class StreamingRecordset final : public Recordset {
+class StreamingRecordset final : public ColumnRecordset {
 public:
     explicit StreamingRecordset(std::shared_ptr<Session> session)
         : m_session(std::move(session)), m_query(m_session->db)
@@ -114,22 +144,6 @@ public:
         return true;
     }
 
-    int State() const override { return m_state; }
-    bool Bof() const override { return m_bof; }
-    bool Eof() const override { return m_eof; }
-    QVariant Field(const QString& name) const override
-    {
-        const int index = m_columns.indexOf(name);
-        return index < 0 ? QVariant() : FieldValue(index);
-    }
-    int FieldCount() const override { return m_columns.count(); }
-    QString FieldName(int index) const override { return m_columns.name(index); }
-    QVariant FieldValue(int index) const override
-    {
-        if (m_eof || index < 0 || index >= m_columns.count())
-            return QVariant();
-        return m_query.value(index); // a NULL is a null QVariant of the column's type
-    }
     void MoveNext() override
     {
         if (m_state == adStateOpen && !m_eof)
@@ -146,6 +160,10 @@ public:
     }
 
 private:
+    QVariant valueAt(int index) const override
+    {
+        return m_query.value(index); // a NULL is a null QVariant of the column's type
+    }
     void advance()
     {
         m_eof = !m_query.next();
@@ -156,10 +174,6 @@ private:
 
     std::shared_ptr<Session> m_session; // declared first: outlives the query
     mutable QSqlQuery m_query;
-    Columns m_columns;
-    int m_state = adStateClosed;
-    bool m_bof = true;
-    bool m_eof = true;
 };
 
 // ---- PostgreSQL: the whole result, read through libpq -----------------------------------------
@@ -289,26 +303,10 @@ QVariant valueOf(Oid type, const char* text, int length)
     }
 }
 
-class PostgresRecordset final : public Recordset {
+class PostgresRecordset final : public ColumnRecordset {
 public:
     PostgresRecordset(const PGresult* result, const QString& written) { read(result, written); }
 
-    int State() const override { return m_state; }
-    bool Bof() const override { return m_bof; }
-    bool Eof() const override { return m_eof; }
-    QVariant Field(const QString& name) const override
-    {
-        const int index = m_columns.indexOf(name);
-        return index < 0 ? QVariant() : FieldValue(index);
-    }
-    int FieldCount() const override { return m_columns.count(); }
-    QString FieldName(int index) const override { return m_columns.name(index); }
-    QVariant FieldValue(int index) const override
-    {
-        if (m_eof || index < 0 || index >= m_columns.count())
-            return QVariant();
-        return m_values[size_t(m_row * m_columns.count() + index)];
-    }
     void MoveNext() override
     {
         if (m_state == adStateOpen && !m_eof)
@@ -322,6 +320,7 @@ public:
     }
 
 private:
+    QVariant valueAt(int index) const override { return m_values[size_t(m_row * m_columns.count() + index)]; }
     void read(const PGresult* result, const QString& written)
     {
         const int columns = PQnfields(result);
@@ -355,13 +354,9 @@ private:
         m_bof = m_eof = m_rows == 0;
     }
 
-    Columns m_columns;
     std::vector<QVariant> m_values;
     qsizetype m_rows = 0;
     qsizetype m_row = 0;
-    int m_state = adStateClosed;
-    bool m_bof = true;
-    bool m_eof = true;
 };
 
 } // namespace
