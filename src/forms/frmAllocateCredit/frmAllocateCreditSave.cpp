@@ -44,12 +44,10 @@ void refuse(const QString& text)
 
 void frmAllocateCredit::cmdOK_Click()
 {
-    if (!ValidateAllocations())
-        return;
-    if (!SaveAllocations())
-        return;
-    Cancelled = false;
-    Unload();
+    if (ValidateAllocations() && SaveAllocations()) {
+        Cancelled = false;
+        Unload();
+    }
 }
 
 bool frmAllocateCredit::ValidateAllocations()

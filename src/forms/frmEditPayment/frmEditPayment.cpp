@@ -348,12 +348,10 @@ bool frmEditPayment::SavePayment()
 
 void frmEditPayment::cmdOK_Click()
 {
-    if (!CheckCardDetails())
-        return;
-    if (!SavePayment())
-        return;
-    Cancelled = false;
-    Unload();
+    if (CheckCardDetails() && SavePayment()) {
+        Cancelled = false;
+        Unload();
+    }
 }
 
 void frmEditPayment::cmdCancel_Click()

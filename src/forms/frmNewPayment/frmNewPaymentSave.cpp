@@ -92,14 +92,10 @@ constexpr QStringView RecheckOrdersStatement =
 
 void frmNewPayment::cmdOK_Click()
 {
-    if (!EnsureCheckedNumbers())
-        return;
-    if (!ValidateInput())
-        return;
-    if (!SavePayment())
-        return;
-    Cancelled = false;
-    Unload();
+    if (EnsureCheckedNumbers() && ValidateInput() && SavePayment()) {
+        Cancelled = false;
+        Unload();
+    }
 }
 
 bool frmNewPayment::EnsureCheckedNumbers()
