@@ -2,12 +2,17 @@
 
 #include "platform/HostServices.h"
 #include "platform/ILibrary.h"
+#include "platform/InputTools.h"
+#include "platform/controls/Access.h"
 #include "platform/controls/ComboBox.h"
 #include "platform/controls/DatePicker.h"
 #include "platform/controls/FlatEdit.h"
 #include "platform/controls/Resizer.h"
 #include "shared/modSharedWork.h"
 #include "values/Regional.h"
+
+#include <QLabel>
+#include <QStyle>
 
 #include <algorithm>
 #include <cmath>
@@ -70,6 +75,33 @@ bool Screen::IsCardMethod(const ComboBox& methods) const
     const int index = methods.ListIndex();
     SharedCodeLibrary* scl = index >= 0 ? host() : nullptr;
     return scl && scl->Common().GetPaymentMethodType2(methods.ItemData(index)) != 0;
+}
+
+CardFields Screen::MakeCardFields()
+{
+    CardFields f;
+    f.txtCardNumber = Make<FlatEdit>("txtCardNumber");
+    f.txtCardNumber->setValidator(new CardNumberValidator(f.txtCardNumber));
+    f.lblCardNumber = Make<QLabel>("lblCardNumber", tr("Card number:"));
+    f.lblCardNumber->setBuddy(f.txtCardNumber);
+    f.Image1 = Make<QLabel>("Image1");
+    f.Image1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(16, 16));
+    f.Image1->setToolTip(tr("4 characters only; enter the last 4 of the CC."));
+    f.txtNameOnCard = Make<FlatEdit>("txtNameOnCard");
+    f.lblNameOnCard = Make<QLabel>("lblNameOnCard", tr("&Name on card:"));
+    f.lblNameOnCard->setBuddy(f.txtNameOnCard);
+    f.txtExpireMonth = Make<FlatEdit>("txtExpireMonth");
+    f.lblExpireDate = Make<QLabel>("lblExpireDate", tr("&Expires on:"));
+    f.lblExpireDate->setBuddy(f.txtExpireMonth);
+    f.lblExpireDate2 = Make<QLabel>("lblExpireDate2", QStringLiteral("/"));
+    f.lblExpireDate2->setAlignment(Qt::AlignCenter);
+    f.txtExpireYear = Make<FlatEdit>("txtExpireYear");
+    using access::Control;
+    access::Describe(this, {Control{"txtCardNumber", tr("The last 4 digits of the card"), access::Alt(Qt::Key_D)},
+                            Control{"txtNameOnCard", tr("The name printed on the card")},
+                            Control{"txtExpireMonth", tr("The month the card expires")},
+                            Control{"txtExpireYear", tr("The year the card expires"), {}, tr("Expiry year")}});
+    return f;
 }
 
 void Screen::PickDate(DatePicker& picker, FlatEdit& box, bool allowNone)

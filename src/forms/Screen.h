@@ -11,6 +11,8 @@
 
 #include <memory>
 
+class QLabel;
+
 namespace tesr {
 
 // What the screens are built from and work with, declared once for every screen's header.
@@ -29,6 +31,20 @@ class ReportRow;
 class Resizer;
 class SharedCodeLibrary;
 struct ReportValueChange;
+
+// The card's fields, alike on every screen that records or corrects a payment (a screen holds
+// them as its own members by deriving from this).
+struct CardFields {
+    QLabel* lblCardNumber = nullptr;
+    FlatEdit* txtCardNumber = nullptr;
+    QLabel* Image1 = nullptr; // says the number box takes the last four digits
+    QLabel* lblNameOnCard = nullptr;
+    FlatEdit* txtNameOnCard = nullptr;
+    QLabel* lblExpireDate = nullptr;
+    FlatEdit* txtExpireMonth = nullptr;
+    QLabel* lblExpireDate2 = nullptr;
+    FlatEdit* txtExpireYear = nullptr;
+};
 
 class Screen : public Form {
     Q_OBJECT
@@ -71,6 +87,9 @@ protected:
     // as the host types its methods; false when none is chosen or there is no host.
     bool IsCardMethod(const ComboBox& methods) const;
 
+    // The card's fields, named and described, their labels naming their boxes, the number box
+    // taking the last four digits only.
+    CardFields MakeCardFields();
     // Opens the calendar just below `box`, on the date the box holds (today when it holds none),
     // and puts the picked day into the box as a short date, or "None" when the user cleared the
     // selection and `allowNone`. The box has the focus afterwards unless the calendar was left.

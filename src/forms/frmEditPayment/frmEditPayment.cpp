@@ -93,19 +93,7 @@ frmEditPayment::frmEditPayment(QWidget* parent) : Screen("frmEditPayment", "Edit
     DatePicker1->SetShowTodayButton(true);
     txtDescription = Make<FlatEdit>("txtDescription");
     Label3 = makeLabel(this, "Label3", tr("Memo:"), txtDescription);
-    txtCardNumber = Make<FlatEdit>("txtCardNumber");
-    txtCardNumber->setValidator(new CardNumberValidator(txtCardNumber));
-    lblCardNumber = makeLabel(this, "lblCardNumber", tr("Card number:"), txtCardNumber);
-    Image1 = Make<QLabel>("Image1");
-    Image1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(16, 16));
-    Image1->setToolTip(tr("4 characters only; enter the last 4 of the CC."));
-    txtNameOnCard = Make<FlatEdit>("txtNameOnCard");
-    lblNameOnCard = makeLabel(this, "lblNameOnCard", tr("&Name on card:"), txtNameOnCard);
-    txtExpireMonth = Make<FlatEdit>("txtExpireMonth");
-    lblExpireDate = makeLabel(this, "lblExpireDate", tr("&Expires on:"), txtExpireMonth);
-    lblExpireDate2 = makeLabel(this, "lblExpireDate2", QStringLiteral("/"), nullptr);
-    lblExpireDate2->setAlignment(Qt::AlignCenter);
-    txtExpireYear = Make<FlatEdit>("txtExpireYear");
+    static_cast<CardFields&>(*this) = MakeCardFields();
     cmdOK = MakeButton("cmdOK", tr("OK"), &frmEditPayment::cmdOK_Click);
     cmdOK->setDefault(true);
     cmdCancel = MakeButton("cmdCancel", tr("Cancel"), &frmEditPayment::cmdCancel_Click);
@@ -129,10 +117,6 @@ frmEditPayment::frmEditPayment(QWidget* parent) : Screen("frmEditPayment", "Edit
                             Control{"txtPaymentDate", tr("The day the payment was received; F4 opens a calendar")},
                             Control{"cmdPaymentDate", tr("Opens a calendar to pick the date"), {}, tr("Pick date")},
                             Control{"txtDescription", tr("A memo kept with the payment"), access::Alt(Qt::Key_M)},
-                            Control{"txtCardNumber", tr("The last 4 digits of the card"), access::Alt(Qt::Key_D)},
-                            Control{"txtNameOnCard", tr("The name printed on the card")},
-                            Control{"txtExpireMonth", tr("The month the card expires")},
-                            Control{"txtExpireYear", tr("The year the card expires"), {}, tr("Expiry year")},
                             Control{"cmdOK", tr("Checks the entries and saves the changes (Enter)")},
                             Control{"cmdCancel", tr("Closes without saving (Escape)")}});
     access::DropDownKeys(txtPaymentDate, cmdPaymentDate);

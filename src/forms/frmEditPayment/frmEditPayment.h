@@ -10,7 +10,7 @@ class QLabel;
 
 namespace tesr {
 
-class frmEditPayment : public Screen {
+class frmEditPayment : public Screen, private CardFields {
     Q_OBJECT
 public:
     explicit frmEditPayment(QWidget* parent = nullptr);
@@ -66,15 +66,6 @@ private:
     DatePicker* DatePicker1;
     QLabel* Label3;
     FlatEdit* txtDescription;
-    QLabel* lblCardNumber;
-    FlatEdit* txtCardNumber;
-    QLabel* Image1;
-    QLabel* lblNameOnCard;
-    FlatEdit* txtNameOnCard;
-    QLabel* lblExpireDate;
-    FlatEdit* txtExpireMonth;
-    QLabel* lblExpireDate2;
-    FlatEdit* txtExpireYear;
     GroupBox* GroupBox1;
     PushButton* cmdOK;
     PushButton* cmdCancel;

@@ -91,19 +91,7 @@ void frmNewPayment::BuildControls()
     DatePicker1->SetShowNoneButton(true);
     DatePicker1->SetShowTodayButton(true);
 
-    lblCardNumber = Make<QLabel>("lblCardNumber", tr("Card number:"));
-    txtCardNumber = Make<FlatEdit>("txtCardNumber");
-    txtCardNumber->setValidator(new CardNumberValidator(txtCardNumber));
-    Image1 = Make<QLabel>("Image1");
-    Image1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(16, 16));
-    Image1->setToolTip(tr("4 characters only; enter the last 4 of the CC."));
-    lblNameOnCard = Make<QLabel>("lblNameOnCard", tr("&Name on card:"));
-    txtNameOnCard = Make<FlatEdit>("txtNameOnCard");
-    lblExpireDate = Make<QLabel>("lblExpireDate", tr("&Expires on:"));
-    txtExpireMonth = Make<FlatEdit>("txtExpireMonth");
-    lblExpireDate2 = Make<QLabel>("lblExpireDate2", QStringLiteral("/"));
-    lblExpireDate2->setAlignment(Qt::AlignCenter);
-    txtExpireYear = Make<FlatEdit>("txtExpireYear");
+    static_cast<CardFields&>(*this) = MakeCardFields();
     UpdateCardFields(); // until a card method is chosen there is no card to describe
 
     Label3 = Make<QLabel>("Label3", tr("Memo:"));
@@ -119,9 +107,6 @@ void frmNewPayment::BuildControls()
     lblAmount->setBuddy(cboAmount);
     Label1->setBuddy(cboPaymentMethod);
     lblPaymentDate->setBuddy(txtPaymentDate);
-    lblCardNumber->setBuddy(txtCardNumber);
-    lblNameOnCard->setBuddy(txtNameOnCard);
-    lblExpireDate->setBuddy(txtExpireMonth);
     Label3->setBuddy(txtDescription);
 
     setTabOrder(cboCustomer, cmdCredit);
@@ -152,10 +137,6 @@ void frmNewPayment::BuildControls()
                Control{"cboPaymentMethod", tr("How the customer paid")},
                Control{"txtPaymentDate", tr("The day the payment was received; F4 opens a calendar")},
                Control{"cmdPaymentDate", tr("Opens a calendar to pick the date"), {}, tr("Pick date")},
-               Control{"txtCardNumber", tr("The last 4 digits of the card"), access::Alt(Qt::Key_D)},
-               Control{"txtNameOnCard", tr("The name printed on the card")},
-               Control{"txtExpireMonth", tr("The month the card expires")},
-               Control{"txtExpireYear", tr("The year the card expires"), {}, tr("Expiry year")},
                Control{"txtDescription", tr("A memo kept with the payment"), access::Alt(Qt::Key_M)},
                Control{"cmdOK", tr("Checks the entries and saves the payment (Enter)")},
                Control{"cmdCancel", tr("Closes without saving (Escape)")}});

@@ -26,7 +26,7 @@ namespace modSharedSpread {
 class SpreadAction;
 }
 
-class frmNewPayment : public Screen {
+class frmNewPayment : public Screen, private CardFields {
     Q_OBJECT
 public:
     // The grid's items, one per column, in column order.
@@ -139,15 +139,6 @@ private:
     FlatEdit* txtPaymentDate;
     PushButton* cmdPaymentDate;
     DatePicker* DatePicker1;
-    QLabel* lblCardNumber;
-    FlatEdit* txtCardNumber;
-    QLabel* Image1;
-    QLabel* lblNameOnCard;
-    FlatEdit* txtNameOnCard;
-    QLabel* lblExpireDate;
-    FlatEdit* txtExpireMonth;
-    QLabel* lblExpireDate2;
-    FlatEdit* txtExpireYear;
     QLabel* Label3;
     FlatEdit* txtDescription;
     GroupBox* GroupBox1;
