@@ -3,6 +3,7 @@
 // refuses it), for every k from the first statement to the last. Each time the database is as it
 // was, the screen is still open with what the user entered or selected, the user is told with the
 // injected failure as the detail, and pressing again on the same screen writes exactly once.
+// A save held up by a lock, or cut off from its database, is the same fault seen by the user.
 
 #include "support/ScreenTest.h"
 #include "support/TestMain.h"
@@ -12,6 +13,7 @@
 #include "platform/controls/ComboBox.h"
 
 #include <QDomDocument>
+#include <QElapsedTimer>
 
 using namespace tesr;
 using namespace tesrtest;
@@ -59,9 +61,11 @@ class TestFaultSweep : public QObject {
 
     Injector inject;
 
-    // Arms the injector at k, presses the button, disarms; fills what r knows before and
-    // whether the press was faulted.
-    void press(QWidget* w, const QString& button, int k, Round& r, TestHost& h, const std::function<QString()>& extra)
+    // Arms the injector at k, presses the button, disarms; fills what r knows before and, after
+    // a fault, what the screen and the database show. True when the press was faulted.
+    bool press(
+        QWidget* w, const QString& button, int k, Round& r, TestHost& h, const std::function<QString()>& shows,
+        const std::function<QString()>& extra = [] { return QString(); })
     {
         r.before = ledgerState(h.db());
         r.extraBefore = extra();
@@ -69,20 +73,24 @@ class TestFaultSweep : public QObject {
         clickButton(w, button);
         inject.disarm();
         r.faulted = k < inject.sent().size();
+        if (r.faulted) {
+            r.open = w->isVisible();
+            r.shows = shows();
+            r.ledger = ledgerState(h.db());
+            r.extra = extra();
+        }
+        return r.faulted;
     }
 
     // A round on a list screen: the row selected and Delete pressed with statement k failing;
     // after a fault, whether the row is still listed, then (beforeRetry first) selected and
     // deleted again; then the screen closed.
     void deleteRow(QWidget* w, ReportControl* g, int tag, int k, Round& r, TestHost& h,
-                   const std::function<QString()>& extra, const std::function<void()>& beforeRetry)
+                   const std::function<void()>& beforeRetry)
     {
         clickTag(g, tag);
-        press(w, u"cmdDelete"_s, k, r, h, extra);
-        if (r.faulted) {
-            r.open = w->isVisible();
-            r.shows = tags(g).contains(QString::number(tag)) ? u"listed"_s : u"gone"_s;
-            r.ledger = ledgerState(h.db());
+        auto listed = [&] { return tags(g).contains(QString::number(tag)) ? u"listed"_s : u"gone"_s; };
+        if (press(w, u"cmdDelete"_s, k, r, h, listed)) {
             if (beforeRetry)
                 beforeRetry();
             clickTag(g, tag);
@@ -155,14 +163,9 @@ private slots:
                     editCell(child<ReportControl>(w, "rptOrders"), 0, 4, u"6"_s);
                     editCell(child<ReportControl>(w, "rptOrders"), 1, 4, u"4"_s);
                     typeOver(child(w, "txtDescription"), u"memo"_s);
-                    press(w, u"cmdOK"_s, k, r, h, extra);
-                    if (!r.faulted)
-                        return;
-                    r.open = w->isVisible();
-                    r.shows = shows(w);
-                    r.ledger = ledgerState(h.db());
-                    r.extra = extra();
-                    clickButton(w, u"cmdOK"_s);
+                    if (press(
+                            w, u"cmdOK"_s, k, r, h, [&] { return shows(w); }, extra))
+                        clickButton(w, u"cmdOK"_s);
                 },
                 [](QWidget* w) { return !child<ComboBox>(w, "cboAmount")->Text().isEmpty(); });
             saved = h.library().ShowNewPayment(b.abbott);
@@ -189,20 +192,14 @@ private slots:
                    focusedTag(child<ReportControl>(w, "rptPayments"));
         };
         int rounds = 0;
-        auto extra = [] { return QString(); };
         auto round = [&](int k, Round& r) {
             ModalDriver d;
             onScreen(d, u"frmAllocateCredit"_s, [&](QWidget* w) {
                 clickCell(child<ReportControl>(w, "rptPayments"), 0, 1);
                 editCell(child<ReportControl>(w, "rptOrders"), 0, 3, u"6"_s);
                 editCell(child<ReportControl>(w, "rptOrders"), 1, 3, u"4"_s);
-                press(w, u"cmdOK"_s, k, r, h, extra);
-                if (!r.faulted)
-                    return;
-                r.open = w->isVisible();
-                r.shows = shows(w);
-                r.ledger = ledgerState(h.db());
-                clickButton(w, u"cmdOK"_s);
+                if (press(w, u"cmdOK"_s, k, r, h, [&] { return shows(w); }))
+                    clickButton(w, u"cmdOK"_s);
             });
             QVERIFY(h.library().ShowAllocateCredit(b.abbott));
             QVERIFY2(d.waitDone(), qPrintable(d.failure()));
@@ -220,14 +217,12 @@ private slots:
         TestHost h;
         const Shop b = makeShop(h.db());
         int payment = 0, rounds = 0;
-        auto extra = [] { return QString(); };
         auto round = [&](int k, Round& r) {
             payment = h.db().addPayment(b.abbott, cur("25"), b.cash, at(2024, 3, 4));
             ++rounds;
             ModalDriver d;
-            onScreen(d, u"frmCustomerPayments"_s, [&](QWidget* w) {
-                deleteRow(w, child<ReportControl>(w, "rptPayments"), payment, k, r, h, extra, {});
-            });
+            onScreen(d, u"frmCustomerPayments"_s,
+                     [&](QWidget* w) { deleteRow(w, child<ReportControl>(w, "rptPayments"), payment, k, r, h, {}); });
             h.library().ShowCustomerPayments(b.abbott);
             QVERIFY2(d.waitDone(), qPrintable(d.failure()));
         };
@@ -244,14 +239,13 @@ private slots:
         const Shop b = makeShop(h.db());
         const int payment = h.db().addPayment(b.abbott, cur("500"), b.cash, at(2024, 3, 4));
         int allocation = 0;
-        auto extra = [] { return QString(); };
         auto round = [&](int k, Round& r) {
             h.db().allocate(payment, u"SO-1001"_s, cur("7.5"));
             allocation = h.db().count(u"SELECT MAX(ID) FROM PaymentAllocations"_s);
             h.prompter().expectQuestion(ScriptedPrompter::Yes);
             ModalDriver d;
             onScreen(d, u"frmPaymentAllocations"_s, [&](QWidget* w) {
-                deleteRow(w, child<ReportControl>(w, "rptAllocations"), allocation, k, r, h, extra,
+                deleteRow(w, child<ReportControl>(w, "rptAllocations"), allocation, k, r, h,
                           [&] { h.prompter().expectQuestion(ScriptedPrompter::Yes); });
             });
             h.library().ShowPaymentAllocations(payment);
@@ -313,20 +307,94 @@ private slots:
             ModalDriver d;
             onScreen(d, u"frmEditPayment"_s, [&](QWidget* w) {
                 typeOver(child(w, "txtDescription"), u"after"_s);
-                press(w, u"cmdOK"_s, k, r, h, extra);
-                if (!r.faulted)
-                    return;
-                r.open = w->isVisible();
-                r.shows = textOf(w, "txtDescription");
-                r.ledger = ledgerState(h.db());
-                r.extra = extra();
-                clickButton(w, u"cmdOK"_s);
+                if (press(
+                        w, u"cmdOK"_s, k, r, h, [&] { return textOf(w, "txtDescription"); }, extra))
+                    clickButton(w, u"cmdOK"_s);
             });
             QVERIFY(h.library().ShowEditPayment(payment));
             QVERIFY2(d.waitDone(), qPrintable(d.failure()));
         };
         sweep(h, round, u"after"_s, u"Unable to edit the payment."_s,
               [&] { QCOMPARE(h.db().scalar(memo).toString(), u"after"_s); });
+    }
+
+    // The save cannot be made: another workstation holds the order beyond the busy timeout
+    // (SQLite: the write lock; PostgreSQL: the order's row), or the database became unreachable
+    // after the screen opened. The user is told with the engine's words, nothing is written,
+    // the entries stay, and OK saves once the database is back.
+    void lockedOrUnreachable_data()
+    {
+        QTest::addColumn<bool>("credit");  // Allocate Credit, else New Payment
+        QTest::addColumn<bool>("locked");  // else unreachable
+        QTest::addColumn<QString>("owed"); // the order's Payments/Balance after the retry
+        QTest::addColumn<int>("lines");    // activity lines after the retry
+        QTest::newRow("New Payment, locked") << false << true << u"800/0"_s << 2;
+        QTest::newRow("New Payment, unreachable") << false << false << u"800/0"_s << 2;
+        QTest::newRow("Allocate Credit, locked") << true << true << u"100/700"_s << 1;
+        QTest::newRow("Allocate Credit, unreachable") << true << false << u"100/700"_s << 1;
+    }
+    void lockedOrUnreachable()
+    {
+        QFETCH(bool, credit);
+        QFETCH(bool, locked);
+        QFETCH(QString, owed);
+        QFETCH(int, lines);
+        TestHost h;
+        const Shop b = makeShop(h.db());
+        if (credit)
+            h.db().addPayment(b.abbott, cur("1000"), b.cash, at(2024, 3, 4));
+        const QString before = ledgerState(h.db()), url = h.config().databaseUrl();
+        std::unique_ptr<Connection> other = h.db().openConnection();
+        if (locked) {
+            QVERIFY(other->BeginTrans());
+            QVERIFY(other->Execute(u"UPDATE Orders SET Sidemark = 'Kitchen' WHERE UniqueID = 'SO-1001'"_s));
+        }
+        const int column = credit ? 3 : 4;
+        ModalDriver slow(20000);
+        qint64 waited = 0;
+        QString kept, during;
+        auto act = [&](QWidget* w) {
+            if (credit) {
+                clickCell(child<ReportControl>(w, "rptPayments"), 0, 1);
+            } else {
+                pickFirstMethod(w);
+                typeOver(child(w, "cboAmount"), u"800"_s, true);
+            }
+            editCell(child<ReportControl>(w, "rptOrders"), 0, column, credit ? u"100"_s : u"800"_s);
+            if (!locked)
+                h.config().setDatabaseUrl(url + u"_gone"_s);
+            QElapsedTimer clock;
+            clock.start();
+            clickButton(w, u"cmdOK"_s);
+            waited = clock.elapsed();
+            QVERIFY(w->isVisible());
+            kept = caption(child<ReportControl>(w, "rptOrders"), 0, column);
+            during = ledgerState(h.db());
+            if (locked)
+                QVERIFY(other->RollbackTrans());
+            h.config().setDatabaseUrl(url);
+            clickButton(w, u"cmdOK"_s);
+        };
+        if (credit) {
+            onScreen(slow, u"frmAllocateCredit"_s, act);
+            QVERIFY(h.library().ShowAllocateCredit(b.abbott));
+        } else {
+            onScreen(slow, u"frmNewPayment"_s, act,
+                     [](QWidget* w) { return !child<ComboBox>(w, "cboAmount")->Text().isEmpty(); });
+            QVERIFY(h.library().ShowNewPayment(b.abbott));
+        }
+        QVERIFY2(slow.waitDone(30000), qPrintable(slow.failure()));
+        other->Close();
+        QVERIFY2(!locked || waited >= 4000, qPrintable(QString::number(waited)));
+        QCOMPARE(kept, credit ? u"$100.00"_s : u"$800.00"_s);
+        QCOMPARE(during, before);
+        QCOMPARE(h.prompter().headlines(),
+                 QStringList{credit ? u"The credit could not be applied."_s : u"The payment could not be added."_s});
+        const QString engineSaid = !locked ? u"_gone"_s : onPostgres() ? u"lock timeout"_s : u"locked"_s;
+        QVERIFY2(errors(h.prompter()).value(2).contains(engineSaid), qPrintable(errors(h.prompter()).join(u'|')));
+        QCOMPARE(owedOf(h.db(), b.orderA), owed);
+        QCOMPARE(h.db().count(u"SELECT COUNT(*) FROM Payments"_s), 1);
+        QCOMPARE(activity(h.db()).size(), lines);
     }
 };
 
