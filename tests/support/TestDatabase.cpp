@@ -66,6 +66,19 @@ tesr::DatabaseUrl serverUrl()
     return *url;
 }
 
+// A session of the fixture's administrator on one database of the server, named `connection`.
+QSqlDatabase serverSession(const QString& connection, const QString& database)
+{
+    const tesr::DatabaseUrl url = serverUrl();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
+    db.setHostName(url.host);
+    db.setPort(url.port);
+    db.setUserName(url.user);
+    db.setPassword(url.password);
+    db.setDatabaseName(database);
+    return db;
+}
+
 // Runs statements on the server as the fixture's administrator, on a session of its own; the
 // first value the last one read goes to *value.
 bool serverExec(const QStringList& statements, QString* error, QVariant* value = nullptr)
@@ -75,12 +88,7 @@ bool serverExec(const QStringList& statements, QString* error, QVariant* value =
     const QString name = QStringLiteral("tesr-test-admin-%1").arg(++counter);
     bool ok = true;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        db.setHostName(url.host);
-        db.setPort(url.port);
-        db.setUserName(url.user);
-        db.setPassword(url.password);
-        db.setDatabaseName(url.database);
+        QSqlDatabase db = serverSession(name, url.database);
         if (!db.open()) {
             ok = false;
             if (error)
@@ -134,15 +142,9 @@ QString schemaTemplate()
             fatal(QStringLiteral("the schema template could not be made: ") + error);
         {
             // A session of its own, closed before the rename (a pooled one would stay connected).
-            const tesr::DatabaseUrl url = serverUrl();
             const QString session = QStringLiteral("tesr-test-template");
             {
-                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), session);
-                db.setHostName(url.host);
-                db.setPort(url.port);
-                db.setUserName(url.user);
-                db.setPassword(url.password);
-                db.setDatabaseName(building);
+                QSqlDatabase db = serverSession(session, building);
                 if (!db.open())
                     fatal(QStringLiteral("the schema template could not be opened: ") + db.lastError().text());
                 if (!tesr::ledger::createSchema(db, tesr::ledger::Engine::PostgreSQL, &error))
