@@ -214,31 +214,10 @@ private slots:
         QVERIFY(activity(h.db()).isEmpty());
     }
 
-    // Deleted without a question; the next in record order takes the focus.
-    void customerDeletes()
-    {
-        SCREEN_FIXTURE(makeBook);
-        QString seen;
-        onScreen(d, kScreens[CustomerPayments], [&](QWidget* w) {
-            clickTag(grid(w), b.credit);
-            clickButton(w, u"cmdDelete"_s);
-            seen = tags(grid(w)).join(u',') + u'|' + focusedTag(grid(w)) + u'|' + cpButtons(w);
-            QVERIFY(grid(w)->hasFocus());
-            clickButton(w, u"cmdClose"_s);
-        });
-        h.library().ShowCustomerPayments(b.abbott);
-        SCREEN_DONE(d, h);
-        QVERIFY(h.prompter().calls().isEmpty());
-        QCOMPARE(seen, fill(u"{full},{part},{twin}|{twin}|all"_s, b));
-        QCOMPARE(h.db().count(u"SELECT COUNT(*) FROM Payments WHERE ID = %1"_s.arg(b.credit)), 0);
-        QCOMPARE(figures(h.db(), b), kStart.chopped(1) + u'4');
-        // The amount and the day exactly as the row showed them.
-        QCOMPARE(activity(h.db(), u"CustomerID = %1"_s.arg(b.abbott)),
-                 QStringList{fill(u"A payment of {c}, recorded on 5/3/2024, was deleted from this customer."_s, b)});
-    }
-
-    // A row removed with a Yes, kept with a No, or nothing asked without one row selected: the
-    // rows left, the focus, Order Payments' total (not reloaded) and the three figures after.
+    // A row removed with a Yes, kept with a No, or nothing asked without one row selected; a
+    // payment deleted from Customer Payments without a question: the rows left, the focus (the
+    // next in record order), Order Payments' total (not reloaded), Customer Payments' buttons and
+    // the three figures after.
     void removeOne_data()
     {
         QTest::addColumn<int>("screen");
@@ -248,6 +227,7 @@ private slots:
         const int no = ScriptedPrompter::No, yes = ScriptedPrompter::Yes;
         const QString both = u"{partHere},{fullHere}|"_s, unchanged = u"|$850.12|"_s + kStart;
         // clang-format off
+        QTest::newRow("customer, deleted without a question") << int(CustomerPayments) << "{credit}" << 0 << u"{full},{part},{twin}|{twin}|all|"_s + kStart.chopped(1) + u'4';
         QTest::newRow("order, answered No") << int(OrderPayments) << "{fullHere}" << no << both + "{fullHere}" + unchanged;
         QTest::newRow("order, nothing selected") << int(OrderPayments) << "" << 0 << both + unchanged;
         QTest::newRow("order, two selected") << int(OrderPayments) << "{partHere},{fullHere}" << 0 << both + "{fullHere}" + unchanged;
@@ -275,12 +255,20 @@ private slots:
             seen = tags(grid(w, s)).join(u',') + u'|' + focusedTag(grid(w, s));
             if (s == OrderPayments)
                 seen += u'|' + textOf(w, "lblSummary");
+            if (s == CustomerPayments) {
+                seen += u'|' + cpButtons(w);
+                QVERIFY(grid(w)->hasFocus());
+            }
             clickButton(w, u"cmdClose"_s);
         });
         open(h, s, b);
         SCREEN_DONE(d, h);
         QCOMPARE(seen + u'|' + figures(h.db(), b), fill(expected, b));
-        QVERIFY(activity(h.db()).isEmpty());
+        // The amount and the day exactly as the row showed them.
+        const QString deleted = u"A payment of {c}, recorded on 5/3/2024, was deleted from this customer."_s;
+        QCOMPARE(activity(h.db()), s == CustomerPayments ? QStringList{fill(deleted, b)} : QStringList());
+        if (s == CustomerPayments)
+            QVERIFY(h.prompter().calls().isEmpty());
         if (answer)
             QCOMPARE(h.prompter().calls()[0].explanation,
                      s == OrderPayments ? u"Removing a payment will remove the amount from the sale/order and apply it "
