@@ -9,8 +9,6 @@
 #include "platform/controls/PushButton.h"
 #include "values/Regional.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QLabel>
 #include <QMessageBox>
 
@@ -465,31 +463,6 @@ private slots:
                      "or more sales/orders. $40.00 will be applied as a credit to this customer."_s);
         if (asked.contains(kNegativeNotice))
             QCOMPARE(h.prompter().calls().last().buttons, 1);
-    }
-
-    // A whole card number typed or pasted into the card box keeps its last four digits, and
-    // only those are saved.
-    void cardNumberKeepsItsLastFourDigits()
-    {
-        SCREEN_FIXTURE(makeShop);
-        h.prompter().expectQuestion(ScriptedPrompter::Yes, kCreditQ);
-        QStringList shown;
-        onDialog(d, [&](QWidget* w) {
-            pickMethod(w, u"Visa"_s);
-            QWidget* box = child(w, "txtCardNumber");
-            typeOver(box, u"4111111111111234"_s);
-            shown << textOf(w, "txtCardNumber");
-            QApplication::clipboard()->setText(u"5555 4444 3333 2222"_s);
-            typeOver(box, QString());
-            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
-            shown << textOf(w, "txtCardNumber");
-            typeOver(combo(w, "cboAmount"), u"100"_s);
-            clickButton(w, u"cmdOK"_s);
-        });
-        const int id = h.library().ShowNewPayment(b.abbott);
-        SCREEN_DONE(d, h);
-        QCOMPARE(shown, (QStringList{u"1234"_s, u"2222"_s}));
-        QCOMPARE(field(h.db(), id, "CardNumber"), u"2222"_s);
     }
 
     // What a box cannot take is refused there, in words, when it is left by Tab (its leave rule)
