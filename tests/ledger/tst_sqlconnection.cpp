@@ -16,6 +16,8 @@
 #include <QSqlQuery>
 #include <QUrl>
 
+#include <thread>
+
 using namespace ledgertest;
 using namespace Qt::StringLiterals;
 using tesr::Currency;
@@ -358,6 +360,35 @@ private slots:
         QCOMPARE(db->count("SELECT COUNT(*) FROM Customers WHERE CustomerName = 'c149' AND SalesRepID = 149"), 1);
         QCOMPARE(db->count("SELECT COUNT(*) FROM Customers WHERE CustomerName = 'O''Brien ?' AND SalesRepID = -3"), 1);
         QCOMPARE(db->count("SELECT COUNT(*) FROM Customers"), 151);
+    }
+
+    // A connection closed while its thread ends, after the thread's idle sessions have gone,
+    // lets its session go instead of handing it to the pool that is no more (the ASan build and
+    // valgrind report the pool's freed memory read and written otherwise).
+    void connectionClosedAsItsThreadEnds()
+    {
+        struct Holder {
+            std::unique_ptr<tesr::Connection> connection;
+            ~Holder()
+            {
+                if (connection)
+                    connection->Close();
+            }
+        };
+        bool worked = false;
+        std::thread worker([&] {
+            // Made before the thread's pool, so it is destroyed after it.
+            thread_local Holder holder;
+            Holder& h = holder;
+            h.connection = db->openConnection();
+            worked = h.connection && h.connection->Execute(QStringLiteral("SELECT 1"));
+            // A second one, closed now, leaves its session in the pool.
+            auto other = db->openConnection();
+            worked = worked && other && other->Execute(QStringLiteral("SELECT 1"));
+            other->Close();
+        });
+        worker.join();
+        QVERIFY(worked);
     }
 
     void failedStatementKeepsTheTransaction()

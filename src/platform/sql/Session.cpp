@@ -100,11 +100,14 @@ public:
     static constexpr int MaxIdle = 4;
     static constexpr qint64 IdleMs = 30000;
 
-    static SessionPool& local()
+    // The thread's pool; nullptr once it is gone (a connection closed while the thread or the
+    // program ends keeps no session, it lets it go).
+    static SessionPool* local()
     {
         thread_local SessionPool pool;
-        return pool;
+        return alive() ? &pool : nullptr;
     }
+    ~SessionPool() { alive() = false; }
 
     std::shared_ptr<Session> take(const QString& key)
     {
@@ -140,7 +143,17 @@ private:
     {
         // The main thread's pool goes before QtSql's drivers do.
         if (QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread())
-            qAddPostRoutine([] { SessionPool::local().clear(); });
+            qAddPostRoutine([] {
+                if (SessionPool* pool = SessionPool::local())
+                    pool->clear();
+            });
+    }
+
+    // Trivially destructible, so it can still be read after the pool itself is destroyed.
+    static bool& alive()
+    {
+        thread_local bool pool = true;
+        return pool;
     }
 
     void expire()
@@ -212,7 +225,8 @@ std::shared_ptr<Session> openSession(const DatabaseUrl& url, SqlConnection::Open
     }
 
     if (url.engine == ledger::Engine::PostgreSQL || url.engine == ledger::Engine::SQLite) {
-        if (auto pooled = SessionPool::local().take(poolKey(url) + QString::number(int(mode))))
+        SessionPool* pool = SessionPool::local();
+        if (auto pooled = pool ? pool->take(poolKey(url) + QString::number(int(mode))) : nullptr)
             return pooled;
     }
 
@@ -302,7 +316,8 @@ std::shared_ptr<Session> openSession(const DatabaseUrl& url, SqlConnection::Open
 
 void keepForReuse(std::shared_ptr<Session> session)
 {
-    SessionPool::local().give(std::move(session));
+    if (SessionPool* pool = SessionPool::local())
+        pool->give(std::move(session));
 }
 
 } // namespace tesr::sql
