@@ -82,14 +82,7 @@ struct Fixture {
 // The database of `scale` times the sizes above; one at a time (the last asked for).
 Fixture& fixture(int scale = 1)
 {
-    static std::unique_ptr<Fixture> f;
-    static int made = 0;
-    if (made != scale) {
-        f.reset();
-        f = std::make_unique<Fixture>(scale);
-        made = scale;
-    }
-    return *f;
+    return oneScaleAtATime<Fixture>(scale);
 }
 
 // The form as the Library opens it, shown without blocking, until its first activation has

@@ -80,14 +80,7 @@ struct Fixture {
 // The database of `scale` times the sizes above; one at a time (the last asked for).
 Fixture& fixture(int scale)
 {
-    static std::unique_ptr<Fixture> f;
-    static int made = 0;
-    if (made != scale) {
-        f.reset();
-        f = std::make_unique<Fixture>(scale);
-        made = scale;
-    }
-    return *f;
+    return oneScaleAtATime<Fixture>(scale);
 }
 int g_scale = 1; // the scale of the benchmark running
 

@@ -162,4 +162,18 @@ template <class T, class Key, class Make> T& keptUntilQuit(const Key& key, Make 
     return *kept;
 }
 
+// The fixture at `scale` times its sizes, one at a time: asking for another scale lets the last
+// one go first (large databases do not pile up).
+template <class F> F& oneScaleAtATime(int scale)
+{
+    static std::unique_ptr<F> f;
+    static int made = 0;
+    if (made != scale) {
+        f.reset();
+        f = std::make_unique<F>(scale);
+        made = scale;
+    }
+    return *f;
+}
+
 } // namespace tesr::bench
