@@ -43,15 +43,28 @@ private:
     QStringList m_sent;
 };
 
+// What a screen shows of the user's entries or selection (what a path has none of stays empty).
+struct Entries {
+    QString amount{}, firstOrder{}, secondOrder{}, payment{}, description{};
+    bool listed = false; // the row pressed on, on a list screen
+    bool operator==(const Entries&) const = default;
+};
+char* toString(const Entries& e)
+{
+    return QTest::toString(
+        u"amount '%1', first order '%2', second order '%3', payment '%4', description '%5', %6"_s.arg(
+            e.amount, e.firstOrder, e.secondOrder, e.payment, e.description, e.listed ? u"listed"_s : u"not listed"_s));
+}
+
 // What a faulted press left, read before the second press.
 struct Round {
     QString before; // ledgerState and the path's own reading just before the press
     QString extraBefore;
     bool faulted = false; // false: k was past the last statement, the press saved
     bool open = false;    // the screen still shown
-    QString shows;        // what the screen shows of the user's entries or selection
-    QString ledger;       // ledgerState
-    QString extra;        // more of the database, per path
+    Entries shows;
+    QString ledger; // ledgerState
+    QString extra;  // more of the database, per path
 };
 
 } // namespace
@@ -64,7 +77,7 @@ class TestFaultSweep : public QObject {
     // Arms the injector at k, presses the button, disarms; fills what r knows before and, after
     // a fault, what the screen and the database show. True when the press was faulted.
     bool press(
-        QWidget* w, const QString& button, int k, Round& r, TestHost& h, const std::function<QString()>& shows,
+        QWidget* w, const QString& button, int k, Round& r, TestHost& h, const std::function<Entries()>& shows,
         const std::function<QString()>& extra = [] { return QString(); })
     {
         r.before = ledgerState(h.db());
@@ -89,7 +102,7 @@ class TestFaultSweep : public QObject {
                    const std::function<void()>& beforeRetry)
     {
         clickTag(g, tag);
-        auto listed = [&] { return tags(g).contains(QString::number(tag)) ? u"listed"_s : u"gone"_s; };
+        auto listed = [&] { return Entries{.listed = tags(g).contains(QString::number(tag))}; };
         if (press(w, u"cmdDelete"_s, k, r, h, listed)) {
             if (beforeRetry)
                 beforeRetry();
@@ -103,7 +116,7 @@ class TestFaultSweep : public QObject {
     // makes the entries, press()es, fills the rest of r after a fault, presses again without
     // one, and closes. `entered` is what the screen must still show after the fault;
     // `wroteOnce()` checks what the second press wrote.
-    void sweep(TestHost& h, const std::function<void(int, Round&)>& round, const QString& entered,
+    void sweep(TestHost& h, const std::function<void(int, Round&)>& round, const Entries& entered,
                const QString& toldHeadline, const std::function<void()>& wroteOnce)
     {
         int k = 0;
@@ -147,9 +160,10 @@ private slots:
         const Shop b = makeShop(h.db());
         auto shows = [](QWidget* w) {
             auto* g = child<ReportControl>(w, "rptOrders");
-            return QStringList{child<ComboBox>(w, "cboAmount")->Text(), caption(g, 0, 4), caption(g, 1, 4),
-                               textOf(w, "txtDescription")}
-                .join(u' ');
+            return Entries{.amount = child<ComboBox>(w, "cboAmount")->Text(),
+                           .firstOrder = caption(g, 0, 4),
+                           .secondOrder = caption(g, 1, 4),
+                           .description = textOf(w, "txtDescription")};
         };
         int saved = 0, rounds = 0;
         auto extra = [&] { return QString::number(h.db().count(u"SELECT COUNT(*) FROM Payments"_s)); };
@@ -172,7 +186,8 @@ private slots:
             QVERIFY2(d.waitDone(), qPrintable(d.failure()));
             ++rounds;
         };
-        sweep(h, round, u"10 $6.00 $4.00 memo"_s, u"The payment could not be added."_s, [&] {
+        const Entries entered{.amount = "10", .firstOrder = "$6.00", .secondOrder = "$4.00", .description = "memo"};
+        sweep(h, round, entered, u"The payment could not be added."_s, [&] {
             QCOMPARE(allocationsOf(h.db(), saved), (QStringList{"SO-1001=6", "SO-1002=4"}));
             QCOMPARE(allocatedOf(h.db(), saved), u"10"_s);
             QCOMPARE(h.db().count(u"SELECT COUNT(*) FROM Payments WHERE Amount = 10"_s), rounds);
@@ -188,8 +203,9 @@ private slots:
         const int payment = h.db().addPayment(b.abbott, cur("1000"), b.cash, at(2024, 3, 4));
         auto shows = [](QWidget* w) {
             auto* g = child<ReportControl>(w, "rptOrders");
-            return caption(g, 0, 3) + u' ' + caption(g, 1, 3) + u' ' +
-                   focusedTag(child<ReportControl>(w, "rptPayments"));
+            return Entries{.firstOrder = caption(g, 0, 3),
+                           .secondOrder = caption(g, 1, 3),
+                           .payment = focusedTag(child<ReportControl>(w, "rptPayments"))};
         };
         int rounds = 0;
         auto round = [&](int k, Round& r) {
@@ -205,7 +221,8 @@ private slots:
             QVERIFY2(d.waitDone(), qPrintable(d.failure()));
             ++rounds;
         };
-        sweep(h, round, u"$6.00 $4.00 %1"_s.arg(payment), u"The credit could not be applied."_s, [&] {
+        const Entries entered{.firstOrder = "$6.00", .secondOrder = "$4.00", .payment = QString::number(payment)};
+        sweep(h, round, entered, u"The credit could not be applied."_s, [&] {
             QCOMPARE(allocatedOf(h.db(), payment), QString::number(10 * rounds));
             QCOMPARE(activity(h.db()).size(), 2 * rounds);
         });
@@ -226,7 +243,7 @@ private slots:
             h.library().ShowCustomerPayments(b.abbott);
             QVERIFY2(d.waitDone(), qPrintable(d.failure()));
         };
-        sweep(h, round, u"listed"_s, u"The payment could not be deleted."_s, [&] {
+        sweep(h, round, {.listed = true}, u"The payment could not be deleted."_s, [&] {
             QCOMPARE(h.db().count(u"SELECT COUNT(*) FROM Payments"_s), 0);
             QCOMPARE(activity(h.db()).size(), rounds);
         });
@@ -251,10 +268,10 @@ private slots:
             h.library().ShowPaymentAllocations(payment);
             QVERIFY2(d.waitDone(), qPrintable(d.failure()));
         };
-        sweep(h, round, u"listed"_s, u"The payment allocation could not be deleted."_s, [&] {
+        sweep(h, round, {.listed = true}, u"The payment allocation could not be deleted."_s, [&] {
             QCOMPARE(h.db().count(u"SELECT COUNT(*) FROM PaymentAllocations"_s), 0);
             QCOMPARE(allocatedOf(h.db(), payment), u"0"_s);
-            QCOMPARE(owedOf(h.db(), b.orderA), u"0/800"_s);
+            QCOMPARE(owedOf(h.db(), b.orderA), (Owed{"0", "800"}));
         });
     }
 
@@ -289,7 +306,7 @@ private slots:
         }
         QVERIFY(tesr::host::checkIntegrity(h.db().connection()).clean());
         QCOMPARE(allocatedOf(h.db(), payment), u"7.5"_s);
-        QCOMPARE(owedOf(h.db(), b.orderA), u"7.5/792.5"_s);
+        QCOMPARE(owedOf(h.db(), b.orderA), (Owed{"7.5", "792.5"}));
         QCOMPARE(activity(h.db()).size(), 2);
         qInfo("repair: %d statements, each failed in turn", k);
     }
@@ -308,13 +325,14 @@ private slots:
             onScreen(d, u"frmEditPayment"_s, [&](QWidget* w) {
                 typeOver(child(w, "txtDescription"), u"after"_s);
                 if (press(
-                        w, u"cmdOK"_s, k, r, h, [&] { return textOf(w, "txtDescription"); }, extra))
+                        w, u"cmdOK"_s, k, r, h, [&] { return Entries{.description = textOf(w, "txtDescription")}; },
+                        extra))
                     clickButton(w, u"cmdOK"_s);
             });
             QVERIFY(h.library().ShowEditPayment(payment));
             QVERIFY2(d.waitDone(), qPrintable(d.failure()));
         };
-        sweep(h, round, u"after"_s, u"Unable to edit the payment."_s,
+        sweep(h, round, {.description = "after"}, u"Unable to edit the payment."_s,
               [&] { QCOMPARE(h.db().scalar(memo).toString(), u"after"_s); });
     }
 
@@ -324,20 +342,20 @@ private slots:
     // the entries stay, and OK saves once the database is back.
     void lockedOrUnreachable_data()
     {
-        QTest::addColumn<bool>("credit");  // Allocate Credit, else New Payment
-        QTest::addColumn<bool>("locked");  // else unreachable
-        QTest::addColumn<QString>("owed"); // the order's Payments/Balance after the retry
-        QTest::addColumn<int>("lines");    // activity lines after the retry
-        QTest::newRow("New Payment, locked") << false << true << u"800/0"_s << 2;
-        QTest::newRow("New Payment, unreachable") << false << false << u"800/0"_s << 2;
-        QTest::newRow("Allocate Credit, locked") << true << true << u"100/700"_s << 1;
-        QTest::newRow("Allocate Credit, unreachable") << true << false << u"100/700"_s << 1;
+        QTest::addColumn<bool>("credit"); // Allocate Credit, else New Payment
+        QTest::addColumn<bool>("locked"); // else unreachable
+        QTest::addColumn<Owed>("owed");   // the order's, after the retry
+        QTest::addColumn<int>("lines");   // activity lines after the retry
+        QTest::newRow("New Payment, locked") << false << true << Owed{"800", "0"} << 2;
+        QTest::newRow("New Payment, unreachable") << false << false << Owed{"800", "0"} << 2;
+        QTest::newRow("Allocate Credit, locked") << true << true << Owed{"100", "700"} << 1;
+        QTest::newRow("Allocate Credit, unreachable") << true << false << Owed{"100", "700"} << 1;
     }
     void lockedOrUnreachable()
     {
         QFETCH(bool, credit);
         QFETCH(bool, locked);
-        QFETCH(QString, owed);
+        QFETCH(Owed, owed);
         QFETCH(int, lines);
         TestHost h;
         const Shop b = makeShop(h.db());

@@ -74,8 +74,9 @@ Book makeBook(TestDatabase& db)
 // The three figures of the book, with the number of allocations and payments.
 QString figures(TestDatabase& db, const Book& b)
 {
-    return u"%1 %2 %3 %4 %5/%6"_s
-        .arg(allocatedOf(db, b.full), allocatedOf(db, b.part), owedOf(db, b.o1), owedOf(db, b.o2))
+    const Owed o1 = owedOf(db, b.o1), o2 = owedOf(db, b.o2);
+    return u"%1 %2 %3/%4 %5/%6 %7/%8"_s
+        .arg(allocatedOf(db, b.full), allocatedOf(db, b.part), o1.payments, o1.balance, o2.payments, o2.balance)
         .arg(db.count(u"SELECT COUNT(*) FROM PaymentAllocations"_s))
         .arg(db.count(u"SELECT COUNT(*) FROM Payments"_s));
 }

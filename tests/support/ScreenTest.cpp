@@ -180,10 +180,24 @@ QString allocatedOf(TestDatabase& db, int payment)
     return db.money(u"SELECT Allocated FROM Payments WHERE ID = %1"_s.arg(payment)).toPlainString();
 }
 
-QString owedOf(TestDatabase& db, int order)
+char* toString(const Owed& o)
+{
+    return QTest::toString(u"Payments %1, Balance %2"_s.arg(o.payments, o.balance));
+}
+
+Owed owedOf(TestDatabase& db, int order)
 {
     const QString statement = u"SELECT Payments, Balance FROM Orders WHERE ID = %1"_s;
-    return rows(db, statement.arg(order), 0).value(0).replace(u'=', u'/');
+    const QStringList figures = rows(db, statement.arg(order), 0).value(0).split(u'=');
+    return {figures.value(0), figures.value(1)};
+}
+
+QList<Owed> owedOf(TestDatabase& db, const QList<int>& orders)
+{
+    QList<Owed> out;
+    for (int order : orders)
+        out << owedOf(db, order);
+    return out;
 }
 
 QString ledgerState(TestDatabase& db)

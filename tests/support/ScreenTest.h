@@ -94,9 +94,15 @@ void forgetPlacements(const QStringList& captions);
 void setZone(int bias, bool daylight = false);
 void resetZone();
 
-// A payment's Allocated, and an order's "Payments/Balance", as plain amounts.
+// A payment's Allocated, and an order's Payments and Balance, as plain amounts.
 QString allocatedOf(TestDatabase& db, int payment);
-QString owedOf(TestDatabase& db, int order);
+struct Owed {
+    QString payments, balance;
+    bool operator==(const Owed&) const = default;
+};
+char* toString(const Owed& o);
+Owed owedOf(TestDatabase& db, int order);
+QList<Owed> owedOf(TestDatabase& db, const QList<int>& orders);
 // Every payment's Allocated, order's Payments/Balance, allocation and activity line: what an
 // all-or-nothing check compares.
 QString ledgerState(TestDatabase& db);
