@@ -80,31 +80,33 @@ private slots:
     {
         SCREEN_FIXTURE(makeBook);
         const QString before = ledgerState(h.db());
-        QStringList seen;
+        const QString owing = Regional::formatCurrency(cur("-20"));
         onScreen(d, kScreen, [&](QWidget* w) {
-            seen << w->windowTitle() << w->font().family() + u' ' + QString::number(w->font().pointSizeF());
+            QCOMPARE(w->windowTitle(), u"Allocate Credit"_s);
+            QCOMPARE(w->font().family(), u"Verdana"_s);
+            QCOMPARE(w->font().pointSizeF(), 9.75);
             ReportControl* p = child<ReportControl>(w, "rptPayments");
             QVERIFY(!p->AllowEdit() && orders(w)->AllowEdit());
-            seen << columnsOf(p) << columnsOf(orders(w)) << shown(p) << shown(orders(w));
+            QCOMPARE(columnsOf(p), u"Date,Details,Amount,Allocated,Unallocated"_s);
+            QCOMPARE(columnsOf(orders(w)), u"Order Number,Sidemark,Balance,Allocate,New Balance,-"_s);
+            QCOMPARE(shown(p), (QStringList{u"%1|3/4/2024|Check|$1,500.00|$0.00|$1,500.00"_s.arg(b.p1),
+                                            u"%1|3/5/2024|Cash|$80.00|$30.00|$50.00"_s.arg(b.p2)}));
+            QCOMPARE(shown(orders(w)), (QStringList{u"%1|1001|Kitchen|$1,200.00|$0.00|$1,200.00|SO-1'A"_s.arg(b.o1),
+                                                    u"%1|1002|Bath|$250.50|$0.00|$250.50|SO-2"_s.arg(b.o2),
+                                                    u"%1|1005|Refund|%2|$0.00|%2|SO-5"_s.arg(b.o5).arg(owing)}));
             // Money cells hold amounts, not texts.
             QCOMPARE(p->Records().Record(1)->Item(4)->Value().value<Currency>(), cur("50"));
-            for (const char* name : {"Label4", "lblCustomer", "lblCredit", "Label2", "Label1", "lblSummary"})
-                seen << textOf(w, name);
+            QCOMPARE(textOf(w, "Label4"), u"&Customer:"_s);
+            QCOMPARE(textOf(w, "lblCustomer"), u"Ann O'Hara"_s);
+            QCOMPARE(textOf(w, "lblCredit"), u"Credit: $1,550.00"_s);
+            QCOMPARE(textOf(w, "Label2"), u"Payments not fully allocated"_s);
+            QCOMPARE(textOf(w, "Label1"), u"Apply the selected payment to:"_s);
+            QCOMPARE(textOf(w, "lblSummary"), u"Allocated: $0.00, Unallocated: $1,550.00"_s);
             render(w, u"frmAllocateCredit.png"_s);
             w->close(); // the close box: nothing saved
         });
         QVERIFY(!h.library().ShowAllocateCredit(b.customer));
         SCREEN_DONE(d, h);
-        QCOMPARE(
-            seen.join(u'|'),
-            u"Allocate Credit|Verdana 9.75|Date,Details,Amount,Allocated,Unallocated|"
-            "Order Number,Sidemark,Balance,Allocate,New Balance,-|"
-            "%1|3/4/2024|Check|$1,500.00|$0.00|$1,500.00|%2|3/5/2024|Cash|$80.00|$30.00|$50.00|"
-            "%3|1001|Kitchen|$1,200.00|$0.00|$1,200.00|SO-1'A|%4|1002|Bath|$250.50|$0.00|$250.50|SO-2|"
-            "%5|1005|Refund|%6|$0.00|%6|SO-5|&Customer:|Ann O'Hara|Credit: $1,550.00|"
-            "Payments not fully allocated|Apply the selected payment to:|Allocated: $0.00, Unallocated: $1,550.00"_s
-                .arg(QString::number(b.p1), QString::number(b.p2), QString::number(b.o1), QString::number(b.o2),
-                     QString::number(b.o5), Regional::formatCurrency(cur("-20"))));
         QCOMPARE(ledgerState(h.db()), before);
     }
 
