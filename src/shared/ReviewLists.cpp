@@ -1,6 +1,9 @@
 #include "shared/ReviewLists.h"
 
+#include "platform/Ado.h"
+#include "platform/InputTools.h"
 #include "platform/controls/ReportControl.h"
+#include "shared/modSharedReportControl.h"
 #include "values/Regional.h"
 
 #include <QEvent>
@@ -67,6 +70,44 @@ int DateColumnWidth(ReportControl& grid, int designWidth)
 void FillWithColumn(ReportControl& grid, int fillColumn, int designWidth)
 {
     new ColumnFiller(grid, fillColumn, designWidth);
+}
+
+void StartList(ReportControl& grid, const QString& dateCaption)
+{
+    modSharedReportControl::FormatReportGrid(grid);
+    grid.SetCustomDraw(ReportControl::AlternateRowShading);
+    grid.Columns().Add(0, dateCaption, DateColumnWidth(grid, 65), true);
+}
+
+ReportColumn* AddMoneyColumn(ReportControl& grid, int item, const QString& caption, int width)
+{
+    ReportColumn* column = grid.Columns().Add(item, caption, width, true);
+    column->SetAlignment(Qt::AlignRight);
+    column->SetHeaderAlignment(Qt::AlignRight);
+    return column;
+}
+
+const QStringList PaymentFields = {QStringLiteral("ID"), QStringLiteral("PaymentDate"), QStringLiteral("theDetails"),
+                                   QStringLiteral("Amount"), QStringLiteral("Allocated")};
+
+void AddPaymentItems(ReportRecord& record, const Recordset& rs, const FieldIndex& fields)
+{
+    enum { fDetails = 2, fAmount, fAllocated };
+    record.AddItem(paymentDetailsShown(fields.Value(rs, fDetails).toString().trimmed()));
+    const Currency amount = Currency::fromVariantOrZero(fields.Value(rs, fAmount));
+    const Currency allocated = Currency::fromVariantOrZero(fields.Value(rs, fAllocated));
+    for (const std::optional<Currency> value :
+         {std::optional(amount), std::optional(allocated), amount.minus(allocated)})
+        record.AddItem(QVariant())->SetMoney(value);
+}
+
+ReportRecord* AddDatedRecord(ReportControl& grid, const QVariant& id, const QVariant& date)
+{
+    ReportRecord* record = grid.Records().Add();
+    record->SetTag(id.toString());
+    modSharedReportControl::SetShortDateItem(*record->AddItem(0),
+                                             OleDate::fromVariant(date).value_or(OleDate::absent()));
+    return record;
 }
 
 } // namespace tesr::reviewlists

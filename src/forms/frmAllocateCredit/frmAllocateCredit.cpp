@@ -14,6 +14,8 @@
 #include "platform/controls/PushButton.h"
 #include "platform/controls/ReportControl.h"
 #include "platform/controls/Resizer.h"
+#include "shared/ReadRows.h"
+#include "shared/ReviewLists.h"
 #include "shared/modSharedReportControl.h"
 #include "shared/modSharedSpread.h"
 #include "values/OleDate.h"
@@ -56,7 +58,6 @@ const QString NoPaymentToSpread =
     QStringLiteral("Select the payment to apply first: Spread Oldest First fills the Allocate cells from its credit.");
 const QString NoCreditToSpread = QStringLiteral("The selected payment has no credit to spread.");
 
-// A money cell: the amount as its value, the amount in currency format as its caption.
 // A money cell: sorted by the amount, shown in the user's currency format.
 ReportRecordItem* addMoney(ReportRecord* record, const std::optional<Currency>& amount)
 {
@@ -275,33 +276,15 @@ void frmAllocateCredit::InitialLoad()
 void frmAllocateCredit::LoadPayments()
 {
     rptPayments->Records().RemoveAll();
-    SharedCodeLibrary* scl = host();
-    if (std::unique_ptr<Connection> conn = scl ? scl->CurrentCompanyConn() : nullptr) {
-        const QString statement = ledger::FillMarkers(PaymentsStatement, {{u"<cid>", QString::number(m_customerID)}});
-        std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
-        std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
-        if (rs && rs->State() == Recordset::adStateOpen) {
-            enum { fID, fDate, fDetails, fAmount, fAllocated };
-            const FieldIndex fields(*rs,
-                                    {QStringLiteral("ID"), QStringLiteral("PaymentDate"), QStringLiteral("theDetails"),
-                                     QStringLiteral("Amount"), QStringLiteral("Allocated")});
-            while (!rs->Eof()) {
-                ReportRecord* record = rptPayments->Records().Add();
-                record->SetTag(QString::number(fields.Value(*rs, fID).toLongLong()));
-                SetShortDateItem(*record->AddItem(0),
-                                 OleDate::fromVariant(fields.Value(*rs, fDate)).value_or(OleDate()));
-                record->AddItem(paymentDetailsShown(fields.Value(*rs, fDetails).toString().trimmed()));
-                const Currency amount = Currency::fromVariantOrZero(fields.Value(*rs, fAmount));
-                const Currency allocated = Currency::fromVariantOrZero(fields.Value(*rs, fAllocated));
-                addMoney(record, amount);
-                addMoney(record, allocated);
-                addMoney(record, amount.minus(allocated));
-                rs->MoveNext();
-            }
-            rs->Close();
-        }
-        conn->Close();
-    }
+    enum { fID, fDate };
+    rows::ForEach(host(), ledger::FillMarkers(PaymentsStatement, {{u"<cid>", QString::number(m_customerID)}}),
+                  reviewlists::PaymentFields, [this](const Recordset& rs, const FieldIndex& fields) {
+                      ReportRecord* record = rptPayments->Records().Add();
+                      record->SetTag(QString::number(fields.Value(rs, fID).toLongLong()));
+                      SetShortDateItem(*record->AddItem(0),
+                                       OleDate::fromVariant(fields.Value(rs, fDate)).value_or(OleDate()));
+                      reviewlists::AddPaymentItems(*record, rs, fields);
+                  });
     rptPayments->Populate();
 }
 
@@ -309,33 +292,24 @@ void frmAllocateCredit::LoadOrders()
 {
     rptOrders->Records().RemoveAll();
     m_spread->Reset();
-    SharedCodeLibrary* scl = host();
-    if (std::unique_ptr<Connection> conn = scl ? scl->CurrentCompanyConn() : nullptr) {
-        const QString statement = ledger::FillMarkers(
-            OrdersStatement, {{u"<cid>", QString::number(m_customerID)}, {u"<s>", StateSale}, {u"<o>", StateOrder}});
-        std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
-        std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
-        if (rs && rs->State() == Recordset::adStateOpen) {
-            enum { fID, fNumber, fSidemark, fBalance, fUniqueID };
-            const FieldIndex fields(*rs,
-                                    {QStringLiteral("ID"), QStringLiteral("OrderNumber"), QStringLiteral("Sidemark"),
-                                     QStringLiteral("Balance"), QStringLiteral("UniqueID")});
-            while (!rs->Eof()) {
-                ReportRecord* record = rptOrders->Records().Add();
-                record->SetTag(QString::number(fields.Value(*rs, fID).toLongLong()));
-                record->AddItem(fields.Value(*rs, fNumber).toString().trimmed());
-                record->AddItem(fields.Value(*rs, fSidemark).toString().trimmed());
-                const Currency balance = Currency::fromVariantOrZero(fields.Value(*rs, fBalance));
-                addMoney(record, balance);
-                addMoney(record, Currency());
-                addMoney(record, balance); // nothing allocated yet
-                record->AddItem(fields.Value(*rs, fUniqueID).toString().trimmed());
-                rs->MoveNext();
-            }
-            rs->Close();
-        }
-        conn->Close();
-    }
+    enum { fID, fNumber, fSidemark, fBalance, fUniqueID };
+    rows::ForEach(
+        host(),
+        ledger::FillMarkers(OrdersStatement,
+                            {{u"<cid>", QString::number(m_customerID)}, {u"<s>", StateSale}, {u"<o>", StateOrder}}),
+        {QStringLiteral("ID"), QStringLiteral("OrderNumber"), QStringLiteral("Sidemark"), QStringLiteral("Balance"),
+         QStringLiteral("UniqueID")},
+        [this](const Recordset& rs, const FieldIndex& fields) {
+            ReportRecord* record = rptOrders->Records().Add();
+            record->SetTag(QString::number(fields.Value(rs, fID).toLongLong()));
+            record->AddItem(fields.Value(rs, fNumber).toString().trimmed());
+            record->AddItem(fields.Value(rs, fSidemark).toString().trimmed());
+            const Currency balance = Currency::fromVariantOrZero(fields.Value(rs, fBalance));
+            addMoney(record, balance);
+            addMoney(record, Currency());
+            addMoney(record, balance); // nothing allocated yet
+            record->AddItem(fields.Value(rs, fUniqueID).toString().trimmed());
+        });
     rptOrders->Populate();
 }
 

@@ -10,6 +10,7 @@
 #include "platform/controls/ReportControl.h"
 #include "platform/controls/Resizer.h"
 #include "shared/PaymentRemoval.h"
+#include "shared/ReadRows.h"
 #include "shared/ReviewLists.h"
 #include "shared/modSharedReportControl.h"
 #include "shared/modSharedStrings.h"
@@ -35,38 +36,31 @@ constexpr QStringView ListStatement =
 } // namespace
 
 frmCustomerPayments::frmCustomerPayments(QWidget* parent)
-    : Screen("frmCustomerPayments", "Customer Payments", 591, 435, parent)
+    : ReviewScreen("frmCustomerPayments", "Customer Payments", 591, 435, parent)
 {
-    rptPayments = Make<ReportControl>("rptPayments");
+    rptPayments = MakeList("rptPayments", 575, 389,
+                           tr("The customer's payments; Ctrl+P prints the selected one's receipt"), tr("Payments"));
     cmdAllocations =
         MakeButton("cmdAllocations", tr("Show Payment Allocations"), &frmCustomerPayments::cmdAllocations_Click);
     cmdNew = MakeButton("cmdNew", tr("New..."), &frmCustomerPayments::cmdNew_Click);
     cmdEdit = MakeButton("cmdEdit", tr("Edit..."), &frmCustomerPayments::cmdEdit_Click);
     cmdDelete = MakeButton("cmdDelete", tr("Delete"), &frmCustomerPayments::cmdDelete_Click);
-    cmdClose = MakeButton("cmdClose", tr("Close"), &frmCustomerPayments::cmdClose_Click);
+    MakeCloseButton(504, 404);
 
-    // The list grows with the window; the buttons stay on its bottom edge, Close at the right.
-    Resizer1->Add(rptPayments, 8, 8, 575, 389, Resizer::All());
+    // The buttons stay on the bottom edge below the list.
     Resizer1->Add(cmdAllocations, 8, 404, 199, 24, Resizer::BottomLeft());
     Resizer1->Add(cmdNew, 213, 404, 80, 24, Resizer::BottomLeft());
     Resizer1->Add(cmdEdit, 299, 404, 80, 24, Resizer::BottomLeft());
     Resizer1->Add(cmdDelete, 385, 404, 80, 24, Resizer::BottomLeft());
-    Resizer1->Add(cmdClose, 504, 404, 80, 24, Resizer::BottomRight());
 
     // The captions are fixed words: these keys reach the buttons without an underlined letter.
     using access::Control;
     access::Describe(
         this,
-        {Control{"rptPayments",
-                 tr("The customer's payments; Ctrl+P prints the selected one's receipt"),
-                 {},
-                 tr("Payments")},
-         Control{"cmdAllocations", tr("Lists the orders the selected payment was applied to"), access::Alt(Qt::Key_A)},
+        {Control{"cmdAllocations", tr("Lists the orders the selected payment was applied to"), access::Alt(Qt::Key_A)},
          Control{"cmdNew", tr("Records a new payment from this customer"), access::Alt(Qt::Key_N)},
          Control{"cmdEdit", tr("Corrects the selected payment's method, date, memo or card"), access::Alt(Qt::Key_E)},
-         Control{"cmdDelete", tr("Deletes the selected payment"), access::Alt(Qt::Key_D)},
-         Control{"cmdClose", tr("Closes the list (Escape)"), access::Alt(Qt::Key_C)}});
-    connect(rptPayments, &ReportControl::SelectionChanged, this, &frmCustomerPayments::UpdateButtons);
+         Control{"cmdDelete", tr("Deletes the selected payment"), access::Alt(Qt::Key_D)}});
 
     // Receipts are offered beside the screen's buttons, not on them: in the list's context menu
     // and on Ctrl+P, for one selected payment.
@@ -90,11 +84,6 @@ void frmCustomerPayments::Prepare(int CustomerID, ILibrary& library, IReceipts& 
     m_receipts = &receipts;
 }
 
-void frmCustomerPayments::OnLoad()
-{
-    SetupGrid();
-}
-
 void frmCustomerPayments::OnFirstActivation()
 {
     LoadPayments(0);
@@ -103,51 +92,24 @@ void frmCustomerPayments::OnFirstActivation()
 
 void frmCustomerPayments::SetupGrid()
 {
-    FormatReportGrid(*rptPayments);
-    rptPayments->SetCustomDraw(ReportControl::AlternateRowShading);
-    ReportColumns& columns = rptPayments->Columns();
-    columns.Add(ColDate, tr("Date"), reviewlists::DateColumnWidth(*rptPayments, 65), true);
-    columns.Add(ColDetails, tr("Details"), 175, true);
+    reviewlists::StartList(*rptPayments, tr("Date"));
+    rptPayments->Columns().Add(ColDetails, tr("Details"), 175, true);
     for (auto [index, caption] : {std::pair{ColAmount, tr("Amount")}, std::pair{ColAllocated, tr("Allocated")},
-                                  std::pair{ColUnallocated, tr("Unallocated")}}) {
-        ReportColumn* column = columns.Add(index, caption, 80, true);
-        column->SetAlignment(Qt::AlignRight);
-        column->SetHeaderAlignment(Qt::AlignRight);
-    }
+                                  std::pair{ColUnallocated, tr("Unallocated")}})
+        reviewlists::AddMoneyColumn(*rptPayments, index, caption, 80);
     reviewlists::FillWithColumn(*rptPayments, ColDetails, 175);
 }
 
 void frmCustomerPayments::LoadPayments(int SelectID)
 {
     rptPayments->Records().RemoveAll();
-    if (SharedCodeLibrary* scl = host()) {
-        if (std::unique_ptr<Connection> conn = scl->CurrentCompanyConn()) {
-            const QString statement = ledger::FillMarkers(ListStatement, {{u"<cid>", QString::number(m_customerID)}});
-            std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
-            std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
-            if (rs && rs->State() == Recordset::adStateOpen) {
-                enum { fID, fDate, fDetails, fAmount, fAllocated };
-                const FieldIndex fields(*rs, {QStringLiteral("ID"), QStringLiteral("PaymentDate"),
-                                              QStringLiteral("theDetails"), QStringLiteral("Amount"),
-                                              QStringLiteral("Allocated")});
-                while (!rs->Eof()) {
-                    ReportRecord* record = rptPayments->Records().Add();
-                    record->SetTag(fields.Value(*rs, fID).toString());
-                    const OleDate date = OleDate::fromVariant(fields.Value(*rs, fDate)).value_or(OleDate::absent());
-                    SetShortDateItem(*record->AddItem(0), date);
-                    record->AddItem(paymentDetailsShown(fields.Value(*rs, fDetails).toString().trimmed()));
-                    const Currency amount = Currency::fromVariantOrZero(fields.Value(*rs, fAmount));
-                    const Currency allocated = Currency::fromVariantOrZero(fields.Value(*rs, fAllocated));
-                    for (const std::optional<Currency> value :
-                         {std::optional(amount), std::optional(allocated), amount.minus(allocated)})
-                        record->AddItem(QVariant())->SetMoney(value);
-                    rs->MoveNext();
-                }
-                rs->Close();
-            }
-            conn->Close();
-        }
-    }
+    enum { fID, fDate };
+    rows::ForEach(host(), ledger::FillMarkers(ListStatement, {{u"<cid>", QString::number(m_customerID)}}),
+                  reviewlists::PaymentFields, [this](const Recordset& rs, const FieldIndex& fields) {
+                      ReportRecord* record =
+                          reviewlists::AddDatedRecord(*rptPayments, fields.Value(rs, fID), fields.Value(rs, fDate));
+                      reviewlists::AddPaymentItems(*record, rs, fields);
+                  });
     rptPayments->Populate();
     if (SelectID > 0)
         FocusRecordByID(SelectID, *rptPayments, true);
@@ -159,8 +121,7 @@ void frmCustomerPayments::UpdateButtons()
     cmdAllocations->SetEnabled(single);
     cmdEdit->SetEnabled(single);
     cmdDelete->SetEnabled(single);
-    if (cmdDelete->Enabled())
-        cmdDelete->SetEnabled(removal::MayRemove(host()));
+    HoldToRemoveRight(*cmdDelete);
 }
 
 void frmCustomerPayments::cmdNew_Click()
@@ -214,15 +175,7 @@ void frmCustomerPayments::cmdDelete_Click()
     const removal::Result result =
         removal::DeletePayment(*scl, paymentID, m_customerID,
                                modSharedStrings::FillTemplate(removal::DeletedActivity, {amountShown, dateShown}));
-    if (result.outcome == removal::Outcome::Done || result.outcome == removal::Outcome::Gone)
-        RemoveRecordByID(paymentID, *rptPayments);
-    if (SharedCodeLibrary* s = host())
-        removal::TellNotDone(*s, result, removal::What::Payment, failed);
-}
-
-void frmCustomerPayments::cmdClose_Click()
-{
-    Unload();
+    Settle(result, paymentID, *rptPayments, removal::What::Payment, failed);
 }
 
 void frmCustomerPayments::PrintReceipt()

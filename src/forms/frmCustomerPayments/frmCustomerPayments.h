@@ -4,13 +4,13 @@
 // the part left as credit. From here the user records a new payment, edits one, opens its
 // allocations, or deletes one that has no allocations.
 
-#include "forms/Screen.h"
+#include "forms/ReviewScreen.h"
 
 class QAction;
 
 namespace tesr {
 
-class frmCustomerPayments : public Screen {
+class frmCustomerPayments : public ReviewScreen {
     Q_OBJECT
 public:
     explicit frmCustomerPayments(QWidget* parent = nullptr);
@@ -21,19 +21,17 @@ public:
     void Prepare(int CustomerID, ILibrary& library, IReceipts& receipts);
 
 protected:
-    void OnLoad() override;
     void OnFirstActivation() override;
+    void SetupGrid() override;
+    void UpdateButtons() override;
 
 private:
-    void SetupGrid();
     void LoadPayments(int SelectID);
-    void UpdateButtons();
 
     void cmdNew_Click();
     void cmdEdit_Click();
     void cmdAllocations_Click();
     void cmdDelete_Click();
-    void cmdClose_Click();
     // The selected payment's receipt (the list's context menu, Ctrl+P).
     void PrintReceipt();
 
@@ -45,7 +43,6 @@ private:
     PushButton* cmdNew;
     PushButton* cmdEdit;
     PushButton* cmdDelete;
-    PushButton* cmdClose;
     QAction* actPrintReceipt;
 };
 

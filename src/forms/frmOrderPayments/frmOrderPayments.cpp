@@ -12,6 +12,7 @@
 #include "platform/controls/Resizer.h"
 #include "platform/controls/TaskDialog.h"
 #include "shared/PaymentRemoval.h"
+#include "shared/ReadRows.h"
 #include "shared/ReviewLists.h"
 #include "shared/modSharedDateTime.h"
 #include "shared/modSharedReportControl.h"
@@ -56,32 +57,28 @@ QDomElement firstRecord(const QDomDocument& doc)
 
 } // namespace
 
-frmOrderPayments::frmOrderPayments(QWidget* parent) : Screen("frmOrderPayments", "Order Payments", 606, 442, parent)
+frmOrderPayments::frmOrderPayments(QWidget* parent)
+    : ReviewScreen("frmOrderPayments", "Order Payments", 606, 442, parent)
 {
-    rptPayments = Make<ReportControl>("rptPayments");
+    rptPayments = MakeList("rptPayments", 590, 364, tr("The payments applied to this order"), tr("Payments"));
     lblSummary = Make<QLabel>("lblSummary", QStringLiteral("{summary}"));
     lblSummary->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     GroupBox1 = Make<GroupBox>("GroupBox1");
     cmdNewPayment = MakeButton("cmdNewPayment", tr("New Payment..."), &frmOrderPayments::cmdNewPayment_Click);
     cmdDelete = MakeButton("cmdDelete", tr("Remove"), &frmOrderPayments::cmdDelete_Click);
-    cmdClose = MakeButton("cmdClose", tr("Close"), &frmOrderPayments::cmdClose_Click);
+    MakeCloseButton(519, 410);
 
-    // The list grows with the window; the total, the divider and the buttons stay below it.
-    Resizer1->Add(rptPayments, 8, 8, 590, 364, Resizer::All());
+    // The total, the divider and the buttons stay below the list.
     Resizer1->Add(lblSummary, 8, 379, 590, 19, Resizer::BottomWide());
     Resizer1->Add(GroupBox1, 8, 396, 588, 12, Resizer::BottomWide());
     Resizer1->Add(cmdNewPayment, 8, 410, 130, 24, Resizer::BottomLeft());
     Resizer1->Add(cmdDelete, 143, 410, 80, 24, Resizer::BottomLeft());
-    Resizer1->Add(cmdClose, 519, 410, 80, 24, Resizer::BottomRight());
 
     // The captions are fixed words: these keys reach the buttons without an underlined letter.
     using access::Control;
     access::Describe(
-        this, {Control{"rptPayments", tr("The payments applied to this order"), {}, tr("Payments")},
-               Control{"cmdNewPayment", tr("Records a new payment for this order's customer"), access::Alt(Qt::Key_N)},
-               Control{"cmdDelete", tr("Removes the selected payment from this order"), access::Alt(Qt::Key_R)},
-               Control{"cmdClose", tr("Closes the list (Escape)"), access::Alt(Qt::Key_C)}});
-    connect(rptPayments, &ReportControl::SelectionChanged, this, &frmOrderPayments::UpdateButtons);
+        this, {Control{"cmdNewPayment", tr("Records a new payment for this order's customer"), access::Alt(Qt::Key_N)},
+               Control{"cmdDelete", tr("Removes the selected payment from this order"), access::Alt(Qt::Key_R)}});
 }
 
 frmOrderPayments::~frmOrderPayments() = default;
@@ -96,11 +93,6 @@ void frmOrderPayments::Prepare(int OrderID, ILibrary& library)
         m_orderDoc = scl->Database().ExecuteRead(FillTemplate(OrderTemplate, {OrderID}));
         m_orderRecord = firstRecord(m_orderDoc);
     }
-}
-
-void frmOrderPayments::OnLoad()
-{
-    SetupGrid();
 }
 
 void frmOrderPayments::OnFirstActivation()
@@ -120,14 +112,9 @@ void frmOrderPayments::OnUnload()
 
 void frmOrderPayments::SetupGrid()
 {
-    FormatReportGrid(*rptPayments);
-    rptPayments->SetCustomDraw(ReportControl::AlternateRowShading);
-    ReportColumns& columns = rptPayments->Columns();
-    columns.Add(ColDate, tr("Date"), reviewlists::DateColumnWidth(*rptPayments, 65), true);
-    columns.Add(ColDetails, tr("Details"), 85, true);
-    ReportColumn* amount = columns.Add(ColAmount, tr("Amount"), 85, true);
-    amount->SetAlignment(Qt::AlignRight);
-    amount->SetHeaderAlignment(Qt::AlignRight);
+    reviewlists::StartList(*rptPayments, tr("Date"));
+    rptPayments->Columns().Add(ColDetails, tr("Details"), 85, true);
+    reviewlists::AddMoneyColumn(*rptPayments, ColAmount, tr("Amount"), 85);
     reviewlists::FillWithColumn(*rptPayments, ColDetails, 85);
 }
 
@@ -135,34 +122,20 @@ void frmOrderPayments::LoadPayments()
 {
     rptPayments->Records().RemoveAll();
     CurrencyTotal total;
-    if (SharedCodeLibrary* scl = host()) {
-        if (std::unique_ptr<Connection> conn = scl->CurrentCompanyConn()) {
-            // A UniqueID is the database's own text, but it still must not break the statement.
-            const QString uniqueID = modSharedXML::GetNodeText(QStringLiteral("UniqueID"), m_orderRecord);
-            const QString statement =
-                ledger::FillMarkers(ListStatement, {{u"<ouid>", modSharedSQL::FixSQLQuotes(uniqueID)}});
-            std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
-            std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
-            if (rs && rs->State() == Recordset::adStateOpen) {
-                enum { fID, fDate, fDetails, fAmount };
-                const FieldIndex fields(*rs, {QStringLiteral("ID"), QStringLiteral("PaymentDate"),
-                                              QStringLiteral("theDetails"), QStringLiteral("Amount")});
-                while (!rs->Eof()) {
-                    ReportRecord* record = rptPayments->Records().Add();
-                    record->SetTag(fields.Value(*rs, fID).toString());
-                    const OleDate date = OleDate::fromVariant(fields.Value(*rs, fDate)).value_or(OleDate::absent());
-                    SetShortDateItem(*record->AddItem(0), date);
-                    record->AddItem(paymentDetailsShown(fields.Value(*rs, fDetails).toString().trimmed()));
-                    const Currency amount = Currency::fromVariantOrZero(fields.Value(*rs, fAmount));
-                    record->AddItem(QVariant::fromValue(amount))->SetCurrencyCaption();
-                    total.add(amount);
-                    rs->MoveNext();
-                }
-                rs->Close();
-            }
-            conn->Close();
-        }
-    }
+    // A UniqueID is the database's own text, but it still must not break the statement.
+    const QString uniqueID = modSharedXML::GetNodeText(QStringLiteral("UniqueID"), m_orderRecord);
+    enum { fID, fDate, fDetails, fAmount };
+    rows::ForEach(
+        host(), ledger::FillMarkers(ListStatement, {{u"<ouid>", modSharedSQL::FixSQLQuotes(uniqueID)}}),
+        {QStringLiteral("ID"), QStringLiteral("PaymentDate"), QStringLiteral("theDetails"), QStringLiteral("Amount")},
+        [&](const Recordset& rs, const FieldIndex& fields) {
+            ReportRecord* record =
+                reviewlists::AddDatedRecord(*rptPayments, fields.Value(rs, fID), fields.Value(rs, fDate));
+            record->AddItem(paymentDetailsShown(fields.Value(rs, fDetails).toString().trimmed()));
+            const Currency amount = Currency::fromVariantOrZero(fields.Value(rs, fAmount));
+            record->AddItem(QVariant::fromValue(amount))->SetCurrencyCaption();
+            total.add(amount);
+        });
     rptPayments->Populate();
     lblSummary->setText(Regional::formatCurrency(total.value()));
 }
@@ -172,8 +145,7 @@ void frmOrderPayments::UpdateButtons()
     SharedCodeLibrary* scl = host();
     if (cmdNewPayment->Enabled())
         cmdNewPayment->SetEnabled(scl && scl->Security().CanDo(removal::PermissionPayments, RightRecordFromOrder));
-    if (cmdDelete->Enabled())
-        cmdDelete->SetEnabled(removal::MayRemove(scl));
+    HoldToRemoveRight(*cmdDelete);
 }
 
 void frmOrderPayments::cmdNewPayment_Click()
@@ -187,19 +159,13 @@ void frmOrderPayments::cmdNewPayment_Click()
 
 void frmOrderPayments::cmdDelete_Click()
 {
-    if (!cmdDelete->Enabled())
-        return;
-    const int allocationID = GetSelectedRecordID(*rptPayments);
-    if (allocationID <= 0)
-        return;
-    SharedCodeLibrary* scl = host();
+    const int allocationID = ConfirmedSelection(
+        *cmdDelete, *rptPayments,
+        tr("Are you sure you want to remove the selected payment? This process cannot be undone."),
+        tr("Removing a payment will remove the amount from the sale/order and apply it back to the original payment "
+           "as 'unallocated'."));
+    SharedCodeLibrary* scl = allocationID > 0 ? host() : nullptr;
     if (!scl)
-        return;
-    if (scl->ShowMessageStyle1(tr("Are you sure you want to remove the selected payment? This process cannot be "
-                                  "undone."),
-                               tr("Removing a payment will remove the amount from the sale/order and apply it back "
-                                  "to the original payment as 'unallocated'."),
-                               SharedCodeLibrary::ButtonsYesNo) != SharedCodeLibrary::AnswerYes)
         return;
 
     // The payment behind the allocation, read before the allocation goes.
@@ -208,15 +174,9 @@ void frmOrderPayments::cmdDelete_Click()
 
     // Removed under a lock, with the amount the database holds now.
     removal::Allocation removed;
-    const removal::Result result = removal::RemoveAllocation(*scl, allocationID, &removed);
-    if (result.outcome == removal::Outcome::Done || result.outcome == removal::Outcome::Gone)
-        RemoveRecordByID(allocationID, *rptPayments);
-    if (result.outcome != removal::Outcome::Done) {
-        if (SharedCodeLibrary* s = host())
-            removal::TellNotDone(*s, result, removal::What::Allocation,
-                                 tr("The payment allocation could not be removed."));
+    if (!Settle(removal::RemoveAllocation(*scl, allocationID, &removed), allocationID, *rptPayments,
+                removal::What::Allocation, tr("The payment allocation could not be removed.")))
         return;
-    }
 
     // A payment left without allocations is offered for deletion; otherwise it is credit.
     const int paidBy = removed.paymentID;
@@ -257,11 +217,6 @@ bool frmOrderPayments::AskDeletePayment()
     TaskDialog1.SetOption(30, true);
     TaskDialog1.SetOption(50, true);
     return TaskDialog1.ShowDialog() == ButtonDeletePayment;
-}
-
-void frmOrderPayments::cmdClose_Click()
-{
-    Unload();
 }
 
 } // namespace tesr

@@ -5,7 +5,7 @@
 // applied payment, then decides whether a payment left without allocations is deleted or kept
 // as the customer's credit. An order without payments opens New Payment at once.
 
-#include "forms/Screen.h"
+#include "forms/ReviewScreen.h"
 
 #include <QDomDocument>
 #include <QDomElement>
@@ -14,7 +14,7 @@ class QLabel;
 
 namespace tesr {
 
-class frmOrderPayments : public Screen {
+class frmOrderPayments : public ReviewScreen {
     Q_OBJECT
 public:
     // The answers of the delete question after a removal.
@@ -28,19 +28,17 @@ public:
     void Prepare(int OrderID, ILibrary& library);
 
 protected:
-    void OnLoad() override;
     void OnFirstActivation() override;
     void OnUnload() override;
+    void SetupGrid() override;
+    void UpdateButtons() override;
 
 private:
-    void SetupGrid();
     void LoadPayments();
-    void UpdateButtons();
     bool AskDeletePayment();
 
     void cmdNewPayment_Click();
     void cmdDelete_Click();
-    void cmdClose_Click();
 
     int m_orderID = 0;
     QDomDocument m_orderDoc;
@@ -51,7 +49,6 @@ private:
     GroupBox* GroupBox1;
     PushButton* cmdNewPayment;
     PushButton* cmdDelete;
-    PushButton* cmdClose;
 };
 
 } // namespace tesr

@@ -6,11 +6,11 @@
 // allocation naming an order that is not in this database is refused: its allocations could
 // neither be shown nor removed correctly here.
 
-#include "forms/Screen.h"
+#include "forms/ReviewScreen.h"
 
 namespace tesr {
 
-class frmPaymentAllocations : public Screen {
+class frmPaymentAllocations : public ReviewScreen {
     Q_OBJECT
 public:
     explicit frmPaymentAllocations(QWidget* parent = nullptr);
@@ -20,23 +20,20 @@ public:
     void Prepare(int PaymentID, ILibrary& library);
 
 protected:
-    void OnLoad() override;
     void OnFirstActivation() override;
+    void SetupGrid() override;
+    void UpdateButtons() override;
 
 private:
-    void SetupGrid();
     // False when the list may not be shown (no connection, or orders missing here).
     bool LoadAllocations();
-    void UpdateButtons();
 
     void cmdDelete_Click();
-    void cmdClose_Click();
 
     int m_paymentID = 0;
 
     ReportControl* rptAllocations;
     PushButton* cmdDelete;
-    PushButton* cmdClose;
 };
 
 } // namespace tesr
