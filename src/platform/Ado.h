@@ -56,6 +56,14 @@ public:
     // Runs an INSERT and answers the new row's ID; less than 1 on failure.
     virtual qint64 ExecuteInsert(const QString& statement) = 0;
     virtual QString LastError() const = 0;
+
+    // For a caller that rolls the open transaction back on any failure: commands that only
+    // change rows may wait and go to the engine together with the next call that must be
+    // answered (a read, an ID, a row count) or with the commit. Such a command's Execute answers
+    // true once it is accepted; should it then fail, the call it went with fails with its text
+    // and the transaction has ended, none of it kept. Ends with the transaction; connections
+    // that gain nothing by it run every command at once.
+    virtual void DeferWrites() {}
 };
 
 // A result's columns looked up by name once (without regard to case, the first of a name

@@ -85,6 +85,7 @@ void SqlConnection::Close()
     const bool rolledBack =
         !c.inTransaction || (c.session->db.isOpen() && c.runControl(c.dialect->rollbackTransaction()));
     c.inTransaction = false;
+    c.forgetTransaction();
     // Kept for the next job when nothing else holds it and it is known to be clean.
     if (rolledBack && !c.session->poolKey.isEmpty() && c.session.use_count() == 1 && c.session->db.isOpen())
         sql::keepForReuse(std::move(c.session));
@@ -106,7 +107,7 @@ std::unique_ptr<Recordset> SqlConnection::OpenRecordset(const QString& statement
         // Read whole, in one round trip with the savepoint that keeps a failed read inside a
         // transaction from ending the transaction's work.
         PGresult* result = nullptr;
-        if (!c.runOnPostgres(statement, nullptr, nullptr, &result))
+        if (!c.sendHeldOnPostgres() || !c.runOnPostgres(statement, nullptr, nullptr, &result))
             return nullptr;
         auto recordset = sql::postgresRecordset(result, statement);
         PQclear(result);
@@ -125,6 +126,12 @@ std::unique_ptr<Recordset> SqlConnection::OpenRecordset(const QString& statement
     if (!recordset)
         c.lastError = sql::failureText(why, statements.front(), statement);
     return recordset;
+}
+
+void SqlConnection::DeferWrites()
+{
+    if (m_core->inTransaction && m_core->dialect->engine() == ledger::Engine::PostgreSQL)
+        m_core->queue.wanted = true;
 }
 
 bool SqlConnection::Execute(const QString& command, int* rowsAffected)

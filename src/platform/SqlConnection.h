@@ -43,6 +43,8 @@ public:
     bool Execute(const QString& command, int* rowsAffected = nullptr) override;
     qint64 ExecuteInsert(const QString& statement) override;
     QString LastError() const override;
+    // On PostgreSQL, where each answer costs a round trip to the server.
+    void DeferWrites() override;
 
     const ledger::Dialect& dialect() const;
     // The session underneath, for code that runs engine-native SQL (schema, demo data).

@@ -288,6 +288,61 @@ private slots:
         }
     }
 
+    // A save that rolls back on any failure lets its writes wait (PostgreSQL sends them with the
+    // next call that is answered): a write that then fails makes that call fail instead, with
+    // its words, and nothing of the save is kept. Held writes beyond one round trip's bound go
+    // in several, all kept.
+    void heldBackWrites_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("answered"); // the call the held writes go with
+        QTest::addColumn<QString>("why");
+        for (const char* answered : {"commit", "read"}) {
+            QTest::addRow("engine refuses, %s", answered)
+                << "UPDATE NoSuchTable SET x = 1" << answered
+                << says("no such table: NoSuchTable", "\"nosuchtable\" does not exist");
+            QTest::addRow("payment gone, %s", answered) << applyCommand(9, "U-1", "7") << answered << "no longer there";
+        }
+        QTest::newRow("many writes, no fault") << QString() << "commit" << QString();
+    }
+    void heldBackWrites()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, answered);
+        QFETCH(QString, why);
+        db->exec(
+            "INSERT INTO Orders (UniqueID, CustomerID, State, Total, Payments, Balance) VALUES ('U-1', 1, 3, 5000, "
+            "0, 5000); INSERT INTO Payments (PaymentMethodID, CustomerID, Amount, Allocated) VALUES (1, 1, 5000, 0)");
+        const Figures before = figures();
+        auto& c = db->connection();
+        QVERIFY(c.BeginTrans());
+        c.DeferWrites();
+        QStringList writes(fault.isEmpty() ? 200 : 2, applyCommand(1, "U-1", "7"));
+        if (!fault.isEmpty())
+            writes.insert(1, fault);
+        // As the screens' saves do: stop at the first failure, then roll back what is still open.
+        QString failedAt;
+        for (const QString& write : writes)
+            if (failedAt.isEmpty() && !c.Execute(write))
+                failedAt = u"execute"_s;
+        if (failedAt.isEmpty() && answered == u"read" && !c.OpenRecordset("SELECT Amount FROM Payments"))
+            failedAt = answered;
+        if (failedAt.isEmpty() && !c.CommitTrans())
+            failedAt = u"commit"_s;
+        const QString error = c.LastError();
+        if (c.InTransaction())
+            QVERIFY(c.RollbackTrans());
+        if (fault.isEmpty()) {
+            QVERIFY2(failedAt.isEmpty(), qPrintable(error));
+            QCOMPARE(figures(), (Figures{"1400", "1400", "3600", 200}));
+            return;
+        }
+        QCOMPARE(failedAt, onPostgres() ? answered : u"execute"_s);
+        QVERIFY2(error.contains(why), qPrintable(error));
+        QCOMPARE(figures(), before);
+        QVERIFY(!c.InTransaction());
+    }
+
     void statementHookFailsEachStatementInTurn()
     {
         // The fault-injection hook: every statement of a job is offered to it once, and refusing

@@ -145,6 +145,8 @@ bool frmAllocateCredit::WriteAllocations(Connection& conn, int paymentID, QStrin
     };
     if (!conn.BeginTrans())
         return fail(conn.LastError());
+    // Any failure rolls the whole save back, so its writes need not be answered one by one.
+    conn.DeferWrites();
     // Another workstation may have applied this payment's credit since the list was read. The
     // update lock holds the payment's row until the save ends, so the figures read now stay
     // true until commit.

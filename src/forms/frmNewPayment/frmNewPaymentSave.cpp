@@ -293,6 +293,8 @@ qint64 frmNewPayment::WritePayment(Connection& conn, QString* error, bool* order
         return fail(NoDatabase);
     if (!conn.BeginTrans())
         return fail(conn.LastError());
+    // Any failure rolls the whole save back, so its writes need not be answered one by one.
+    conn.DeferWrites();
     const QString statement = FillInsertStatement(InsertPaymentTemplate, *scl);
     if (statement.isEmpty())
         return fail(QStringLiteral("The payment's entries could not be read."));

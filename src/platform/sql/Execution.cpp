@@ -267,6 +267,11 @@ bool SqlConnection::Core::endTransaction(const QString& statement)
         lastError = QStringLiteral("No transaction is open on this connection.");
         return false;
     }
+    // What was held back goes before the commit; a rollback drops it unsent.
+    if (dialect->engine() == ledger::Engine::PostgreSQL && statement == dialect->commitTransaction() &&
+        !sendHeldOnPostgres())
+        return false;
+    queue.clear();
     if (!runControl(statement)) {
         resyncTransaction(lastError);
         return false;
@@ -303,8 +308,7 @@ bool SqlConnection::Core::runControl(const QString& statement)
             why = replies.front().why;
         else {
             // Beginning or ending the transaction: no savepoint of an earlier command is left.
-            pendingRelease = false;
-            group.clear();
+            forgetTransaction();
             return true;
         }
     } else {
@@ -326,10 +330,8 @@ void SqlConnection::Core::resyncTransaction(const QString& failure)
     }
     if (dialect->engine() == ledger::Engine::PostgreSQL) {
         inTransaction = session->postgres().inTransaction();
-        if (!inTransaction) {
-            pendingRelease = false;
-            group.clear();
-        }
+        if (!inTransaction)
+            forgetTransaction();
         return;
     }
     if (failure.contains(QLatin1StringView("no transaction is active"), Qt::CaseInsensitive) ||
@@ -341,8 +343,19 @@ bool SqlConnection::Core::execute(const QString& command, int* rowsAffected, qin
 {
     if (dialect->engine() == ledger::Engine::SQLite)
         return executeOnSqlite(command, rowsAffected, newId);
-    if (dialect->engine() == ledger::Engine::PostgreSQL)
-        return runOnPostgres(command, rowsAffected, newId, nullptr);
+    if (dialect->engine() == ledger::Engine::PostgreSQL) {
+        if (queue.wanted && inTransaction && !rowsAffected && !newId) {
+            switch (holdOnPostgres(command)) {
+            case Held::Yes:
+                return true;
+            case Held::Refused:
+                return false;
+            case Held::No:
+                break;
+            }
+        }
+        return sendHeldOnPostgres() && runOnPostgres(command, rowsAffected, newId, nullptr);
+    }
     ledger::Dialect::Command prepared = dialect->prepareCommand(command);
     if (newId) {
         switch (dialect->insertIdMethod()) {
@@ -419,6 +432,17 @@ QString withValues(const PostgresStatements::Request& request)
     for (int i = 0; i < request.count; ++i)
         lifted.literals.append(request.values[i].literal(request.command));
     return ledger::restoreLiterals(lifted);
+}
+
+// Statements none of which answers rows.
+bool onlyChangesRows(const QStringList& statements)
+{
+    for (const QString& statement : statements)
+        if (startsWithWord(statement, QLatin1StringView("SELECT")) ||
+            startsWithWord(statement, QLatin1StringView("WITH")) ||
+            startsWithWord(statement, QLatin1StringView("VALUES")))
+            return false;
+    return true;
 }
 
 // A statement shape that, in a command of several, may have to find its row (see mustFindItsRow):
@@ -502,8 +526,7 @@ bool SqlConnection::Core::endTransactionAfter(const QString& why)
     resyncTransaction(why);
     if (inTransaction) { // the server still has it: ours no longer
         inTransaction = false;
-        pendingRelease = false;
-        group.clear();
+        forgetTransaction();
     }
     lastError = why + QStringLiteral("\nThe database ended the open transaction; none of its changes were kept.");
     return false;
@@ -549,7 +572,7 @@ bool SqlConnection::Core::recoverGroup(const QString& why)
     return false;
 }
 
-bool SqlConnection::Core::runOnPostgres(const QString& command, int* rowsAffected, qint64* newId, PGresult** query)
+PostgresStatements::Shape& SqlConnection::Core::shapeOnPostgres(const QString& command, bool newId, bool* asWritten)
 {
     PostgresStatements& pg = session->postgres();
     QString& key = pg.scratchShape;
@@ -574,12 +597,21 @@ bool SqlConnection::Core::runOnPostgres(const QString& command, int* rowsAffecte
     size_t markers = 0;
     for (int m : shape->markers)
         markers += size_t(m);
-    if (markers != values.size()) {
+    *asWritten = markers != values.size();
+    if (*asWritten) {
         // The translation moved a value where a marker cannot stand: the command as written.
         values.clear();
         shape = &pg.shape(command + (newId ? QStringLiteral("\x1fnew ID") : QString()),
                           [&] { return translated(command); });
     }
+    return *shape;
+}
+
+bool SqlConnection::Core::runOnPostgres(const QString& command, int* rowsAffected, qint64* newId, PGresult** query)
+{
+    bool asWritten = false;
+    PostgresStatements::Shape* shape = &shapeOnPostgres(command, newId, &asWritten);
+    std::vector<ledger::LiteralSpan>& values = session->postgres().scratchValues;
     const QStringList& statements = shape->statements;
     if (statements.isEmpty() || (query && statements.size() != 1)) {
         lastError = failureText(statements.isEmpty() ? QStringLiteral("The command is empty.")
@@ -592,13 +624,8 @@ bool SqlConnection::Core::runOnPostgres(const QString& command, int* rowsAffecte
     // so single statements get one there too). Commands that only change rows share their
     // group's savepoint; one that answers a new ID or rows, which could not be run again
     // unnoticed, has a savepoint of its own, released with the next round trip.
-    bool writesOnly = true;
-    for (const QString& statement : statements)
-        writesOnly = writesOnly && !startsWithWord(statement, QLatin1StringView("SELECT")) &&
-                     !startsWithWord(statement, QLatin1StringView("WITH")) &&
-                     !startsWithWord(statement, QLatin1StringView("VALUES"));
     const bool compound = statements.size() > 1;
-    const bool grouped = inTransaction && writesOnly && !newId && !query;
+    const bool grouped = inTransaction && onlyChangesRows(statements) && !newId && !query;
     const bool ownSavepoint = inTransaction && !grouped;
     const bool ownTransaction = compound && !inTransaction;
 
@@ -727,6 +754,117 @@ bool SqlConnection::Core::runOnPostgres(const QString& command, int* rowsAffecte
         replies[first].result = nullptr;
     }
     return true;
+}
+
+SqlConnection::Core::Held SqlConnection::Core::holdOnPostgres(const QString& command)
+{
+    bool asWritten = false;
+    const PostgresStatements::Shape& shape = shapeOnPostgres(command, false, &asWritten);
+    if (shape.statements.isEmpty() || !onlyChangesRows(shape.statements))
+        return Held::No;
+    const QString& key = asWritten ? command : session->postgres().scratchShape;
+    if (queue.statements + shape.statements.size() > PostgresQueue::MaxStatements ||
+        (!queue.keys.contains(key) && queue.keys.size() >= PostgresQueue::MaxShapes)) {
+        if (!sendHeldOnPostgres())
+            return Held::Refused;
+        return holdOnPostgres(command); // its shape again: the round trip used the scratch room
+    }
+    const std::vector<ledger::LiteralSpan>& values = session->postgres().scratchValues;
+    // Every statement is offered to the test hook now, where the caller sees it fail.
+    if (hookActive()) {
+        int offset = 0;
+        for (qsizetype i = 0; i < shape.statements.size(); ++i) {
+            PostgresStatements::Request request;
+            request.text = shape.statements[i];
+            request.command = command;
+            request.values = values.data() + offset;
+            request.count = shape.markers[size_t(i)];
+            offset += request.count;
+            QString why;
+            if (!hookAllows(withValues(request), &why)) {
+                lastError = failureText(why, withValues(request), command);
+                return Held::Refused;
+            }
+        }
+    }
+    queue.statements += int(shape.statements.size());
+    queue.keys.insert(key);
+    queue.commands.push_back({command, key, asWritten, values});
+    return Held::Yes;
+}
+
+bool SqlConnection::Core::sendHeldOnPostgres()
+{
+    if (queue.commands.empty())
+        return true;
+    PostgresStatements& pg = session->postgres();
+    std::vector<PostgresStatements::Request> requests;
+    auto control = [&](const QString& statement) {
+        PostgresStatements::Request request;
+        request.text = statement;
+        requests.push_back(request);
+    };
+    // Savepoints of earlier commands are let go first: nothing held back is undone alone.
+    if (pendingRelease)
+        control(dialect->releaseSavepoint(commandSavepoint));
+    if (group.open)
+        control(dialect->releaseSavepoint(groupSavepoint));
+    const size_t controls = requests.size();
+    struct Of {
+        size_t command; // its command's place in the queue
+        bool compound;  // one of several statements
+    };
+    std::vector<Of> of; // for each statement request
+    for (size_t c = 0; c < queue.commands.size(); ++c) {
+        const PostgresQueue::Command& held = queue.commands[c];
+        PostgresStatements::Shape& shape = pg.shape(held.key, [&] {
+            return dialect->translate(held.asWritten ? held.text : ledger::liftLiterals(held.text).shape);
+        });
+        int offset = 0;
+        for (qsizetype i = 0; i < shape.statements.size(); ++i) {
+            PostgresStatements::Request request;
+            request.text = shape.statements[i];
+            request.command = held.text;
+            request.values = held.values.data() + offset;
+            request.count = shape.markers[size_t(i)];
+            offset += request.count;
+            request.prepared = carriesValues(request.text) ? &shape.prepared[size_t(i)] : nullptr;
+            requests.push_back(request);
+            of.push_back({c, shape.statements.size() > 1});
+        }
+    }
+    std::vector<PostgresStatements::Reply> replies;
+    QString why;
+    const bool sent = pg.roundTrip(requests, &replies, &why);
+    // The first failure, or a statement of a compound command that did not find its row.
+    for (size_t k = 0; sent && why.isEmpty() && k < requests.size(); ++k) {
+        const QString command = k < controls ? QString() : queue.commands[of[k - controls].command].text;
+        if (!replies[k].ok)
+            why = failureText(replies[k].why, withValues(requests[k]), command);
+        else if (k >= controls && of[k - controls].compound && replies[k].affected == 0 &&
+                 mustFindItsRow(withValues(requests[k])))
+            why = failureText(rowGone, withValues(requests[k]), command);
+    }
+    for (auto& reply : replies)
+        PQclear(reply.result);
+    if (sent && why.isEmpty()) {
+        pendingRelease = false;
+        group.clear();
+        const bool wanted = queue.wanted;
+        queue.clear();
+        queue.wanted = wanted;
+        return true;
+    }
+    if (!sent)
+        why = failureText(why, queue.commands.front().text);
+    return endTransactionAfter(why);
+}
+
+void SqlConnection::Core::forgetTransaction()
+{
+    pendingRelease = false;
+    group.clear();
+    queue.clear();
 }
 
 bool SqlConnection::Core::run(Plan& plan, bool compound, const QString& command, int* rowsAffected, qint64* newId)

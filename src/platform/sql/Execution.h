@@ -8,9 +8,11 @@
 #include "platform/SqlConnection.h"
 #include "platform/sql/Session.h"
 
+#include <QSet>
 #include <QSqlError>
 #include <QString>
 
+#include <deque>
 #include <memory>
 
 class QSqlQuery;
@@ -48,6 +50,36 @@ struct PostgresGroup {
     }
 };
 inline const QString groupSavepoint = QStringLiteral("tesr_group");
+
+// PostgreSQL, in a transaction whose caller rolls it back on any failure (DeferWrites): the
+// commands that only change rows, held until something must be answered (a read, an ID, a row
+// count, the commit) and then sent together, one round trip for many instead of one each. They
+// need no savepoint: a failure among them ends the whole transaction.
+struct PostgresQueue {
+    // Bounds of one round trip: few enough answers that neither side waits on the other while
+    // the message is still being sent, and few enough shapes that none is let go meanwhile.
+    static constexpr int MaxStatements = 500;
+    static constexpr int MaxShapes = 32;
+
+    struct Command {
+        QString text;
+        QString key;    // its shape's key (the text itself when it is run as written)
+        bool asWritten; // values stay in the text (see runOnPostgres)
+        std::vector<ledger::LiteralSpan> values;
+    };
+    bool wanted = false;          // the caller asked for it in this transaction
+    std::deque<Command> commands; // a deque: a command's text stays where its requests point
+    QSet<QString> keys;
+    int statements = 0;
+
+    void clear()
+    {
+        wanted = false;
+        commands.clear();
+        keys.clear();
+        statements = 0;
+    }
+};
 
 // An engine's words without the lines that quote the statement or the row's values.
 QString withoutQuotedValues(const QString& engineWords);
@@ -98,12 +130,24 @@ struct SqlConnection::Core {
     // PostgreSQL: runs a command in one round trip; with `query`, one statement whose result
     // comes back there (the caller frees it).
     bool runOnPostgres(const QString& command, int* rowsAffected, qint64* newId, PGresult** query);
+    // PostgreSQL: the commands held back (see PostgresQueue).
+    sql::PostgresQueue queue;
+    enum class Held { Yes, Refused, No };
+    // Holds back a command that only changes rows; No when it must run now.
+    Held holdOnPostgres(const QString& command);
+    // Sends what is held back; false (the transaction ended) when any of it failed.
+    bool sendHeldOnPostgres();
+    // What a transaction kept on our side, let go with it.
+    void forgetTransaction();
 
     struct Plan;
     bool run(Plan& plan, bool compound, const QString& command, int* rowsAffected, qint64* newId);
     bool executeOnSqlite(const QString& command, int* rowsAffected, qint64* newId);
 
 private:
+    // The command's shape on the session, its values in the session's scratch room; *asWritten
+    // when its translation moved a value where a marker cannot stand, so it runs as written.
+    sql::PostgresStatements::Shape& shapeOnPostgres(const QString& command, bool newId, bool* asWritten);
     bool undoOnPostgres(const QString& why, bool ownTransaction, bool savepointTaken);
     bool recoverGroup(const QString& why);
     bool endTransactionAfter(const QString& why);
