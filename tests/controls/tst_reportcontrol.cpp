@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -309,6 +310,58 @@ private slots:
         QTest::mouseDClick(m_grid->viewport(), Qt::LeftButton, {}, cellCenter(0, 3));
         QVERIFY(!editor());
         QCOMPARE(changing, 0);
+    }
+
+    // A screen keeps figures worked out from the values while the serial stays: every way a
+    // value changes moves it; a caption or a new layout does not.
+    void valuesSerialFollowsValues_data()
+    {
+        tesrtest::rows({"value set|value|1", "money set|money|1", "date set|date|1", "record added|add|1",
+                        "record removed|remove|1", "all removed|clear|1", "edited|edit|1", "caption set|caption|0",
+                        "laid out again|populate|0"});
+    }
+    void valuesSerialFollowsValues()
+    {
+        const QStringList f = tesrtest::fields();
+        const QString how = f[0];
+        const std::uint64_t before = m_grid->ValuesSerial();
+        ReportRecordItem* item = m_grid->Records().Record(1)->Item(3);
+        if (how == "value")
+            item->SetValue(QVariant::fromValue(cur("1")));
+        else if (how == "money")
+            item->SetMoney(cur("2"));
+        else if (how == "date")
+            m_grid->Records().Record(1)->Item(4)->SetShortDate(at(2024, 2, 2));
+        else if (how == "add")
+            m_grid->Records().Add();
+        else if (how == "remove")
+            m_grid->RemoveRecord(m_grid->Records().Record(1));
+        else if (how == "clear")
+            m_grid->Records().RemoveAll();
+        else if (how == "edit") {
+            clickCell(1, 3);
+            type(u"150"_s);
+            QTest::keyClick(editor(), Qt::Key_Return);
+            QTRY_COMPARE(item->Value().toString(), u"150"_s);
+        } else if (how == "caption")
+            item->SetCaption(u"$9.99"_s);
+        else
+            m_grid->Populate();
+        QCOMPARE(m_grid->ValuesSerial() != before, f[1] == "1");
+    }
+
+    // A list that outgrows the shown grid has its scroll bar as soon as it is laid out, so that
+    // the rows are drawn once at their final width, not first without it and then narrower.
+    void scrollBarSettledByTheLayout()
+    {
+        QVERIFY(!m_grid->verticalScrollBar()->isVisible());
+        for (int i = 0; i < 40; ++i)
+            m_grid->Records().Add()->AddItem(QString::number(i));
+        m_grid->Populate();
+        QVERIFY(m_grid->verticalScrollBar()->isVisible());
+        m_grid->Records().RemoveAll();
+        m_grid->Populate();
+        QVERIFY(!m_grid->verticalScrollBar()->isVisible());
     }
 
     void removingRecordsKeepsRowsAndRecordsInStep_data()

@@ -404,6 +404,9 @@ void frmNewPayment::LoadOrders()
             conn->Close();
         }
     }
+    // As loaded, nothing is allocated and every new balance is its order's balance.
+    m_newBalancesAt = m_allocatedAt = rptOrders->ValuesSerial();
+    m_allocated = Currency();
     rptOrders->Populate();
     modSharedReportControl::FocusRowByIndex(0, *rptOrders, true);
     BuildAmountPresets(rptOrders->FocusedRow());

@@ -14,6 +14,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 
 class QLabel;
@@ -120,6 +121,11 @@ private:
     // ---- state ---------------------------------------------------------------------------
     int m_customerID = 0;
     bool m_forceCustomer = false;
+    // The figures as last worked out from the grid, with the grid's values serial they hold
+    // for: a pass over thousands of orders is spared while no value has changed since.
+    std::optional<std::uint64_t> m_newBalancesAt;
+    mutable std::optional<std::uint64_t> m_allocatedAt;
+    mutable std::optional<Currency> m_allocated;
     QString m_pendingAmount;
     bool m_customerBusy = false;
 

@@ -48,12 +48,17 @@ void frmNewPayment::SetMoneyItem(ReportRecordItem* item, const std::optional<Cur
 
 std::optional<Currency> frmNewPayment::AllocatedTotal() const
 {
+    const std::uint64_t serial = rptOrders->ValuesSerial();
+    if (m_allocatedAt == serial)
+        return m_allocated;
     CurrencyTotal total;
     ReportRecords& records = rptOrders->Records();
     const int count = records.Count();
     for (int i = 0; i < count; ++i)
         total.add(MoneyOf(records.Record(i), ItemToAllocate));
-    return total.value();
+    m_allocated = total.value();
+    m_allocatedAt = serial;
+    return m_allocated;
 }
 
 std::optional<Currency> frmNewPayment::NewBalanceOf(const ReportRecord* record)
@@ -193,6 +198,8 @@ void frmNewPayment::AfterSpread()
 
 void frmNewPayment::RecalcNewBalances()
 {
+    if (m_newBalancesAt == rptOrders->ValuesSerial())
+        return;
     ReportRecords& records = rptOrders->Records();
     const int count = records.Count();
     bool changed = false;
@@ -208,6 +215,7 @@ void frmNewPayment::RecalcNewBalances()
     }
     if (changed)
         rptOrders->Populate();
+    m_newBalancesAt = rptOrders->ValuesSerial();
 }
 
 void frmNewPayment::UpdateSummary()

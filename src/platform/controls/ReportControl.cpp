@@ -453,9 +453,16 @@ void ReportRecordItem::changed()
         m_record->m_control->itemChanged(this);
 }
 
+void ReportRecordItem::valueSet()
+{
+    if (m_record)
+        ++m_record->m_control->m_valuesSerial;
+}
+
 void ReportRecordItem::SetValue(const QVariant& value)
 {
     m_value = value;
+    valueSet();
     if (!m_hasCaption)
         changed();
 }
@@ -499,6 +506,7 @@ void ReportRecordItem::SetCurrencyCaption()
 void ReportRecordItem::SetShortDate(const OleDate& date)
 {
     m_value = QVariant::fromValue(date);
+    valueSet();
     m_caption.clear();
     m_hasCaption = false;
     m_currencyCaption = false;
@@ -510,6 +518,7 @@ void ReportRecordItem::SetShortDate(const OleDate& date)
 void ReportRecordItem::SetMoney(const std::optional<Currency>& amount)
 {
     m_value = amount ? QVariant::fromValue(*amount) : QVariant();
+    valueSet();
     if (amount)
         SetCurrencyCaption();
     else
@@ -579,6 +588,7 @@ ReportRecordItem* ReportRecord::AddItem(const QVariant& value)
     item->m_value = value;
     item->m_record = this;
     item->m_index = m_count++;
+    ++m_control->m_valuesSerial;
     if (m_row >= 0)
         m_control->itemChanged(item);
     return item;
@@ -724,6 +734,7 @@ ReportRecord* ReportRecords::Add()
 {
     auto* record = new ReportRecord(m_control, Count(), int(m_control->m_columns.size()));
     m_control->m_records.emplace_back(record);
+    ++m_control->m_valuesSerial;
     return record;
 }
 
@@ -748,6 +759,7 @@ void ReportRecords::RemoveAll()
     c->m_groups.clear();
     c->m_order.clear();
     c->m_records.clear();
+    ++c->m_valuesSerial;
     c->m_pendingChanged.clear();
     c->m_model->endReset();
     --c->m_layoutDepth;
@@ -1187,6 +1199,14 @@ void ReportControl::layout(bool resort)
         doItemsLayout();
         verticalScrollBar()->setValue(scroll);
     }
+    // On screen, the rows are laid out and the scroll bars shown or hidden at once: left to the
+    // event loop, a list that outgrows the grid is drawn without its scroll bar and then again,
+    // narrower, with it.
+    if (isVisible()) {
+        executeDelayedItemsLayout();
+        setVerticalScrollBarPolicy(verticalScrollBarPolicy());
+        setHorizontalScrollBarPolicy(horizontalScrollBarPolicy());
+    }
     --m_layoutDepth;
     syncSelection();
 }
@@ -1251,6 +1271,7 @@ void ReportControl::RemoveRecord(ReportRecord* record)
     record->m_index = -1;
     record->m_row = -1;
     m_records.erase(m_records.begin() + position);
+    ++m_valuesSerial;
     for (std::size_t i = std::size_t(position); i < m_records.size(); ++i)
         m_records[i]->m_index = int(i);
     --m_layoutDepth;
@@ -1689,6 +1710,7 @@ bool ReportControl::commitEdit(int row, int column, const QString& text)
         return false;
     }
     item->m_value = change.NewValue;
+    ++m_valuesSerial;
     item->m_caption.clear();
     item->m_hasCaption = false;
     itemChanged(item);

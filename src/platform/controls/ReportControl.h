@@ -102,6 +102,7 @@ private:
     };
     Extras& extras();
     void changed();
+    void valueSet();
 
     QVariant m_value;
     QString m_caption;
@@ -320,6 +321,9 @@ public:
     void Populate();
     // Repaints the cells after items were changed in place (no new layout).
     void RedrawControl();
+    // Changes whenever a record is added or removed or an item's value is set, by code or by
+    // an edit: figures a screen worked out from the values still hold while it stays the same.
+    std::uint64_t ValuesSerial() const { return m_valuesSerial; }
 
     // The row with the keyboard cursor, or nullptr.
     ReportRow* FocusedRow() const;
@@ -476,6 +480,7 @@ private:
     int m_customDraw = 0;
     bool m_allowEdit = false;
     std::uint64_t m_serialCounter = 0;
+    std::uint64_t m_valuesSerial = 0;
 
     Snapshot m_lastSnapshot;
     int m_layoutDepth = 0; // inside a layout: the selection model's signals are ours to sort out
