@@ -6,6 +6,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <functional>
 #include <initializer_list>
 #include <vector>
 
@@ -277,20 +278,40 @@ QString sqlitePaymentDetailsView()
         "LEFT JOIN PaymentMethods ON PaymentMethods.ID = Payments.PaymentMethodID)");
 }
 
-QStringList sqliteSchema()
+// What every engine's schema is made of: the tables, each followed by what the engine adds for
+// it (`perTable`, may be empty), then the indexes and the screens' two views. `schema` goes
+// before every name ("dbo." or nothing), `column` spells a column on the engine, `indexOrder`
+// follows an index's column.
+QStringList tablesIndexesAndViews(const QString& schema, QString (*column)(const Column&),
+                                  const std::function<QStringList(const Table&)>& perTable,
+                                  const QString& indexOrder = QString())
 {
     QStringList statements;
     for (const Table& table : tables()) {
         QStringList columns;
         for (const Column& c : table.columns)
-            columns << sqliteColumn(c);
-        statements << QStringLiteral("CREATE TABLE %1 (%2)").arg(name(table.name), columns.join(QStringLiteral(", ")));
-        statements << sqliteMoneyTriggers(table) << sqliteDateTriggers(table);
+            columns << column(c);
+        statements << QStringLiteral("CREATE TABLE %1%2 (%3)")
+                          .arg(schema, name(table.name), columns.join(QStringLiteral(", ")));
+        if (perTable)
+            statements << perTable(table);
     }
-    for (const auto& [table, column] : indexedColumns)
-        statements << QStringLiteral("CREATE INDEX ix%1_%2 ON %1 (%2)").arg(name(table), name(column));
-    statements << newPaymentView() << editPaymentView() << sqlitePaymentDetailsView();
+    for (const auto& [table, indexed] : indexedColumns)
+        statements << QStringLiteral("CREATE INDEX ix%1_%2 ON %3%1 (%2%4)")
+                          .arg(name(table), name(indexed), schema, indexOrder);
+    for (QString view : {newPaymentView(), editPaymentView()})
+        statements << view.replace(QStringLiteral("CREATE VIEW "), QStringLiteral("CREATE VIEW ") + schema);
     return statements;
+}
+
+QStringList sqliteSchema()
+{
+    return tablesIndexesAndViews(QString(), sqliteColumn,
+                                 [](const Table& table) {
+                                     QStringList triggers = sqliteMoneyTriggers(table);
+                                     return triggers << sqliteDateTriggers(table);
+                                 })
+           << sqlitePaymentDetailsView();
 }
 
 // ---- SQL Server -----------------------------------------------------------------------------
@@ -309,18 +330,7 @@ QString sqlServerColumn(const Column& c)
 
 QStringList sqlServerSchema()
 {
-    QStringList statements;
-    for (const Table& table : tables()) {
-        QStringList columns;
-        for (const Column& c : table.columns)
-            columns << sqlServerColumn(c);
-        statements
-            << QStringLiteral("CREATE TABLE dbo.%1 (%2)").arg(name(table.name), columns.join(QStringLiteral(", ")));
-    }
-    for (const auto& [table, column] : indexedColumns)
-        statements << QStringLiteral("CREATE INDEX ix%1_%2 ON dbo.%1 (%2)").arg(name(table), name(column));
-    statements << newPaymentView().replace(QStringLiteral("CREATE VIEW "), QStringLiteral("CREATE VIEW dbo."))
-               << editPaymentView().replace(QStringLiteral("CREATE VIEW "), QStringLiteral("CREATE VIEW dbo."));
+    QStringList statements = tablesIndexesAndViews(QStringLiteral("dbo."), sqlServerColumn, nullptr);
     statements << QStringLiteral(
         "CREATE FUNCTION dbo.PaymentDetails(@PaymentID int) RETURNS nvarchar(max) AS BEGIN "
         "DECLARE @head nvarchar(max), @memo nvarchar(max); "
@@ -376,21 +386,14 @@ QStringList postgresSchema()
     statements << QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext WITH SCHEMA public")
                << QStringLiteral("CREATE SCHEMA IF NOT EXISTS dbo")
                << QStringLiteral("SET LOCAL search_path TO dbo, public") << postgresKeyFunction;
-    for (const Table& table : tables()) {
-        QStringList columns;
-        for (const Column& c : table.columns)
-            columns << postgresColumn(c);
-        const QString t = name(table.name);
-        statements << QStringLiteral("CREATE TABLE dbo.%1 (%2)").arg(t, columns.join(QStringLiteral(", ")));
-        statements << QStringLiteral("CREATE TRIGGER trg%1_Key BEFORE INSERT ON dbo.%1 FOR EACH ROW "
-                                     "EXECUTE FUNCTION dbo.KeepKeyAhead()")
-                          .arg(t);
-    }
+    auto keyTrigger = [](const Table& table) {
+        return QStringList{QStringLiteral("CREATE TRIGGER trg%1_Key BEFORE INSERT ON dbo.%1 FOR EACH ROW "
+                                          "EXECUTE FUNCTION dbo.KeepKeyAhead()")
+                               .arg(name(table.name))};
+    };
     // NULLS FIRST: the index reads in T-SQL's order either way (NULL lowest).
-    for (const auto& [table, column] : indexedColumns)
-        statements << QStringLiteral("CREATE INDEX ix%1_%2 ON dbo.%1 (%2 NULLS FIRST)").arg(name(table), name(column));
-    statements << newPaymentView().replace(QStringLiteral("CREATE VIEW "), QStringLiteral("CREATE VIEW dbo."))
-               << editPaymentView().replace(QStringLiteral("CREATE VIEW "), QStringLiteral("CREATE VIEW dbo."))
+    statements << tablesIndexesAndViews(QStringLiteral("dbo."), postgresColumn, keyTrigger,
+                                        QStringLiteral(" NULLS FIRST"))
                << postgresPaymentDetails;
     return statements;
 }

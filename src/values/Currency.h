@@ -25,7 +25,15 @@ namespace tesr {
 
 namespace detail {
 __extension__ typedef __int128 Int128; // exact products of two 64-bit amounts
+
+// A plain number's leading sign at t[i], if any, passed over: true for a minus.
+template <class Index> bool takeSign(const QString& t, Index& i)
+{
+    if (i >= t.size() || (t[i] != u'-' && t[i] != u'+'))
+        return false;
+    return t[i++] == u'-';
 }
+} // namespace detail
 
 class Currency {
 public:
@@ -190,11 +198,7 @@ inline std::optional<Currency> Currency::parsePlain(const QString& text)
 {
     const QString t = text.trimmed();
     int i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == u'-' || t[i] == u'+')) {
-        negative = t[i] == u'-';
-        ++i;
-    }
+    const bool negative = detail::takeSign(t, i);
     detail::Int128 whole = 0;
     int digits = 0;
     while (i < t.size() && t[i].isDigit() && t[i].unicode() < 128) {

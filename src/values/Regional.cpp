@@ -149,15 +149,19 @@ bool isAsciiDigit(QChar c)
     return c.unicode() >= '0' && c.unicode() <= '9';
 }
 
+// A reading put into the wanted type; nothing when the text was no number or the value does not
+// fit the type.
+template <class T>
+std::optional<T> converted(const std::optional<Decimal>& d, std::optional<T> (*convert)(const Decimal&))
+{
+    return d ? convert(*d) : std::nullopt;
+}
+
 std::optional<Decimal> readPlain(const QString& text)
 {
     const QString t = text.trimmed();
     qsizetype i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == u'-' || t[i] == u'+')) {
-        negative = t[i] == u'-';
-        ++i;
-    }
+    const bool negative = detail::takeSign(t, i);
     QString intDigits;
     QString fracDigits;
     while (i < t.size() && isAsciiDigit(t[i]))
@@ -892,8 +896,7 @@ std::optional<OleDate> parseDate(const QString& text)
 
 std::optional<double> parseNumber(const QString& text)
 {
-    const auto d = readLocalized(text, locale());
-    return d ? toDouble(*d) : std::nullopt;
+    return converted(readLocalized(text, locale()), toDouble);
 }
 
 bool isNumeric(const QString& text)
@@ -903,8 +906,7 @@ bool isNumeric(const QString& text)
 
 std::optional<Currency> parseCurrency(const QString& text)
 {
-    const auto d = readLocalized(text, locale());
-    return d ? toCurrency(*d) : std::nullopt;
+    return converted(readLocalized(text, locale()), toCurrency);
 }
 
 std::optional<Currency> parseMoneyEntry(const QString& text)
@@ -955,8 +957,7 @@ std::optional<Currency> parseMoneyEntry(const QString& text)
 
 std::optional<qint64> parseWholeNumber(const QString& text)
 {
-    const auto d = readLocalized(text, locale());
-    return d ? toWhole(*d) : std::nullopt;
+    return converted(readLocalized(text, locale()), toWhole);
 }
 
 bool isPlainNumeric(const QString& text)
@@ -966,20 +967,17 @@ bool isPlainNumeric(const QString& text)
 
 std::optional<double> parsePlainNumber(const QString& text)
 {
-    const auto d = readPlain(text);
-    return d ? toDouble(*d) : std::nullopt;
+    return converted(readPlain(text), toDouble);
 }
 
 std::optional<Currency> parsePlainCurrency(const QString& text)
 {
-    const auto d = readPlain(text);
-    return d ? toCurrency(*d) : std::nullopt;
+    return converted(readPlain(text), toCurrency);
 }
 
 std::optional<qint64> parsePlainWholeNumber(const QString& text)
 {
-    const auto d = readPlain(text);
-    return d ? toWhole(*d) : std::nullopt;
+    return converted(readPlain(text), toWhole);
 }
 
 QString plainNumberText(double value)

@@ -39,13 +39,6 @@ constexpr QStringView UpdateStatement =
     u"CardNumber = '<card>', NameOnCard = '<noc>', ExpireMonth = <exm>, ExpireYear = <exy> WHERE ID = <id>";
 
 const QString SaveFailed = QStringLiteral("Unable to edit the payment.");
-const QString NeedCardNumber = QStringLiteral("You must enter the last 4 digits of the credit card number.");
-const QString NeedNameOnCard = QStringLiteral("You must enter the name printed on the card.");
-const QString NeedExpireDate = QStringLiteral("You must enter a valid expire date of the card.");
-const QString NeedPaymentDate = QStringLiteral("You must enter a valid payment date.");
-
-// What the expiry boxes accept.
-constexpr int MonthLow = 1, MonthHigh = 12, YearLow = 1900, YearHigh = 2075;
 
 QLabel* makeLabel(QWidget* form, const char* name, const QString& caption, QWidget* buddy)
 {
@@ -66,38 +59,25 @@ ComboBox* makeCombo(QWidget* form, const char* name, ComboBox::Style style)
 
 } // namespace
 
-frmEditPayment::frmEditPayment(QWidget* parent) : Screen("frmEditPayment", "Edit Payment", 440, 306, parent)
+frmEditPayment::frmEditPayment(QWidget* parent) : PaymentScreen("frmEditPayment", "Edit Payment", 440, 306, parent)
 {
     // The frame first, so that it lies behind the fields it surrounds.
-    GroupBox1 = Make<GroupBox>("GroupBox1");
-    GroupBox1->SetAppearance(GroupBox::Frame);
+    MakeFrame();
     GroupBox1->setFrameShape(QFrame::Box); // an etched line every style draws
 
     cboCustomer = makeCombo(this, "cboCustomer", ComboBox::DropDownCombo);
     cboCustomer->SetEnabled(false); // shown, never changed here
     Label4 = makeLabel(this, "Label4", tr("&Customer:"), cboCustomer);
-    cboPaymentMethod = makeCombo(this, "cboPaymentMethod", ComboBox::DropDownList);
-    Label1 = makeLabel(this, "Label1", tr("&Payment method:"), cboPaymentMethod);
+    MakeMethodList();
     cboAmount = makeCombo(this, "cboAmount", ComboBox::DropDownCombo);
     cboAmount->SetEnabled(false);
     cboAmount->setAlignment(Qt::AlignRight);
     lblAmount = makeLabel(this, "lblAmount", tr("&Amount:"), cboAmount);
-    txtPaymentDate = Make<FlatEdit>("txtPaymentDate");
-    lblPaymentDate = makeLabel(this, "lblPaymentDate", tr("&Received on:"), txtPaymentDate);
-    cmdPaymentDate = new PushButton(QString(QChar(0x25BE)), this); // a drop-down glyph
-    cmdPaymentDate->setObjectName(QStringLiteral("cmdPaymentDate"));
+    MakeDateFields(QChar(0x25BE)); // a drop-down glyph
     cmdPaymentDate->setFocusPolicy(Qt::NoFocus);
-    cmdPaymentDate->setToolTip(tr("Pick the date from a calendar"));
-    DatePicker1 = new DatePicker(this);
-    DatePicker1->SetShowNoneButton(true);
-    DatePicker1->SetShowTodayButton(true);
-    txtDescription = Make<FlatEdit>("txtDescription");
-    Label3 = makeLabel(this, "Label3", tr("Memo:"), txtDescription);
-    static_cast<CardFields&>(*this) = MakeCardFields();
-    cmdOK = MakeButton("cmdOK", tr("OK"), &frmEditPayment::cmdOK_Click);
-    cmdOK->setDefault(true);
-    cmdCancel = MakeButton("cmdCancel", tr("Cancel"), &frmEditPayment::cmdCancel_Click);
-    cmdCancel->SetCausesValidation(false);
+    MakeMemo();
+    MakeCard(); // no method chosen yet: no card details
+    MakeOkCancel(tr("Checks the entries and saves the changes (Enter)"));
 
     setTabOrder(cboPaymentMethod, txtPaymentDate);
     setTabOrder(txtPaymentDate, txtDescription);
@@ -108,18 +88,11 @@ frmEditPayment::frmEditPayment(QWidget* parent) : Screen("frmEditPayment", "Edit
     setTabOrder(txtExpireYear, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
 
-    // Captions without an underlined letter are reached by these keys; Enter is OK, Escape
-    // Cancel; the calendar opens with F4 from the date box (its button takes no focus).
+    // Enter is OK, Escape Cancel; the calendar opens with F4 from the date box (its button
+    // takes no focus).
     using access::Control;
     access::Describe(this, {Control{"cboCustomer", tr("The customer who paid; not changed here")},
-                            Control{"cboPaymentMethod", tr("How the customer paid")},
-                            Control{"cboAmount", tr("The amount paid; not changed here")},
-                            Control{"txtPaymentDate", tr("The day the payment was received; F4 opens a calendar")},
-                            Control{"cmdPaymentDate", tr("Opens a calendar to pick the date"), {}, tr("Pick date")},
-                            Control{"txtDescription", tr("A memo kept with the payment"), access::Alt(Qt::Key_M)},
-                            Control{"cmdOK", tr("Checks the entries and saves the changes (Enter)")},
-                            Control{"cmdCancel", tr("Closes without saving (Escape)")}});
-    access::DropDownKeys(txtPaymentDate, cmdPaymentDate);
+                            Control{"cboAmount", tr("The amount paid; not changed here")}});
 
     // The fields widen with the window; short fields, the glyph button and the picture stay put.
     const Resizer::Anchors fixed = Resizer::TopLeft();
@@ -148,14 +121,6 @@ frmEditPayment::frmEditPayment(QWidget* parent) : Screen("frmEditPayment", "Edit
     Resizer1->Add(txtExpireYear, fieldX + 50, row(7), 52, rowH, fixed);
     Resizer1->Add(cmdOK, 256, 272, 84, 26, Resizer::BottomRight());
     Resizer1->Add(cmdCancel, 348, 272, 84, 26, Resizer::BottomRight());
-
-    UpdateCardFields(); // no method chosen yet: no card details
-
-    connect(cboPaymentMethod, &ComboBox::Click, this, &frmEditPayment::cboPaymentMethod_Click);
-    connect(cmdPaymentDate, &PushButton::Click, this, &frmEditPayment::cmdPaymentDate_Click);
-    connect(txtExpireMonth, &FlatEdit::Validate, this, &frmEditPayment::txtExpireMonth_Validate);
-    connect(txtExpireYear, &FlatEdit::Validate, this, &frmEditPayment::txtExpireYear_Validate);
-    connect(txtPaymentDate, &FlatEdit::Validate, this, &frmEditPayment::txtPaymentDate_Validate);
 }
 
 frmEditPayment::~frmEditPayment() = default;
@@ -163,9 +128,7 @@ frmEditPayment::~frmEditPayment() = default;
 void frmEditPayment::Prepare(int ID, ILibrary& library)
 {
     m_paymentID = ID;
-    Attach(library);
-    if (SharedCodeLibrary* scl = host())
-        scl->Common().LoadPaymentMethods(*cboPaymentMethod);
+    AttachAndLoadMethods(library);
 }
 
 void frmEditPayment::OnLoad()
@@ -215,59 +178,13 @@ void frmEditPayment::LoadPayment()
     cboAmount->SetText(Regional::formatCurrency(GetNodeCurrency(QStringLiteral("Amount"), record, Currency())));
 }
 
-void frmEditPayment::UpdateCardFields()
-{
-    const bool card = IsCardMethod(*cboPaymentMethod);
-    // Their texts stay either way, and are saved as they stand.
-    for (QWidget* w : std::initializer_list<QWidget*>{lblCardNumber, txtCardNumber, lblNameOnCard, txtNameOnCard,
-                                                      lblExpireDate, lblExpireDate2, txtExpireMonth, txtExpireYear})
-        w->setEnabled(card);
-}
-
-void frmEditPayment::cboPaymentMethod_Click()
-{
-    UpdateCardFields();
-}
-
-void frmEditPayment::cmdPaymentDate_Click()
-{
-    PickDate(*DatePicker1, *txtPaymentDate, false);
-}
-
-void frmEditPayment::txtExpireMonth_Validate(bool&)
-{
-    if (std::unique_ptr<InputTools> tools = helperFactory().CreateInputTools())
-        tools->WholeNumberRangeRule(MonthLow, MonthHigh, 1, *txtExpireMonth);
-}
-
-void frmEditPayment::txtExpireYear_Validate(bool&)
-{
-    if (std::unique_ptr<InputTools> tools = helperFactory().CreateInputTools())
-        tools->WholeNumberRangeRule(YearLow, YearHigh, QDate::currentDate().year(), *txtExpireYear);
-}
-
-void frmEditPayment::txtPaymentDate_Validate(bool& cancel)
-{
-    // An unreadable date stays as typed, with a message, rather than being blanked.
-    if (refuseEntry(dateEntryRefusal(txtPaymentDate->Text()), cancel))
-        return;
-    if (std::unique_ptr<InputTools> tools = helperFactory().CreateInputTools())
-        tools->DateTextRule(*txtPaymentDate);
-}
-
 bool frmEditPayment::CheckCardDetails()
 {
     if (!txtCardNumber->isEnabled())
         return true;
     if (UserOptionAsShort(QStringLiteral("Payments"), QStringLiteral("RequireCCDetails")) == 0)
         return true;
-    const QString* message = nullptr;
-    if (txtCardNumber->Text().isEmpty())
-        message = &NeedCardNumber;
-    else if (txtNameOnCard->Text().isEmpty())
-        message = &NeedNameOnCard;
-    else if (txtExpireMonth->Text().isEmpty() || txtExpireYear->Text().isEmpty())
-        message = &NeedExpireDate;
+    const QString* message = MissingCardDetail();
     if (!message)
         return true;
     MessageBox::Show(*message, MessageBox::OkOnly | MessageBox::Exclamation);
@@ -336,12 +253,6 @@ void frmEditPayment::cmdOK_Click()
         Cancelled = false;
         Unload();
     }
-}
-
-void frmEditPayment::cmdCancel_Click()
-{
-    Cancelled = true;
-    Unload();
 }
 
 } // namespace tesr

@@ -4,13 +4,13 @@
 // its memo and the card details. The customer and the amount are shown but not changed here, and
 // the payment's allocations are left alone.
 
-#include "forms/Screen.h"
+#include "forms/PaymentScreen.h"
 
 class QLabel;
 
 namespace tesr {
 
-class frmEditPayment : public Screen, private CardFields {
+class frmEditPayment : public PaymentScreen {
     Q_OBJECT
 public:
     explicit frmEditPayment(QWidget* parent = nullptr);
@@ -19,9 +19,6 @@ public:
     // Stores the payment and the Library and fills the payment-method list; the payment loads on
     // the first activation.
     void Prepare(int ID, ILibrary& library);
-
-    // True from loading until OK has saved.
-    bool Cancelled = true;
 
     // True once the first activation has loaded the payment (or found it missing).
     bool DataLoaded() const { return m_dataLoaded; }
@@ -32,17 +29,9 @@ protected:
 
 private:
     void LoadPayment();
-    void UpdateCardFields();
     bool CheckCardDetails();
     bool SavePayment();
-
-    void cboPaymentMethod_Click();
-    void cmdPaymentDate_Click();
-    void txtExpireMonth_Validate(bool& cancel);
-    void txtExpireYear_Validate(bool& cancel);
-    void txtPaymentDate_Validate(bool& cancel);
-    void cmdOK_Click();
-    void cmdCancel_Click();
+    void cmdOK_Click() override;
 
     int m_paymentID = 0;
     // The method the payment was loaded with: kept when no entry of the list is chosen (a method
@@ -56,19 +45,8 @@ private:
 
     QLabel* Label4;
     ComboBox* cboCustomer;
-    QLabel* Label1;
-    ComboBox* cboPaymentMethod;
     QLabel* lblAmount;
     ComboBox* cboAmount;
-    QLabel* lblPaymentDate;
-    FlatEdit* txtPaymentDate;
-    PushButton* cmdPaymentDate;
-    DatePicker* DatePicker1;
-    QLabel* Label3;
-    FlatEdit* txtDescription;
-    GroupBox* GroupBox1;
-    PushButton* cmdOK;
-    PushButton* cmdCancel;
 };
 
 } // namespace tesr

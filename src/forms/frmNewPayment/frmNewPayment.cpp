@@ -45,7 +45,7 @@ const QString CreditExplanation =
 
 // ---- construction ------------------------------------------------------------------------------
 
-frmNewPayment::frmNewPayment(QWidget* parent) : Screen("frmNewPayment", "New Payment", 640, 528, parent)
+frmNewPayment::frmNewPayment(QWidget* parent) : PaymentScreen("frmNewPayment", "New Payment", 640, 528, parent)
 {
     BuildControls();
     BuildLayout();
@@ -57,8 +57,7 @@ frmNewPayment::~frmNewPayment() = default;
 void frmNewPayment::BuildControls()
 {
     // Drawn first, so that the fields placed over it stay on top.
-    GroupBox1 = Make<GroupBox>("GroupBox1");
-    GroupBox1->SetAppearance(GroupBox::Frame);
+    MakeFrame();
 
     Label4 = Make<QLabel>("Label4", tr("&Customer:"));
     cboCustomer = Make<ComboBox>("cboCustomer");
@@ -75,39 +74,19 @@ void frmNewPayment::BuildControls()
     tmrSetAmount->setInterval(100);
     tmrSetAmount->setSingleShot(false);
 
-    Label1 = Make<QLabel>("Label1", tr("&Payment method:"));
-    cboPaymentMethod = new ComboBox(this, ComboBox::DropDownList);
-    cboPaymentMethod->setObjectName(QStringLiteral("cboPaymentMethod"));
-
-    lblPaymentDate = Make<QLabel>("lblPaymentDate", tr("&Received on:"));
-    txtPaymentDate = Make<FlatEdit>("txtPaymentDate");
+    MakeMethodList();
     // A down arrow in a symbol font, as on the platform's own date drop-downs.
-    cmdPaymentDate = MakeButton("cmdPaymentDate", QString(QChar(0x25BC)), &frmNewPayment::cmdPaymentDate_Click);
+    MakeDateFields(QChar(0x25BC));
     QFont symbol(QStringLiteral("DejaVu Sans"));
     symbol.setPointSizeF(7);
     cmdPaymentDate->setFont(symbol);
-    cmdPaymentDate->setToolTip(tr("Pick the date from a calendar"));
-    DatePicker1 = Make<DatePicker>("DatePicker1");
-    DatePicker1->SetShowNoneButton(true);
-    DatePicker1->SetShowTodayButton(true);
-
-    static_cast<CardFields&>(*this) = MakeCardFields();
-    UpdateCardFields(); // until a card method is chosen there is no card to describe
-
-    Label3 = Make<QLabel>("Label3", tr("Memo:"));
-    txtDescription = Make<FlatEdit>("txtDescription");
-
-    cmdOK = MakeButton("cmdOK", tr("OK"), &frmNewPayment::cmdOK_Click);
-    cmdOK->setDefault(true);
-    cmdCancel = MakeButton("cmdCancel", tr("Cancel"), &frmNewPayment::cmdCancel_Click);
-    cmdCancel->SetCausesValidation(false); // leaving a field for Cancel checks nothing
+    MakeCard(); // until a card method is chosen there is no card to describe
+    MakeMemo();
+    MakeOkCancel(tr("Checks the entries and saves the payment (Enter)"));
 
     Label4->setBuddy(cboCustomer);
     Label5->setBuddy(rptOrders);
     lblAmount->setBuddy(cboAmount);
-    Label1->setBuddy(cboPaymentMethod);
-    lblPaymentDate->setBuddy(txtPaymentDate);
-    Label3->setBuddy(txtDescription);
 
     setTabOrder(cboCustomer, cmdCredit);
     setTabOrder(cmdCredit, rptOrders);
@@ -123,8 +102,7 @@ void frmNewPayment::BuildControls()
     setTabOrder(txtDescription, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
 
-    // Captions without an underlined letter are reached by these keys; Enter is OK, Escape
-    // Cancel.
+    // Captions without an underlined letter are reached by these keys.
     using access::Control;
     access::Describe(
         this, {Control{"cboCustomer", tr("The customer who pays; type to find one")},
@@ -133,14 +111,7 @@ void frmNewPayment::BuildControls()
                        tr("The customer's open orders: type an amount on a row to allocate it; Ctrl+Shift+S spreads "
                           "the payment oldest first"),
                        access::Alt(Qt::Key_O), tr("Orders")},
-               Control{"cboAmount", tr("The amount paid; Alt+Down lists amounts for the focused order")},
-               Control{"cboPaymentMethod", tr("How the customer paid")},
-               Control{"txtPaymentDate", tr("The day the payment was received; F4 opens a calendar")},
-               Control{"cmdPaymentDate", tr("Opens a calendar to pick the date"), {}, tr("Pick date")},
-               Control{"txtDescription", tr("A memo kept with the payment"), access::Alt(Qt::Key_M)},
-               Control{"cmdOK", tr("Checks the entries and saves the payment (Enter)")},
-               Control{"cmdCancel", tr("Closes without saving (Escape)")}});
-    access::DropDownKeys(txtPaymentDate, cmdPaymentDate);
+               Control{"cboAmount", tr("The amount paid; Alt+Down lists amounts for the focused order")}});
 }
 
 void frmNewPayment::BuildLayout()
@@ -196,11 +167,6 @@ void frmNewPayment::ConnectEvents()
     connect(rptOrders, &ReportControl::ValueChanged, this, &frmNewPayment::rptOrders_ValueChanged);
     connect(rptOrders, &ReportControl::FocusChanging, this, &frmNewPayment::rptOrders_FocusChanging);
 
-    connect(cboPaymentMethod, &ComboBox::Click, this, &frmNewPayment::UpdateCardFields);
-    connect(txtExpireMonth, &FlatEdit::Validate, this, &frmNewPayment::txtExpireMonth_Validate);
-    connect(txtExpireYear, &FlatEdit::Validate, this, &frmNewPayment::txtExpireYear_Validate);
-    connect(txtPaymentDate, &FlatEdit::Validate, this, &frmNewPayment::txtPaymentDate_Validate);
-
     m_spread = new modSharedSpread::SpreadAction(
         *rptOrders, ItemBalance, ItemToAllocate, [this] { return AmountToSpread(); }, [this] { AfterSpread(); });
 }
@@ -211,9 +177,7 @@ void frmNewPayment::Prepare(int CustomerID, bool ForceCustomer, ILibrary& librar
 {
     m_customerID = CustomerID;
     m_forceCustomer = ForceCustomer;
-    Attach(library);
-    if (SharedCodeLibrary* scl = host())
-        scl->Common().LoadPaymentMethods(*cboPaymentMethod);
+    AttachAndLoadMethods(library);
 }
 
 void frmNewPayment::OnLoad()
@@ -232,12 +196,6 @@ void frmNewPayment::OnFirstActivation()
 void frmNewPayment::OnUnload()
 {
     tmrSetAmount->stop();
-}
-
-void frmNewPayment::cmdCancel_Click()
-{
-    Cancelled = true;
-    Unload();
 }
 
 // ---- loading -------------------------------------------------------------------------------------

@@ -9,7 +9,7 @@
 // (frmNewPayment.cpp), the amount presets and the allocation column (frmNewPaymentAmount.cpp),
 // and the checks and the save (frmNewPaymentSave.cpp).
 
-#include "forms/Screen.h"
+#include "forms/PaymentScreen.h"
 #include "values/Currency.h"
 
 #include <QString>
@@ -27,7 +27,7 @@ namespace modSharedSpread {
 class SpreadAction;
 }
 
-class frmNewPayment : public Screen, private CardFields {
+class frmNewPayment : public PaymentScreen {
     Q_OBJECT
 public:
     // The grid's items, one per column, in column order.
@@ -48,8 +48,6 @@ public:
     // everything else loads on the first activation.
     void Prepare(int CustomerID, bool ForceCustomer, ILibrary& library);
 
-    // True from loading until a save succeeds.
-    bool Cancelled = true;
     // The ID of the payment the dialog inserted; 0 until a save succeeds.
     int NewPaymentID = 0;
 
@@ -73,7 +71,6 @@ private:
     void cboCustomer_Change();
     void cboCustomer_Click();
     void cmdCredit_Click();
-    void cmdCancel_Click();
 
     // ---- amount and allocation ----------------------------------------------------------
     void BuildAmountPresets(ReportRow* row);
@@ -100,7 +97,7 @@ private:
     static std::optional<Currency> NewBalanceOf(const ReportRecord* record);
 
     // ---- checks and saving --------------------------------------------------------------
-    void cmdOK_Click();
+    void cmdOK_Click() override;
     bool ValidateInput();
     bool SavePayment();
     QString FillInsertStatement(const QString& templateText, SharedCodeLibrary& scl) const;
@@ -109,11 +106,6 @@ private:
     qint64 WritePayment(Connection& conn, QString* error, bool* ordersChanged);
     bool OrdersStillTakeThePayment(Connection& conn, QString* error, bool* changed);
     bool ApplyAllocations(int PaymentID, Connection* conn, DataTools& data, QString* error);
-    void UpdateCardFields();
-    void cmdPaymentDate_Click();
-    void txtExpireMonth_Validate(bool& cancel);
-    void txtExpireYear_Validate(bool& cancel);
-    void txtPaymentDate_Validate(bool& cancel);
     // Leaves the amount and expiry boxes holding what their leave rules accept, for a box whose
     // last visit was never checked (the focus left it for a control that checks nothing).
     bool EnsureCheckedNumbers();
@@ -139,17 +131,6 @@ private:
     QLabel* lblAmount;
     ComboBox* cboAmount;
     QTimer* tmrSetAmount;
-    QLabel* Label1;
-    ComboBox* cboPaymentMethod;
-    QLabel* lblPaymentDate;
-    FlatEdit* txtPaymentDate;
-    PushButton* cmdPaymentDate;
-    DatePicker* DatePicker1;
-    QLabel* Label3;
-    FlatEdit* txtDescription;
-    GroupBox* GroupBox1;
-    PushButton* cmdOK;
-    PushButton* cmdCancel;
     modSharedSpread::SpreadAction* m_spread;
 };
 

@@ -1,5 +1,4 @@
-// New Payment: the checks and questions on OK, the save in one transaction, the card fields and
-// the date box with its calendar.
+// New Payment: the checks and questions on OK and the save in one transaction.
 
 #include "forms/frmNewPayment/frmNewPayment.h"
 
@@ -36,11 +35,7 @@ const QString InsertPaymentTemplate =
     QStringLiteral(" VALUES(<pmid>, <cid>, '<pday>', '<desc>', '<card>', '<noc>', <exm>, <exy>, <amt>)");
 
 const QString MsgAmount = QStringLiteral("You must enter a valid payment amount. Payments cannot be negative.");
-const QString MsgCardNumber = QStringLiteral("You must enter the last 4 digits of the credit card number.");
-const QString MsgNameOnCard = QStringLiteral("You must enter the name printed on the card.");
-const QString MsgExpiry = QStringLiteral("You must enter a valid expire date of the card.");
 const QString MsgOverAllocated = QStringLiteral("You cannot allocate more than the payment amount.");
-const QString MsgPaymentDate = QStringLiteral("You must enter a valid payment date.");
 const QString MsgTooLarge =
     QStringLiteral("The amounts to allocate are too large: their total, or an order's new balance, is beyond any "
                    "amount the ledger can hold. Correct the amounts and try again.");
@@ -74,12 +69,6 @@ const QString OrdersChanged = QStringLiteral(
 
 const QString CustomerActivity = QStringLiteral("A payment of {0} was applied to this customer.");
 const QString OrderActivity = QStringLiteral("A payment of {0} was applied.");
-
-// The expiry year box accepts these years; the month box 1 to 12.
-constexpr int YearLow = 1900;
-constexpr int YearHigh = 2075;
-constexpr int MonthLow = 1;
-constexpr int MonthHigh = 12;
 
 // The customer's orders as the database holds them now, read under an update lock inside the
 // save: marker <cid>. Ordered, so that two saves lock them in the same order.
@@ -129,20 +118,11 @@ bool frmNewPayment::ValidateInput()
         return false;
     }
 
-    if (txtCardNumber->Enabled()) {
-        if (UserOptionAsShort(QStringLiteral("Payments"), QStringLiteral("RequireCCDetails")) > 0) {
-            if (txtCardNumber->Text().isEmpty()) {
-                MessageBox::Show(MsgCardNumber, MessageBox::OkOnly | MessageBox::Exclamation);
-                return false;
-            }
-            if (txtNameOnCard->Text().isEmpty()) {
-                MessageBox::Show(MsgNameOnCard, MessageBox::OkOnly | MessageBox::Exclamation);
-                return false;
-            }
-            if (txtExpireMonth->Text().isEmpty() || txtExpireYear->Text().isEmpty()) {
-                MessageBox::Show(MsgExpiry, MessageBox::OkOnly | MessageBox::Exclamation);
-                return false;
-            }
+    if (txtCardNumber->Enabled() &&
+        UserOptionAsShort(QStringLiteral("Payments"), QStringLiteral("RequireCCDetails")) > 0) {
+        if (const QString* missing = MissingCardDetail()) {
+            MessageBox::Show(*missing, MessageBox::OkOnly | MessageBox::Exclamation);
+            return false;
         }
     }
 
@@ -152,7 +132,7 @@ bool frmNewPayment::ValidateInput()
     for (auto [box, low, high] :
          {std::tuple{txtExpireMonth, MonthLow, MonthHigh}, {txtExpireYear, YearLow, YearHigh}}) {
         if (!modSharedSQL::SQLWholeNumber(box->Text(), low, high)) {
-            MessageBox::Show(MsgExpiry, MessageBox::OkOnly | MessageBox::Exclamation);
+            MessageBox::Show(NeedExpireDate, MessageBox::OkOnly | MessageBox::Exclamation);
             box->SetFocus();
             return false;
         }
@@ -182,7 +162,7 @@ bool frmNewPayment::ValidateInput()
 
     // A payment date nobody can read is never replaced by one made up here.
     if (!Regional::parseDate(txtPaymentDate->Text())) {
-        MessageBox::Show(MsgPaymentDate, MessageBox::OkOnly | MessageBox::Exclamation);
+        MessageBox::Show(NeedPaymentDate, MessageBox::OkOnly | MessageBox::Exclamation);
         return false;
     }
 
@@ -390,40 +370,6 @@ bool frmNewPayment::ApplyAllocations(int PaymentID, Connection* conn, DataTools&
         }
     }
     return true;
-}
-
-// ---- payment fields ------------------------------------------------------------------------------
-
-void frmNewPayment::UpdateCardFields()
-{
-    const bool card = IsCardMethod(*cboPaymentMethod);
-    // The texts stay: switching to cash and back loses nothing typed.
-    for (QWidget* w : std::initializer_list<QWidget*>{lblCardNumber, txtCardNumber, lblNameOnCard, txtNameOnCard,
-                                                      lblExpireDate, lblExpireDate2, txtExpireMonth, txtExpireYear})
-        w->setEnabled(card);
-}
-
-void frmNewPayment::txtExpireMonth_Validate(bool&)
-{
-    helperFactory().CreateInputTools()->WholeNumberRangeRule(MonthLow, MonthHigh, 1, *txtExpireMonth);
-}
-
-void frmNewPayment::txtExpireYear_Validate(bool&)
-{
-    helperFactory().CreateInputTools()->WholeNumberRangeRule(YearLow, YearHigh, QDate::currentDate().year(),
-                                                             *txtExpireYear);
-}
-
-void frmNewPayment::txtPaymentDate_Validate(bool& cancel)
-{
-    if (refuseEntry(dateEntryRefusal(txtPaymentDate->Text()), cancel))
-        return;
-    helperFactory().CreateInputTools()->DateTextRule(*txtPaymentDate);
-}
-
-void frmNewPayment::cmdPaymentDate_Click()
-{
-    PickDate(*DatePicker1, *txtPaymentDate, false);
 }
 
 } // namespace tesr
