@@ -128,52 +128,41 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     parser.addVersionOption();
     host::HostConfig::addOptions(parser);
-    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                        QStringLiteral("Render the main window to <file> (PNG) and exit; messages "
-                                                       "go to the standard error stream and questions are declined."),
-                                        QStringLiteral("file"));
-    const QCommandLineOption createDemo(QStringLiteral("create-demo"),
-                                        QStringLiteral("Create the demo database at the --database path and exit. "
-                                                       "An existing file is replaced only with --force."));
-    const QCommandLineOption force(QStringLiteral("force"),
-                                   QStringLiteral("With --create-demo: replace the file at the --database path, "
-                                                  "whatever it holds."));
-    const QCommandLineOption check(QStringLiteral("check"),
-                                   QStringLiteral("Check every payment's Allocated and every order's Payments and "
-                                                  "Balance against the allocation rows, list what is out of step "
-                                                  "and exit (0: in step, 1: out of step, 2: error)."));
-    const QCommandLineOption repair(QStringLiteral("repair"),
-                                    QStringLiteral("With --check: set every figure out of step right, in one "
-                                                   "transaction, with an activity line per corrected row."));
-    const QCommandLineOption schemaScript(QStringLiteral("schema-script"),
-                                          QStringLiteral("Print the script that creates the company schema on "
-                                                         "<engine> (sqlserver, postgresql or sqlite) and exit."),
-                                          QStringLiteral("engine"));
-    const QCommandLineOption receipt(QStringLiteral("receipt"),
-                                     QStringLiteral("Write the receipt of payment <id> to the --output file (PDF) and "
-                                                    "exit; no display is needed."),
-                                     QStringLiteral("id"));
-    const QCommandLineOption output(QStringLiteral("output"), QStringLiteral("The PDF file --receipt writes."),
-                                    QStringLiteral("file"));
-    parser.addOption(screenshot);
-    parser.addOption(receipt);
-    parser.addOption(output);
-    parser.addOption(createDemo);
-    parser.addOption(force);
-    parser.addOption(check);
-    parser.addOption(repair);
-    parser.addOption(schemaScript);
+    // The host's own commands, beside the configuration's.
+    parser.addOptions(
+        {{QStringLiteral("screenshot"),
+          QStringLiteral("Render the main window to <file> (PNG) and exit; messages go to the standard error stream "
+                         "and questions are declined."),
+          QStringLiteral("file")},
+         {QStringLiteral("receipt"),
+          QStringLiteral("Write the receipt of payment <id> to the --output file (PDF) and exit; no display is "
+                         "needed."),
+          QStringLiteral("id")},
+         {QStringLiteral("output"), QStringLiteral("The PDF file --receipt writes."), QStringLiteral("file")},
+         {QStringLiteral("create-demo"), QStringLiteral("Create the demo database at the --database path and exit. An "
+                                                        "existing file is replaced only with --force.")},
+         {QStringLiteral("force"),
+          QStringLiteral("With --create-demo: replace the file at the --database path, whatever it holds.")},
+         {QStringLiteral("check"),
+          QStringLiteral("Check every payment's Allocated and every order's Payments and Balance against the "
+                         "allocation rows, list what is out of step and exit (0: in step, 1: out of step, 2: error).")},
+         {QStringLiteral("repair"), QStringLiteral("With --check: set every figure out of step right, in one "
+                                                   "transaction, with an activity line per corrected row.")},
+         {QStringLiteral("schema-script"),
+          QStringLiteral("Print the script that creates the company schema on <engine> (sqlserver, postgresql or "
+                         "sqlite) and exit."),
+          QStringLiteral("engine")}});
     parser.process(app);
 
-    if (parser.isSet(schemaScript)) {
-        const QString engine = parser.value(schemaScript).toLower();
+    if (parser.isSet(QStringLiteral("schema-script"))) {
+        const QString engine = parser.value(QStringLiteral("schema-script")).toLower();
         const std::optional<ledger::Engine> chosen = engine == u"sqlserver"    ? ledger::Engine::SqlServer
                                                      : engine == u"postgresql" ? ledger::Engine::PostgreSQL
                                                      : engine == u"sqlite"     ? ledger::Engine::SQLite
                                                                                : std::optional<ledger::Engine>();
         if (!chosen) {
             complain(QStringLiteral("--schema-script expects sqlserver, postgresql or sqlite, not \"%1\".")
-                         .arg(parser.value(schemaScript)));
+                         .arg(parser.value(QStringLiteral("schema-script"))));
             return 2;
         }
         std::fputs(ledger::schemaScript(*chosen).toUtf8().constData(), stdout);
@@ -189,19 +178,19 @@ int main(int argc, char** argv)
     if (!config->applyLocale(&error))
         complain(error + QStringLiteral(" The system's regional settings are used."));
 
-    if (parser.isSet(check) || parser.isSet(repair))
-        return checkIntegrity(*config, parser.isSet(repair));
-    if (parser.isSet(receipt))
-        return writeReceipt(*config, parser.value(receipt), parser.value(output));
+    if (parser.isSet(QStringLiteral("check")) || parser.isSet(QStringLiteral("repair")))
+        return checkIntegrity(*config, parser.isSet(QStringLiteral("repair")));
+    if (parser.isSet(QStringLiteral("receipt")))
+        return writeReceipt(*config, parser.value(QStringLiteral("receipt")), parser.value(QStringLiteral("output")));
 
-    if (parser.isSet(createDemo)) {
+    if (parser.isSet(QStringLiteral("create-demo"))) {
         const auto url = DatabaseUrl::parse(config->databaseUrl(), &error);
         if (!url || url->engine != ledger::Engine::SQLite) {
             complain(QStringLiteral("--create-demo needs a SQLite file path. %1").arg(error));
             return 2;
         }
         // A company's real database may sit at that path: it is never replaced unasked.
-        if (QFileInfo::exists(url->path) && !parser.isSet(force)) {
+        if (QFileInfo::exists(url->path) && !parser.isSet(QStringLiteral("force"))) {
             complain(QStringLiteral("%1 exists; --create-demo does not replace it. Add --force to replace it "
                                     "with the demo database (everything in it is lost).")
                          .arg(QFileInfo(url->path).absoluteFilePath()));
@@ -215,7 +204,7 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    const bool headless = parser.isSet(screenshot);
+    const bool headless = parser.isSet(QStringLiteral("screenshot"));
     auto logger = std::make_shared<host::Logger>(config->logFolder());
     std::shared_ptr<host::Prompter> prompter;
     if (headless)
@@ -236,7 +225,7 @@ int main(int argc, char** argv)
         window.show();
         if (headless) {
             QCoreApplication::processEvents();
-            const QString file = parser.value(screenshot);
+            const QString file = parser.value(QStringLiteral("screenshot"));
             if (!host::windowPicture(window).save(file, "PNG")) {
                 complain(QStringLiteral("The picture could not be written to %1.").arg(file));
                 result = 1;

@@ -48,25 +48,26 @@ IntegrityDialog::IntegrityDialog(ReferenceHost& host, QWidget* parent) : QDialog
     m_list->setAccessibleName(tr("Figures out of step"));
     m_list->setAccessibleDescription(tr("Each recorded figure that differs from what its allocations say"));
 
-    m_check = new QPushButton(tr("Check &Again"));
-    m_check->setObjectName(QStringLiteral("cmdCheck"));
+    // Only Repair changes with what the check found; the others are wired once.
+    auto* checkAgain = new QPushButton(tr("Check &Again"));
+    checkAgain->setObjectName(QStringLiteral("cmdCheck"));
     m_repair = new QPushButton(tr("&Repair"));
     m_repair->setObjectName(QStringLiteral("cmdRepair"));
-    m_close = new QPushButton(tr("&Close"));
-    m_close->setObjectName(QStringLiteral("cmdClose"));
-    m_close->setDefault(true);
-    m_check->setAccessibleDescription(tr("Checks every figure again"));
+    auto* closeButton = new QPushButton(tr("&Close"));
+    closeButton->setObjectName(QStringLiteral("cmdClose"));
+    closeButton->setDefault(true);
+    checkAgain->setAccessibleDescription(tr("Checks every figure again"));
     m_repair->setAccessibleDescription(tr("Sets every figure to what its allocations say"));
-    m_close->setAccessibleDescription(tr("Closes the check (Escape)"));
-    connect(m_check, &QPushButton::clicked, this, [this] { check(); });
+    closeButton->setAccessibleDescription(tr("Closes the check (Escape)"));
+    connect(checkAgain, &QPushButton::clicked, this, [this] { check(); });
     connect(m_repair, &QPushButton::clicked, this, [this] { repair(); });
-    connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_check);
+    buttons->addWidget(checkAgain);
     buttons->addStretch(1);
     buttons->addWidget(m_repair);
-    buttons->addWidget(m_close);
+    buttons->addWidget(closeButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(intro);
     layout->addWidget(m_summary);

@@ -38,9 +38,7 @@ private:
     bool m_repaired = false;
     QLabel* m_summary = nullptr;
     QTreeWidget* m_list = nullptr;
-    QPushButton* m_check = nullptr;
     QPushButton* m_repair = nullptr;
-    QPushButton* m_close = nullptr;
 };
 
 } // namespace tesr::host

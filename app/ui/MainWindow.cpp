@@ -98,10 +98,11 @@ QTreeWidget* makeList(const QString& objectName, const QString& exportName, cons
     return list;
 }
 
-QPushButton* makeButton(const QString& objectName, const QString& caption)
+QPushButton* makeButton(const QString& objectName, const QString& caption, const QString& description)
 {
     auto* button = new QPushButton(caption);
     button->setObjectName(objectName);
+    button->setAccessibleDescription(description);
     access::PressOnEnter(button); // a window, not a dialog: Enter would do nothing otherwise
     return button;
 }
@@ -246,23 +247,23 @@ void MainWindow::buildUi()
     m_customerName->setFont(bold);
     m_customerCredit = plainLabel(QStringLiteral("customerCredit"));
 
-    m_cmdCustomerPayments = makeButton(QStringLiteral("cmdCustomerPayments"), tr("&Payments..."));
-    m_cmdNewPayment = makeButton(QStringLiteral("cmdNewPayment"), tr("&New Payment..."));
-    m_cmdAllocateCredit = makeButton(QStringLiteral("cmdAllocateCredit"), tr("Allocate &Credit..."));
-    m_cmdOrderPayments = makeButton(QStringLiteral("cmdOrderPayments"), tr("&Order Payments..."));
-    m_cmdEditPayment = makeButton(QStringLiteral("cmdEditPayment"), tr("&Edit Payment..."));
-    m_cmdPaymentAllocations = makeButton(QStringLiteral("cmdPaymentAllocations"), tr("Payment &Allocations..."));
-    m_cmdReceipt = makeButton(QStringLiteral("cmdReceipt"), tr("Rece&ipt..."));
+    m_cmdCustomerPayments = makeButton(QStringLiteral("cmdCustomerPayments"), tr("&Payments..."),
+                                       tr("Lists the selected customer's payments"));
+    m_cmdNewPayment = makeButton(QStringLiteral("cmdNewPayment"), tr("&New Payment..."),
+                                 tr("Records a payment from the selected customer"));
+    m_cmdAllocateCredit = makeButton(QStringLiteral("cmdAllocateCredit"), tr("Allocate &Credit..."),
+                                     tr("Applies the selected customer's credit to orders"));
+    m_cmdOrderPayments = makeButton(QStringLiteral("cmdOrderPayments"), tr("&Order Payments..."),
+                                    tr("Lists the payments applied to the selected order"));
+    m_cmdEditPayment =
+        makeButton(QStringLiteral("cmdEditPayment"), tr("&Edit Payment..."), tr("Corrects the selected payment"));
+    m_cmdPaymentAllocations = makeButton(QStringLiteral("cmdPaymentAllocations"), tr("Payment &Allocations..."),
+                                         tr("Lists the orders the selected payment was applied to"));
+    m_cmdReceipt = makeButton(QStringLiteral("cmdReceipt"), tr("Rece&ipt..."),
+                              tr("Prints the selected payment's receipt (Ctrl+P)"));
     m_cmdReceipt->setToolTip(tr("Print the selected payment's receipt (Ctrl+P)"));
     m_cmdReceipt->setAccessibleName(tr("Print Receipt"));
     m_cmdReceipt->setVisible(m_receipts != nullptr);
-    m_cmdCustomerPayments->setAccessibleDescription(tr("Lists the selected customer's payments"));
-    m_cmdNewPayment->setAccessibleDescription(tr("Records a payment from the selected customer"));
-    m_cmdAllocateCredit->setAccessibleDescription(tr("Applies the selected customer's credit to orders"));
-    m_cmdOrderPayments->setAccessibleDescription(tr("Lists the payments applied to the selected order"));
-    m_cmdEditPayment->setAccessibleDescription(tr("Corrects the selected payment"));
-    m_cmdPaymentAllocations->setAccessibleDescription(tr("Lists the orders the selected payment was applied to"));
-    m_cmdReceipt->setAccessibleDescription(tr("Prints the selected payment's receipt (Ctrl+P)"));
 
     auto* customerBar = new QHBoxLayout;
     auto* customerText = new QVBoxLayout;
@@ -509,56 +510,55 @@ void MainWindow::loadCustomerDetails()
     updateButtons();
 }
 
+void MainWindow::readCustomerRows(QTreeWidget* list, const QString& statement, int customerId, int selectId,
+                                  const std::function<void(Recordset&, QTreeWidgetItem*)>& describe)
+{
+    const QSignalBlocker block(list);
+    list->clear();
+    if (m_ready && customerId > 0)
+        readInto(list, statement.arg(customerId), describe);
+    focusItemById(list, selectId);
+}
+
 void MainWindow::loadOrders(int customerId, int selectId)
 {
-    const QSignalBlocker block(m_orders);
-    m_orders->clear();
-    if (m_ready && customerId > 0) {
-        const QString statement =
-            QStringLiteral("SELECT ID, OrderNumber, Sidemark, State, StatusCode, Total, Payments, Balance "
-                           "FROM Orders WHERE CustomerID = %1 ORDER BY OrderNumber")
-                .arg(customerId);
-        readInto(m_orders, statement, [&](Recordset& rs, QTreeWidgetItem* item) {
-            item->setText(0, rs.Field(QStringLiteral("OrderNumber")).toString());
-            item->setText(1, rs.Field(QStringLiteral("Sidemark")).toString());
-            const int state = rs.Field(QStringLiteral("State")).toInt();
-            item->setText(2, stateName(state));
-            item->setData(2, SortRole, state);
-            const int status = rs.Field(QStringLiteral("StatusCode")).toInt();
-            item->setText(3, QString::number(status));
-            item->setData(3, SortRole, status);
-            item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
-            setMoney(item, 4, rs.Field(QStringLiteral("Total")));
-            setMoney(item, 5, rs.Field(QStringLiteral("Payments")));
-            setMoney(item, 6, rs.Field(QStringLiteral("Balance")));
-        });
-    }
-    focusItemById(m_orders, selectId);
+    readCustomerRows(m_orders,
+                     QStringLiteral("SELECT ID, OrderNumber, Sidemark, State, StatusCode, Total, Payments, Balance "
+                                    "FROM Orders WHERE CustomerID = %1 ORDER BY OrderNumber"),
+                     customerId, selectId, [this](Recordset& rs, QTreeWidgetItem* item) {
+                         item->setText(0, rs.Field(QStringLiteral("OrderNumber")).toString());
+                         item->setText(1, rs.Field(QStringLiteral("Sidemark")).toString());
+                         const int state = rs.Field(QStringLiteral("State")).toInt();
+                         item->setText(2, stateName(state));
+                         item->setData(2, SortRole, state);
+                         const int status = rs.Field(QStringLiteral("StatusCode")).toInt();
+                         item->setText(3, QString::number(status));
+                         item->setData(3, SortRole, status);
+                         item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+                         setMoney(item, 4, rs.Field(QStringLiteral("Total")));
+                         setMoney(item, 5, rs.Field(QStringLiteral("Payments")));
+                         setMoney(item, 6, rs.Field(QStringLiteral("Balance")));
+                     });
 }
 
 void MainWindow::loadPayments(int customerId, int selectId)
 {
-    const QSignalBlocker block(m_payments);
-    m_payments->clear();
-    if (m_ready && customerId > 0) {
-        const QString statement =
-            QStringLiteral("SELECT ID, PaymentDate, dbo.PaymentDetails(ID) AS theDetails, Amount, Allocated "
-                           "FROM Payments WHERE CustomerID = %1 ORDER BY PaymentDate DESC, ID DESC")
-                .arg(customerId);
-        readInto(m_payments, statement, [&](Recordset& rs, QTreeWidgetItem* item) {
-            if (const auto date = OleDate::fromVariant(rs.Field(QStringLiteral("PaymentDate")));
-                date && !date->isAbsent()) {
-                const OleDate local = modSharedDateTime::UTCToLocal(*date);
-                item->setText(0, Regional::formatShortDate(local));
-                item->setData(0, SortRole, QVariant::fromValue<qint64>(local.seconds()));
-                item->setData(0, ValueRole, QVariant::fromValue(local));
-            }
-            item->setText(1, tesr::paymentDetailsShown(rs.Field(QStringLiteral("theDetails")).toString().trimmed()));
-            setMoney(item, 2, rs.Field(QStringLiteral("Amount")));
-            setMoney(item, 3, rs.Field(QStringLiteral("Allocated")));
-        });
-    }
-    focusItemById(m_payments, selectId);
+    readCustomerRows(m_payments,
+                     QStringLiteral("SELECT ID, PaymentDate, dbo.PaymentDetails(ID) AS theDetails, Amount, Allocated "
+                                    "FROM Payments WHERE CustomerID = %1 ORDER BY PaymentDate DESC, ID DESC"),
+                     customerId, selectId, [](Recordset& rs, QTreeWidgetItem* item) {
+                         if (const auto date = OleDate::fromVariant(rs.Field(QStringLiteral("PaymentDate")));
+                             date && !date->isAbsent()) {
+                             const OleDate local = modSharedDateTime::UTCToLocal(*date);
+                             item->setText(0, Regional::formatShortDate(local));
+                             item->setData(0, SortRole, QVariant::fromValue<qint64>(local.seconds()));
+                             item->setData(0, ValueRole, QVariant::fromValue(local));
+                         }
+                         item->setText(
+                             1, tesr::paymentDetailsShown(rs.Field(QStringLiteral("theDetails")).toString().trimmed()));
+                         setMoney(item, 2, rs.Field(QStringLiteral("Amount")));
+                         setMoney(item, 3, rs.Field(QStringLiteral("Allocated")));
+                     });
 }
 
 void MainWindow::updateButtons()

@@ -69,6 +69,11 @@ private:
     void loadOrders(int customerId, int selectId);
     void readInto(QTreeWidget* list, const QString& statement,
                   const std::function<void(Recordset&, QTreeWidgetItem*)>& describe);
+    // The customer's rows of `statement` (%1: the customer's ID) in `list`, the row of
+    // `selectId` selected again, without selection signals; empty without a database or a
+    // customer.
+    void readCustomerRows(QTreeWidget* list, const QString& statement, int customerId, int selectId,
+                          const std::function<void(Recordset&, QTreeWidgetItem*)>& describe);
     void loadPayments(int customerId, int selectId);
     void updateButtons();
     void updateTitle();

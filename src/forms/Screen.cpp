@@ -8,6 +8,7 @@
 #include "platform/controls/DatePicker.h"
 #include "platform/controls/FlatEdit.h"
 #include "platform/controls/Resizer.h"
+#include "shared/ReadRows.h"
 #include "shared/modSharedWork.h"
 #include "values/Regional.h"
 
@@ -41,9 +42,28 @@ std::unique_ptr<Connection> Screen::OpenConnection(QString* why) const
     if (!conn && why) {
         *why = scl ? scl->Database().LastSQLErrorDescription() : QString();
         if (why->isEmpty())
-            *why = tr("The company database could not be reached.");
+            *why = rows::NoDatabase;
     }
     return conn;
+}
+
+std::unique_ptr<Connection> Screen::ConnectionForSave(const QString& headline, const QString& explanation) const
+{
+    if (!host())
+        return nullptr;
+    QString why;
+    std::unique_ptr<Connection> conn = OpenConnection(&why);
+    if (!conn)
+        ShowFailure(headline, why, explanation);
+    return conn;
+}
+
+bool Screen::RollBack(Connection& conn, QString* error, const QString& why)
+{
+    *error = why;
+    if (conn.InTransaction())
+        conn.RollbackTrans();
+    return false;
 }
 
 bool Screen::ShowFailure(const QString& headline, const QString& detail, const QString& explanation) const

@@ -65,6 +65,15 @@ protected:
     // A connection of the host's for one job (the caller closes it); nullptr, with the host's
     // reason in *why, when there is none to be had.
     std::unique_ptr<Connection> OpenConnection(QString* why) const;
+    // A connection for a save; without one, nothing when there is no host, else the failure told
+    // with `headline` and `explanation` (the engine's words as its detail) and the dialog left as
+    // it was.
+    std::unique_ptr<Connection>
+    ConnectionForSave(const QString& headline,
+                      const QString& explanation = QStringLiteral("{standard explanation}")) const;
+    // For a save's writes: `why` into *error and the transaction, if one is open, rolled back.
+    // False, so that a failing step can return it.
+    static bool RollBack(Connection& conn, QString* error, const QString& why);
     // Tells the user, through the host, that what `headline` names failed, with `explanation`
     // (the host's standard one unless given) and the engine's words as the detail the host logs.
     // False, so that a failing step can return it.

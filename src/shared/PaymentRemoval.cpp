@@ -3,6 +3,7 @@
 #include "ledger/Statements.h"
 #include "platform/Ado.h"
 #include "platform/HostServices.h"
+#include "shared/ReadRows.h"
 #include "shared/modSharedSQL.h"
 
 namespace tesr::removal {
@@ -123,7 +124,7 @@ Result onHostConnection(SharedCodeLibrary& scl, const std::function<Result(Conne
     std::unique_ptr<Connection> connection = scl.CurrentCompanyConn();
     if (!connection) {
         const QString why = scl.Database().LastSQLErrorDescription();
-        return {Outcome::Failed, why.isEmpty() ? QStringLiteral("The company database could not be reached.") : why};
+        return {Outcome::Failed, why.isEmpty() ? rows::NoDatabase : why};
     }
     const Result result = job(*connection);
     connection->Close();

@@ -2,7 +2,9 @@
 
 // Reading a statement's rows into a list: every screen that fills a list from the database
 // opens the rows the same way, looks their columns up once by name and reads row after row.
+// Also the words for a database that cannot be reached at all.
 
+#include <QString>
 #include <QStringList>
 
 #include <functional>
@@ -15,6 +17,10 @@ class Recordset;
 class SharedCodeLibrary;
 
 namespace rows {
+
+// What the user is told when there is no connection to read or write with and the host gave no
+// reason.
+inline const QString NoDatabase = QStringLiteral("The company database could not be reached.");
 
 // What is done with each row: the recordset on that row, and its columns by the position of
 // their names.

@@ -52,10 +52,9 @@ Decimal makeDecimal(bool negative, QString intDigits, const QString& fracDigits,
 // arithmetic small whatever the text says.
 constexpr qint64 ExponentLimit = 100000;
 
+// The converters of a nonzero decimal (zero is zero in every type: see converted).
 std::optional<double> toDouble(const Decimal& d)
 {
-    if (d.isZero())
-        return 0.0;
     const qint64 order = d.pointPosition();
     if (order > 400)
         return std::nullopt;
@@ -78,8 +77,6 @@ std::optional<double> toDouble(const Decimal& d)
 
 std::optional<Currency> toCurrency(const Decimal& d)
 {
-    if (d.isZero())
-        return Currency();
     const qint64 point = d.pointPosition();
     if (point > 20)
         return std::nullopt;
@@ -99,8 +96,6 @@ std::optional<Currency> toCurrency(const Decimal& d)
 
 std::optional<qint64> toWhole(const Decimal& d)
 {
-    if (d.isZero())
-        return 0;
     const qint64 point = d.pointPosition();
     if (point > 19)
         return std::nullopt;
@@ -154,7 +149,23 @@ bool isAsciiDigit(QChar c)
 template <class T>
 std::optional<T> converted(const std::optional<Decimal>& d, std::optional<T> (*convert)(const Decimal&))
 {
-    return d ? convert(*d) : std::nullopt;
+    if (!d)
+        return std::nullopt;
+    return d->isZero() ? std::optional<T>(T()) : convert(*d);
+}
+
+// An exponent's sign and digits from t[i] on, as a number; `sign` passes over a sign (true for
+// a minus), `digit` over a digit (its value, or -1 where none stands). Nothing without digits.
+template <class Sign, class Digit>
+std::optional<qint64> readExponentAt(const QString& t, qsizetype& i, Sign sign, Digit digit)
+{
+    const bool negative = sign(t, i);
+    QString digits;
+    for (int d = digit(t, i); d >= 0; d = digit(t, i))
+        digits += QChar(u'0' + d);
+    if (digits.isEmpty())
+        return std::nullopt;
+    return readExponent(digits) * (negative ? -1 : 1);
 }
 
 std::optional<Decimal> readPlain(const QString& text)
@@ -173,24 +184,16 @@ std::optional<Decimal> readPlain(const QString& text)
     }
     if (intDigits.isEmpty() && fracDigits.isEmpty())
         return std::nullopt;
-    qint64 exponent = 0;
+    std::optional<qint64> exponent = 0;
     if (i < t.size() && (t[i] == u'e' || t[i] == u'E')) {
         ++i;
-        bool expNegative = false;
-        if (i < t.size() && (t[i] == u'-' || t[i] == u'+')) {
-            expNegative = t[i] == u'-';
-            ++i;
-        }
-        QString expDigits;
-        while (i < t.size() && isAsciiDigit(t[i]))
-            expDigits += t[i++];
-        if (expDigits.isEmpty())
-            return std::nullopt;
-        exponent = readExponent(expDigits) * (expNegative ? -1 : 1);
+        exponent = readExponentAt(t, i, detail::takeSign<qsizetype>, [](const QString& text, qsizetype& at) {
+            return at < text.size() && isAsciiDigit(text[at]) ? text[at++].unicode() - '0' : -1;
+        });
     }
-    if (i != t.size())
+    if (!exponent || i != t.size())
         return std::nullopt;
-    return makeDecimal(negative, intDigits, fracDigits, exponent);
+    return makeDecimal(negative, intDigits, fracDigits, *exponent);
 }
 
 // ---- the user's number format --------------------------------------------------------------
@@ -377,26 +380,23 @@ std::optional<Decimal> readLocalized(const QString& text, const QLocale& loc)
         if (groups != localeGroupLengths(loc, intDigits))
             return std::nullopt;
     }
-    qint64 exponent = 0;
+    std::optional<qint64> exponent = 0;
     if (i < t.size() && (t[i] == u'e' || t[i] == u'E' || matchesAt(t, i, s.exponent))) {
         i += (t[i] == u'e' || t[i] == u'E') ? 1 : s.exponent.size();
-        bool expNegative = false;
-        if (qsizetype w = signAt(t, i, s.minusSigns)) {
-            expNegative = true;
-            i += w;
-        } else if (qsizetype w = signAt(t, i, s.plusSigns)) {
-            i += w;
-        }
-        QString expDigits;
-        for (int digit = digitAt(t, i, s); digit >= 0; digit = digitAt(t, i, s))
-            expDigits += QChar(u'0' + digit);
-        if (expDigits.isEmpty())
-            return std::nullopt;
-        exponent = readExponent(expDigits) * (expNegative ? -1 : 1);
+        auto sign = [&s](const QString& text, qsizetype& at) {
+            if (qsizetype w = signAt(text, at, s.minusSigns)) {
+                at += w;
+                return true;
+            }
+            at += signAt(text, at, s.plusSigns);
+            return false;
+        };
+        exponent =
+            readExponentAt(t, i, sign, [&s](const QString& text, qsizetype& at) { return digitAt(text, at, s); });
     }
-    if (i != t.size())
+    if (!exponent || i != t.size())
         return std::nullopt;
-    return makeDecimal(negative, intDigits, fracDigits, exponent);
+    return makeDecimal(negative, intDigits, fracDigits, *exponent);
 }
 
 // ---- date patterns ---------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include "platform/ILibrary.h"
 #include "platform/controls/MessageBox.h"
 #include "platform/controls/ReportControl.h"
+#include "shared/ReadRows.h"
 #include "shared/modSharedReportControl.h"
 #include "shared/modSharedSQL.h"
 #include "shared/modSharedStrings.h"
@@ -30,7 +31,6 @@ const QString NothingAppliedExplanation =
     QStringLiteral("The customers credit of {0} will remain unchanged; No sales/orders will be affected.");
 const QString ActivityTemplate = QStringLiteral("A credit of {0} was applied.");
 const QString SaveFailed = QStringLiteral("The credit could not be applied.");
-const QString NoDatabase = QStringLiteral("The company database could not be reached.");
 const QString TooLarge =
     QStringLiteral("The amounts to allocate are too large: their total is beyond any amount the ledger can hold. "
                    "Correct the amounts and try again.");
@@ -114,13 +114,9 @@ bool frmAllocateCredit::ReadUnallocated(int paymentID, Connection& connection, s
 
 bool frmAllocateCredit::SaveAllocations()
 {
-    if (!host())
-        return false;
-    // Every failure is told, with the engine's words as its detail; the dialog stays as it was.
-    QString why;
-    std::unique_ptr<Connection> conn = OpenConnection(&why);
+    std::unique_ptr<Connection> conn = ConnectionForSave(SaveFailed);
     if (!conn)
-        return ShowFailure(SaveFailed, why);
+        return false;
     const int paymentID = modSharedReportControl::GetSelectedRecordID(*rptPayments);
     QString error;
     const QString* refusal = nullptr;
@@ -137,12 +133,7 @@ bool frmAllocateCredit::SaveAllocations()
 
 bool frmAllocateCredit::WriteAllocations(Connection& conn, int paymentID, QString* error, const QString** refusal)
 {
-    auto fail = [&](const QString& why) {
-        *error = why;
-        if (conn.InTransaction())
-            conn.RollbackTrans();
-        return false;
-    };
+    auto fail = [&](const QString& why) { return RollBack(conn, error, why); };
     if (!conn.BeginTrans())
         return fail(conn.LastError());
     // Any failure rolls the whole save back, so its writes need not be answered one by one.
@@ -177,7 +168,7 @@ bool frmAllocateCredit::ApplyAllocations(int paymentID, Connection* connection, 
 {
     std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
     if (!tools) {
-        *error = NoDatabase;
+        *error = rows::NoDatabase;
         return false;
     }
     ReportRecords& records = rptOrders->Records();

@@ -13,6 +13,7 @@
 #include "platform/controls/MessageBox.h"
 #include "platform/controls/PushButton.h"
 #include "platform/controls/ReportControl.h"
+#include "shared/ReadRows.h"
 #include "shared/modSharedDateTime.h"
 #include "shared/modSharedSQL.h"
 #include "shared/modSharedStrings.h"
@@ -61,7 +62,6 @@ const QString SaveFailedExplanation =
     QStringLiteral("This typically happens if the database is in use by another user or program. Try saving again. "
                    "If the problem persists, close the program, restart and try again.");
 
-const QString NoDatabase = QStringLiteral("The company database could not be reached.");
 const QString OrdersChanged = QStringLiteral(
     "One or more of these sales/orders has changed since this dialog was opened (another workstation may have "
     "recorded a payment for it or removed it): the payment would now take its balance below zero, or it is gone. "
@@ -235,13 +235,9 @@ QString frmNewPayment::FillInsertStatement(const QString& templateText, SharedCo
 
 bool frmNewPayment::SavePayment()
 {
-    if (!host())
-        return false;
-    // Every failure is told, with the engine's words as its detail; the dialog stays as it was.
-    QString why;
-    std::unique_ptr<Connection> conn = OpenConnection(&why);
+    std::unique_ptr<Connection> conn = ConnectionForSave(SaveFailedHeadline, SaveFailedExplanation);
     if (!conn)
-        return ShowFailure(SaveFailedHeadline, why, SaveFailedExplanation);
+        return false;
     QString error;
     bool ordersChanged = false;
     const qint64 paymentID = WritePayment(*conn, &error, &ordersChanged);
@@ -263,14 +259,9 @@ qint64 frmNewPayment::WritePayment(Connection& conn, QString* error, bool* order
     std::unique_ptr<DataTools> data = helperFactory().CreateDataTools();
     SharedCodeLibrary* scl = host();
     // Nothing is written unless everything is: one transaction, rolled back on the first failure.
-    auto fail = [&](const QString& why) {
-        *error = why;
-        if (conn.InTransaction())
-            conn.RollbackTrans();
-        return qint64(0);
-    };
+    auto fail = [&](const QString& why) { return qint64(RollBack(conn, error, why)); };
     if (!scl || !data)
-        return fail(NoDatabase);
+        return fail(rows::NoDatabase);
     if (!conn.BeginTrans())
         return fail(conn.LastError());
     // Any failure rolls the whole save back, so its writes need not be answered one by one.
@@ -319,7 +310,7 @@ bool frmNewPayment::OrdersStillTakeThePayment(Connection& conn, QString* error, 
     std::unique_ptr<DataTools> data = helperFactory().CreateDataTools();
     std::unique_ptr<Recordset> rs = data ? data->OpenRecordset(statement, &conn, 0, -1) : nullptr;
     if (!rs || rs->State() != Recordset::adStateOpen) {
-        *error = data ? data->LastErrorText(0) : NoDatabase;
+        *error = data ? data->LastErrorText(0) : rows::NoDatabase;
         return false;
     }
     QHash<QString, Currency> balances;

@@ -199,39 +199,37 @@ enum PgType : Oid {
     NumericOid = 1700,
 };
 
-// The type a column's values are handed out as (a NULL is a null value of it).
-QMetaType kindOf(Oid type)
+// How a column's values are read, by the type the server names.
+enum class Kind { Bool, Long, Int, Approximate, Exact, Date, Time, Timestamp, Bytes, Text };
+
+Kind kindOf(Oid type)
 {
-    switch (type) {
-    case BoolOid:
-        return QMetaType::fromType<bool>();
-    case Int8Oid:
-        return QMetaType::fromType<qlonglong>();
-    case Int2Oid:
-    case Int4Oid:
-    case RegprocOid:
-    case OidOid:
-    case XidOid:
-    case CidOid:
-        return QMetaType::fromType<int>();
-    case Float4Oid:
-    case Float8Oid:
-    case NumericOid:
-        return QMetaType::fromType<double>();
-    case DateOid:
-        return QMetaType::fromType<QDate>();
-    case TimeOid:
-    case TimeTzOid:
-        return QMetaType::fromType<QTime>();
-    case TimestampOid:
-    case TimestampTzOid:
-        return QMetaType::fromType<QDateTime>();
-    case ByteaOid:
-        return QMetaType::fromType<QByteArray>();
-    default:
-        return QMetaType::fromType<QString>();
-    }
+    static const QHash<Oid, Kind> kinds{{BoolOid, Kind::Bool},
+                                        {Int8Oid, Kind::Long},
+                                        {Int2Oid, Kind::Int},
+                                        {Int4Oid, Kind::Int},
+                                        {RegprocOid, Kind::Int},
+                                        {OidOid, Kind::Int},
+                                        {XidOid, Kind::Int},
+                                        {CidOid, Kind::Int},
+                                        {Float4Oid, Kind::Approximate},
+                                        {Float8Oid, Kind::Approximate},
+                                        {NumericOid, Kind::Exact},
+                                        {DateOid, Kind::Date},
+                                        {TimeOid, Kind::Time},
+                                        {TimeTzOid, Kind::Time},
+                                        {TimestampOid, Kind::Timestamp},
+                                        {TimestampTzOid, Kind::Timestamp},
+                                        {ByteaOid, Kind::Bytes}};
+    return kinds.value(type, Kind::Text);
 }
+
+// The type a column's values are handed out as (a NULL is a null value of it), by Kind.
+const QMetaType nullTypes[] = {QMetaType::fromType<bool>(),       QMetaType::fromType<qlonglong>(),
+                               QMetaType::fromType<int>(),        QMetaType::fromType<double>(),
+                               QMetaType::fromType<double>(),     QMetaType::fromType<QDate>(),
+                               QMetaType::fromType<QTime>(),      QMetaType::fromType<QDateTime>(),
+                               QMetaType::fromType<QByteArray>(), QMetaType::fromType<QString>()};
 
 // numeric arrives as its exact text: Currency when it fits four decimals, else a double.
 QVariant exactNumber(const QString& text)
@@ -258,32 +256,24 @@ double approximateNumber(const char* text)
     return QByteArray(text).toDouble();
 }
 
-QVariant valueOf(Oid type, const char* text, int length)
+QVariant valueOf(Kind kind, const char* text, int length)
 {
-    switch (type) {
-    case BoolOid:
+    switch (kind) {
+    case Kind::Bool:
         return text[0] == 't';
-    case Int8Oid:
+    case Kind::Long:
         return QByteArray(text, length).toLongLong();
-    case Int2Oid:
-    case Int4Oid:
-    case RegprocOid:
-    case OidOid:
-    case XidOid:
-    case CidOid:
+    case Kind::Int:
         return QByteArray(text, length).toInt();
-    case Float4Oid:
-    case Float8Oid:
+    case Kind::Approximate:
         return approximateNumber(text);
-    case NumericOid:
+    case Kind::Exact:
         return exactNumber(QString::fromLatin1(text, length));
-    case DateOid:
+    case Kind::Date:
         return QDate::fromString(QString::fromLatin1(text, length), Qt::ISODate);
-    case TimeOid:
-    case TimeTzOid:
+    case Kind::Time:
         return QTime::fromString(QString::fromLatin1(text, length), Qt::ISODate);
-    case TimestampOid:
-    case TimestampTzOid: {
+    case Kind::Timestamp: {
         // The wall-clock text the server holds ("2018-03-01 21:05:07"), as SQLite stores one: a
         // local-time QDateTime does not exist for wall-clock times inside a daylight-saving gap.
         QString value = QString::fromLatin1(text, length);
@@ -291,16 +281,17 @@ QVariant valueOf(Oid type, const char* text, int length)
             value.truncate(19);
         return value;
     }
-    case ByteaOid: {
+    case Kind::Bytes: {
         size_t size = 0;
         unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &size);
         QByteArray value(reinterpret_cast<const char*>(bytes), qsizetype(size));
         PQfreemem(bytes);
         return value;
     }
-    default:
-        return QString::fromUtf8(text, length);
+    case Kind::Text:
+        break;
     }
+    return QString::fromUtf8(text, length);
 }
 
 class PostgresRecordset final : public ColumnRecordset {
@@ -330,24 +321,24 @@ private:
             if (!spelled.contains(key))
                 spelled.insert(key, w);
         }
-        std::vector<Oid> types(size_t(std::max(columns, 0)));
+        std::vector<Kind> kinds(size_t(std::max(columns, 0)));
         for (int i = 0; i < columns; ++i) {
             const QString raw = QString::fromUtf8(PQfname(result, i));
             QString name = spelled.value(raw.toCaseFolded());
             if (name.isEmpty())
                 name = ledger::canonicalColumnName(raw);
             m_columns.add(name.isEmpty() ? raw : name);
-            types[size_t(i)] = PQftype(result, i);
+            kinds[size_t(i)] = kindOf(PQftype(result, i));
         }
         m_rows = PQntuples(result);
         m_values.reserve(size_t(m_rows) * size_t(std::max(columns, 0)));
         for (int row = 0; row < m_rows; ++row) {
             for (int i = 0; i < columns; ++i) {
                 if (PQgetisnull(result, row, i))
-                    m_values.emplace_back(kindOf(types[size_t(i)]));
+                    m_values.emplace_back(nullTypes[int(kinds[size_t(i)])]);
                 else
                     m_values.push_back(
-                        valueOf(types[size_t(i)], PQgetvalue(result, row, i), PQgetlength(result, row, i)));
+                        valueOf(kinds[size_t(i)], PQgetvalue(result, row, i), PQgetlength(result, row, i)));
             }
         }
         m_state = adStateOpen;
