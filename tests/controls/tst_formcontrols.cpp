@@ -126,32 +126,6 @@ private slots:
             QCOMPARE(m_combo->ItemData(m_combo->ListIndex()), 100 + m_combo->ListIndex());
     }
 
-    // The customer search refills the list on every key; the keys stay in the edit field, and
-    // the search text stays when the list is emptied.
-    void typeAheadKeepsTypingWhileTheListIsShown()
-    {
-        connect(m_combo, &ComboBox::Change, this, [this] {
-            const QString typed = m_combo->Text();
-            m_combo->Clear();
-            for (const char* name : {"Abbott", "Abel & Sons", "Baker", "Cabot", "Zabka"})
-                if (QString::fromLatin1(name).contains(typed, Qt::CaseInsensitive))
-                    m_combo->AddItem(QString::fromLatin1(name));
-            m_combo->SetDroppedState(true);
-            m_combo->SetText(typed);
-            m_combo->SetSelStart(int(typed.size()));
-            m_combo->SetListIndex(-1);
-        });
-        m_combo->SetFocus();
-        QTest::keyClicks(m_combo, u"ab"_s);
-        QTRY_VERIFY(m_combo->DropDown()->isVisible());
-        QCOMPARE(m_combo->ListCount(), 4);
-        QCOMPARE(QApplication::activeWindow(), m_window.get());
-        QTest::keyClicks(QApplication::focusWidget(), u"o"_s);
-        QCOMPARE(m_combo->Text() + QString::number(m_combo->SelStart()), u"abo3"_s);
-        QCOMPARE(m_combo->DropDown()->count(), 1);
-        QCOMPARE(m_combo->DropDown()->geometry().topLeft(), m_combo->mapToGlobal(QPoint(0, m_combo->height())));
-    }
-
     // A field is checked once per visit, before any button's click; a refusal keeps the focus
     // and drops the click ("/": the focus stayed), and the field is checked again at the next leave.
     void leavingAFieldChecksItFirst_data()

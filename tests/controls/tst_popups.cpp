@@ -1,5 +1,6 @@
-// The modal pieces: the task dialog, the pop-up calendar and the message box, each answered by
-// the test (never by a person) under the modal driver's watchdog.
+// The modal pieces: the pop-up calendar and the message box, each answered by the test (never by
+// a person) under the modal driver's watchdog. (The task dialog is driven where Order Payments
+// asks with it.)
 
 #include "support/ModalDriver.h"
 #include "support/Shorthand.h"
@@ -7,11 +8,8 @@
 
 #include "platform/controls/DatePicker.h"
 #include "platform/controls/MessageBox.h"
-#include "platform/controls/TaskDialog.h"
 
 #include <QCalendarWidget>
-#include <QCommandLinkButton>
-#include <QLabel>
 #include <QTableView>
 
 #include <memory>
@@ -62,42 +60,6 @@ private slots:
     {
         setMessageBoxService(nullptr);
         m_form.reset();
-    }
-
-    void taskDialogAnswers_data()
-    {
-        tesrtest::rows(
-            {"first button|button128|128", "second button|button256|256", "Escape|escape|0", "close box|close|0"});
-    }
-    void taskDialogAnswers()
-    {
-        const QString answer = tesrtest::fields()[0];
-        const int result = tesrtest::fields()[1].toInt();
-        TaskDialog dialog(m_form.get());
-        dialog.SetWindowTitle(u"Delete Payment"_s);
-        dialog.SetMainInstructionText(u"Do you want to delete this payment also?"_s);
-        dialog.SetContent(u"<TextBlock TextWrapping='Wrap'>If you choose to delete</TextBlock>"_s);
-        dialog.AddButton(u"Yes, delete the payment."_s, 128);
-        dialog.AddButton(u"No, keep the payment as a credit for this customer."_s, 256);
-        QStringList seen;
-        ModalDriver driver;
-        driver.expect("TaskDialog1", [&](QWidget* w) {
-            const QLabel* content = w->findChild<QLabel*>("content");
-            const auto* yes = w->findChild<QCommandLinkButton*>("button128");
-            seen << w->windowTitle() << w->findChild<QLabel*>("mainInstruction")->text() << content->text()
-                 << QString::number(content->wordWrap()) << yes->text()
-                 << QString::number(yes->y() < w->findChild<QCommandLinkButton*>("button256")->y());
-            if (answer == "escape")
-                QTest::keyClick(w, Qt::Key_Escape);
-            else if (answer == "close")
-                w->close();
-            else
-                tesrtest::clickButton(w, answer);
-        });
-        QCOMPARE(dialog.ShowDialog(), result);
-        QVERIFY2(driver.waitDone(), qPrintable(driver.failure()));
-        QCOMPARE(seen, (QStringList{"Delete Payment", "Do you want to delete this payment also?",
-                                    "If you choose to delete", "1", "Yes, delete the payment.", "1"}));
     }
 
     // Action, then whether a choice was made and the first day chosen (none: no block).
