@@ -343,45 +343,6 @@ private slots:
         QVERIFY(!c.InTransaction());
     }
 
-    void statementHookFailsEachStatementInTurn()
-    {
-        // The fault-injection hook: every statement of a job is offered to it once, and refusing
-        // any one of them leaves the database as it was.
-        db->exec("INSERT INTO Orders (UniqueID, CustomerID, State, Total, Payments, Balance) VALUES ('U-1', 1, 3, 50, "
-                 "0, 50); INSERT INTO Payments (PaymentMethodID, CustomerID, Amount, Allocated) VALUES (1, 1, 100, 0)");
-        const QString apply = applyCommand(1, "U-1", "7");
-        auto save = [&](tesr::Connection& c) {
-            const bool ok = c.BeginTrans() && c.OpenRecordset("SELECT Allocated FROM Payments WHERE ID = 1") &&
-                            c.Execute(apply) && c.CommitTrans();
-            c.Close();
-            return ok;
-        };
-        QStringList offered;
-        tesr::setStatementHook([&](const QString& statement) {
-            offered << statement;
-            return true;
-        });
-        auto first = openAnother(*db);
-        QVERIFY(save(*first));
-        tesr::setStatementHook({});
-        QVERIFY2(offered.size() >= 6, qPrintable(offered.join('\n'))); // begin, read, 3 of the command, commit
-        QCOMPARE(offered.front(), first->dialect().beginTransaction());
-        QVERIFY(offered.contains(first->dialect().commitTransaction()));
-        db->exec(removeCommand(1, 1, "U-1", "7"));
-
-        for (qsizetype k = 0; k < offered.size(); ++k) {
-            qsizetype seen = 0;
-            tesr::setStatementHook([&](const QString&) { return seen++ != k; });
-            auto c = openAnother(*db);
-            QVERIFY2(!save(*c), qPrintable(offered[k]));
-            tesr::setStatementHook({});
-            QVERIFY2(c->LastError().contains("injected"), qPrintable(c->LastError()));
-            QCOMPARE(db->count("SELECT COUNT(*) FROM PaymentAllocations"), 0);
-            QCOMPARE(db->money("SELECT Allocated FROM Payments WHERE ID = 1"), Currency());
-            QCOMPARE(db->money("SELECT Balance FROM Orders WHERE ID = 1"), Currency::fromUnits(50));
-        }
-    }
-
     // A failure names the statement by its shape: the card details, names and memos it carried
     // stay out of every message and log that shows the error.
     void failureTextsCarryNoValues()
