@@ -188,6 +188,9 @@ private slots:
         };
         const Entries entered{.amount = "10", .firstOrder = "$6.00", .secondOrder = "$4.00", .description = "memo"};
         sweep(h, round, entered, u"The payment could not be added."_s, [&] {
+            QCOMPARE(h.prompter().calls(ScriptedPrompter::Call::Kind::Error).last().explanation,
+                     u"This typically happens if the database is in use by another user or program. Try saving "
+                     "again. If the problem persists, close the program, restart and try again."_s);
             QCOMPARE(allocationsOf(h.db(), saved), (QStringList{"SO-1001=6", "SO-1002=4"}));
             QCOMPARE(allocatedOf(h.db(), saved), u"10"_s);
             QCOMPARE(h.db().count(u"SELECT COUNT(*) FROM Payments WHERE Amount = 10"_s), rounds);

@@ -1,6 +1,6 @@
 // The keyboard and a screen reader on every screen and on the host's window: no control a
 // screen reader would leave nameless or unexplained, Enter on a focused button, and a split
-// payment recorded from the host's customer list with keys alone.
+// payment recorded from the host's customer list with keys alone, read back whole.
 
 #include "support/ScreenTest.h"
 #include "support/TestMain.h"
@@ -89,6 +89,8 @@ class TestKeyboard : public QObject {
     Q_OBJECT
 
 private slots:
+    void cleanup() { resetZone(); }
+
     // Every screen: nothing unnamed or unexplained; Enter on its focused Cancel or Close button
     // closes it and saves nothing (on a dialog whose OK is the default button too).
     void everyScreenIsNamedAndClosesWithEnter_data()
@@ -146,33 +148,36 @@ private slots:
 
     // A payment split over two orders, from the host's customer list to the saved rows, with
     // keys only: Alt+U to the customers, Tab to "New Payment...", Enter; in New Payment Alt+A
-    // for the amount, Alt+P the method, Alt+O the orders (an amount typed on a row goes to its
-    // cell), Alt+M the memo, Enter for OK.
+    // for the amount (typed with grouping), Alt+P the method, Alt+O the orders (an amount typed
+    // on a row goes to its cell), Alt+M the memo, Enter for OK. The New Balance column and the
+    // summary follow the cells; the payment is saved in one go, dated local midnight of today
+    // in universal time, with an activity line on each order and one on the customer.
     void splitPaymentByKeyboard()
     {
         SCREEN_FIXTURE(makeBook);
+        setZone(300); // local time is universal time minus five hours
         host::MainWindow window(h.host(), h.library());
         window.setDatabaseReady(true);
-        window.show();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-
+        QVERIFY(showActive(&window));
+        QStringList seen;
         onScreen(
             d, u"frmNewPayment"_s,
-            [&](QWidget*) {
+            [&](QWidget* w) {
                 press(Qt::Key_A, Qt::AltModifier);
-                type(u"1000"_s);
+                type(u"1,234.50"_s);
                 press(Qt::Key_P, Qt::AltModifier);
                 press(Qt::Key_Home); // Cash
                 press(Qt::Key_O, Qt::AltModifier);
                 press(Qt::Key_Home);
-                type(u"300"_s);
+                type(u"600"_s);
                 press(Qt::Key_Return);
                 press(Qt::Key_Down);
-                type(u"700"_s);
+                type(u"$634.50"_s);
                 press(Qt::Key_Return);
                 press(Qt::Key_M, Qt::AltModifier);
                 type(u"split by keys"_s);
+                auto* g = child<ReportControl>(w, "rptOrders");
+                seen << textOf(w, "cboAmount") << caption(g, 0, 5) << caption(g, 1, 5) << textOf(w, "lblSummary");
                 // Enter once the step has returned: OK saves and closes the dialog.
                 QTimer::singleShot(0, [] { press(Qt::Key_Return); });
             },
@@ -184,16 +189,27 @@ private slots:
         QCOMPARE(QApplication::focusWidget()->objectName(), u"cmdNewPayment"_s);
         QTimer::singleShot(0, [] { press(Qt::Key_Return); });
         SCREEN_DONE(d, h);
+        QCOMPARE(seen, (QStringList{"1234.5", "$200.00", "$1,365.50", "Allocated: $1,234.50, Unallocated: $0.00"}));
+        QVERIFY(h.prompter().calls().isEmpty()); // fully allocated: no question
 
         const int id = window.selectedPaymentId();
         QVERIFY(id > 0);
-        QCOMPARE(h.db().scalar(u"SELECT CustomerID FROM Payments WHERE ID = %1"_s.arg(id)).toInt(), b.abbott);
-        QCOMPARE(h.db().scalar(u"SELECT PaymentMethodID FROM Payments WHERE ID = %1"_s.arg(id)).toInt(), b.cash);
-        QCOMPARE(h.db().money(u"SELECT Amount FROM Payments WHERE ID = %1"_s.arg(id)), cur("1000"));
-        QCOMPARE(h.db().scalar(u"SELECT Description FROM Payments WHERE ID = %1"_s.arg(id)).toString(),
-                 u"split by keys"_s);
-        QCOMPARE(allocationsOf(h.db(), id), (QStringList{u"SO-1=300"_s, u"SO-2=700"_s}));
-        QCOMPARE(owedOf(h.db(), {b.first, b.second}), (QList<Owed>{{"300", "500"}, {"700", "1300"}}));
+        TestDatabase& db = h.db();
+        const auto field = [&](const char* column) {
+            return db.scalar(u"SELECT %1 FROM Payments WHERE ID = %2"_s.arg(QLatin1String(column)).arg(id));
+        };
+        QCOMPARE(field("CustomerID").toInt(), b.abbott);
+        QCOMPARE(field("PaymentMethodID").toInt(), b.cash);
+        QCOMPARE(Currency::fromVariant(field("Amount")), cur("1234.5"));
+        QCOMPARE(field("Description").toString(), u"split by keys"_s);
+        QCOMPARE(OleDate::fromVariant(field("PaymentDate")), OleDate::fromParts(QDate::currentDate(), QTime(5, 0)));
+        QCOMPARE(allocatedOf(db, id), u"1234.5"_s);
+        QCOMPARE(allocationsOf(db, id), (QStringList{u"SO-1=600"_s, u"SO-2=634.5"_s}));
+        QCOMPARE(owedOf(db, {b.first, b.second}), (QList<Owed>{{"600", "200"}, {"634.5", "1365.5"}}));
+        QCOMPARE(activity(db, u"OrderID = %1"_s.arg(b.first)), QStringList{"A payment of $600.00 was applied."});
+        QCOMPARE(activity(db, u"OrderID = %1"_s.arg(b.second)), QStringList{"A payment of $634.50 was applied."});
+        QCOMPARE(activity(db, u"OrderID IS NULL AND CustomerID = %1"_s.arg(b.abbott)),
+                 QStringList{"A payment of $1,234.50 was applied to this customer."});
     }
 };
 
