@@ -1,4 +1,6 @@
-// Window placement kept per caption in the per-user store, on real top-level widgets.
+// Window placement kept per caption in the per-user store, on real top-level widgets: where it is
+// stored, and what is refused. (Every screen and the host's window saved and restored to the pixel:
+// the desktop tier.)
 
 #include "support/TestMain.h"
 
@@ -20,10 +22,6 @@ namespace {
 const QString kKey = QString::fromLatin1(WindowPositionsKey);
 const int kUser = RegistryTools::HKEY_CURRENT_USER_ROOT;
 
-QString stored(const QString& caption)
-{
-    return helperFactory().CreateRegistryTools()->ReadString(kUser, kKey, caption, u"<none>"_s);
-}
 void store(const QString& caption, const QString& text)
 {
     QVERIFY(helperFactory().CreateRegistryTools()->WriteString(kUser, kKey, caption, text));
@@ -76,28 +74,6 @@ private slots:
         auto registry = helperFactory().CreateRegistryTools();
         QVERIFY(!registry->WriteString(2, kKey, u"Machine"_s, u"x"_s));
         QCOMPARE(registry->ReadString(2, kKey, u"New Payment"_s, u"d"_s), u"d"_s);
-    }
-
-    // The outer frame in twips (15 to a pixel at 96 dpi), "top,left,width,height".
-    void saveAndRestore()
-    {
-        const QString caption = freshCaption();
-        Screen first(QRect(120, 90, 400, 300));
-        const QRect designed = frame(first);
-        RestoreWindowPlacement(caption, first, true);
-        QCOMPARE(frame(first), designed); // nothing stored: as designed
-        first.move(200, 150);
-        QTRY_COMPARE(frame(first).topLeft(), QPoint(200, 150));
-        SaveWindowPlacement(caption, first);
-        const QRect f = frame(first);
-        QCOMPARE(stored(caption), u"2250,3000,%1,%2"_s.arg(f.width() * 15).arg(f.height() * 15));
-        store(caption, u"1350,1800,6000,4500"_s);
-        Screen next;
-        RestoreWindowPlacement(caption, next, false); // the position only
-        QTRY_COMPARE(frame(next).topLeft(), QPoint(120, 90));
-        QCOMPARE(next.size(), QSize(200, 150));
-        RestoreWindowPlacement(caption, next, true);
-        QTRY_COMPARE(frame(next), QRect(120, 90, 400, 300));
     }
 
     // A stored place off every screen, or text that is no placement, leaves the window as designed.
