@@ -216,12 +216,12 @@ private slots:
         f.close();
         QVERIFY(!win.w.openDatabase(foreign));
         QCOMPARE(t.prompter().calls(ScriptedPrompter::Call::Kind::Error).size(), 1);
-        QCOMPARE(t.config().databaseUrl(), t.db().path());
+        QCOMPARE(t.config().databaseUrl(), t.db().url());
         QCOMPARE(win.column("customerList", 0), QStringList{"Ann"});
         tesrtest::TestDatabase other;
         other.addCustomer(u"Xavier"_s);
-        QVERIFY(win.w.openDatabase(other.path()));
-        QCOMPARE(t.config().databaseUrl(), other.path());
+        QVERIFY(win.w.openDatabase(other.url()));
+        QCOMPARE(t.config().databaseUrl(), other.url());
         QCOMPARE(win.column("customerList", 0), QStringList{"Xavier"});
         const QString demo = tesr::host::HostConfig::defaultDatabasePath();
         QFile::remove(demo);

@@ -25,7 +25,7 @@
 #include "host/ReferenceHost.h"
 #include "platform/controls/ComboBox.h"
 #include "platform/controls/ReportControl.h"
-#include "support/ModalDriver.h"
+#include "support/ScreenTest.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -68,15 +68,6 @@ template <class T> T* child(QWidget* w, const char* name)
     return w->findChild<T*>(QString::fromLatin1(name));
 }
 
-// Keys to the widget, or (none given) to whatever has the focus at each one: the first key
-// into a cell opens its editor.
-void typeKeys(QWidget* w, const QString& text)
-{
-    for (const QChar c : text)
-        if (QWidget* target = w ? w : QApplication::focusWidget())
-            QTest::keyClick(target, char(c.unicode()));
-}
-
 bool clickCell(ReportControl* g, int record, int column)
 {
     ReportRow* row = g->Rows().FindRow(g->Records().Record(record));
@@ -98,17 +89,12 @@ Currency cellMoney(ReportControl* g, int record, int column)
 Currency typeIntoCell(ReportControl* g, int record, int column, Currency amount)
 {
     if (clickCell(g, record, column) && QApplication::focusWidget()) {
-        typeKeys(nullptr, amount.toPlainString());
+        for (const QChar c : amount.toPlainString()) // the first key opens the cell's editor
+            QTest::keyClick(QApplication::focusWidget(), char(c.unicode()));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QCoreApplication::processEvents();
     }
     return cellMoney(g, record, column);
-}
-
-// A button clicked once the event loop runs again (the dialog's own loop).
-void clickLater(QWidget* w, const char* button)
-{
-    QTimer::singleShot(0, w, [w, button] { tesrtest::clickButton(w, QString::fromLatin1(button)); });
 }
 
 // One line of the journal, in one write to the pipe (no buffer to lose in a kill).
@@ -184,7 +170,7 @@ private:
             tesrtest::answerMessageBox(box, QMessageBox::Ok);
         } else if (modal && m_cancelNext && child<QWidget>(modal, "cmdCancel")) {
             m_cancelNext = false;
-            clickLater(modal, "cmdCancel");
+            tesrtest::clickLater(modal, QStringLiteral("cmdCancel"));
         } else if (modal && m_step && m_step(modal)) {
             m_step = nullptr;
         }
@@ -213,14 +199,9 @@ private:
                 ComboBox* amountBox = child<ComboBox>(w, "cboAmount");
                 auto* orders = child<ReportControl>(w, "rptOrders");
                 if (w->objectName() != u"frmNewPayment" || !amountBox || amountBox->Text().isEmpty())
-                    return false; // still loading
-                ComboBox* method = child<ComboBox>(w, "cboPaymentMethod");
-                method->setFocus(Qt::TabFocusReason);
-                QTest::keyClick(method, Qt::Key_Home); // the first method: the load test's only one, Cash
-                amountBox->setFocus(Qt::TabFocusReason);
-                QTest::keyClick(amountBox, Qt::Key_A, Qt::ControlModifier);
-                typeKeys(amountBox, amount.toPlainString());
-                QTest::keyClick(amountBox, Qt::Key_Tab);
+                    return false;             // still loading
+                tesrtest::pickFirstMethod(w); // the load test's only one, Cash
+                tesrtest::typeOver(amountBox, amount.toPlainString(), true);
                 // One order takes part or all of it, the others nothing: what the dialog will
                 // write is what its "To Allocate" cells then hold.
                 const int count = orders->Records().Count(), chosen = pickOne(count);
@@ -230,9 +211,7 @@ private:
                 for (int r = 0; r < count; ++r)
                     if (const Currency v = cellMoney(orders, r, 4); v > Currency())
                         written[orders->Records().Record(r)->Item(6)->Value().toString()] = v;
-                auto* memo = child<QWidget>(w, "txtDescription");
-                memo->setFocus(Qt::TabFocusReason);
-                typeKeys(memo, tag);
+                tesrtest::typeOver(child<QWidget>(w, "txtDescription"), tag);
                 QJsonObject parts;
                 for (auto it = written.cbegin(); it != written.cend(); ++it)
                     parts.insert(it.key(), it.value().toPlainString());
@@ -241,7 +220,7 @@ private:
                          {"customer", customer},
                          {"amount", amount.toPlainString()},
                          {"orders", parts}});
-                clickLater(w, "cmdOK");
+                tesrtest::clickLater(w, QStringLiteral("cmdOK"));
                 return true;
             },
             [&] { id = m_library.ShowNewPayment(customer); });
@@ -276,7 +255,7 @@ private:
                                  {"order", order},
                                  {"amount", amount.toPlainString()}});
                 }
-                clickLater(w, amount > Currency() ? "cmdOK" : "cmdCancel");
+                tesrtest::clickLater(w, QString::fromLatin1(amount > Currency() ? "cmdOK" : "cmdCancel"));
                 return true;
             },
             [&] { saved = m_library.ShowAllocateCredit(customer) && amount > Currency(); });
@@ -330,7 +309,7 @@ private:
                         removed = grid->Records().Count() == before - 1 && m_prompter.errors.size() == errors &&
                                   m_prompter.told.size() == told;
                     }
-                clickLater(w, "cmdClose");
+                tesrtest::clickLater(w, QStringLiteral("cmdClose"));
                 return true;
             },
             [&] { m_library.ShowPaymentAllocations(row[1].toInt()); });

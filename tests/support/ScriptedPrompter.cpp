@@ -66,11 +66,4 @@ QString ScriptedPrompter::failures() const
     return all.join(QStringLiteral("; "));
 }
 
-void ScriptedPrompter::clear()
-{
-    m_expected.clear();
-    m_calls.clear();
-    m_failures.clear();
-}
-
 } // namespace tesrtest

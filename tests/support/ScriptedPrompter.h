@@ -43,12 +43,9 @@ public:
     const QList<Call>& calls() const { return m_calls; }
     QList<Call> calls(Call::Kind kind) const;
     QStringList headlines() const;
-    // Questions still waiting to be asked.
-    int pending() const { return int(m_expected.size()); }
     // No unexpected or mismatched question, and every expected one asked.
     bool ok() const { return m_failures.isEmpty() && m_expected.empty(); }
     QString failures() const;
-    void clear();
 
 private:
     struct Expected {

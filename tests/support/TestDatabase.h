@@ -55,8 +55,6 @@ public:
     tesr::DatabaseUrl databaseUrl(int busyTimeoutMs = 5000) const;
     // A temporary folder of its own, for any files a test writes (the SQLite file lives here).
     QString folder() const { return m_dir->path(); }
-    // The database's name on the server (PostgreSQL); empty for SQLite.
-    QString serverName() const { return m_serverName; }
 
 private:
     tesr::ledger::Engine m_engine;
@@ -73,7 +71,6 @@ public:
     TestDatabase& operator=(const TestDatabase&) = delete;
 
     // What the host's configuration names for this database: a SQLite path, or a URL.
-    QString path() const { return m_scratch->url(); }
     QString url() const { return m_scratch->url(); }
     tesr::ledger::Engine engine() const { return m_scratch->engine(); }
     QString folder() const { return m_scratch->folder(); }

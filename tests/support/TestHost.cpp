@@ -6,7 +6,7 @@ TestHost::TestHost()
     : m_db(std::make_unique<TestDatabase>()), m_logDir(makeTempDir()), m_prompter(std::make_shared<ScriptedPrompter>())
 {
     tesr::host::HostConfig config;
-    config.setDatabaseUrl(m_db->path());
+    config.setDatabaseUrl(m_db->url());
     config.setUserId(1);
     config.setDefaultRights(-1);
     config.setLogFolder(m_logDir->filePath(QStringLiteral("logs")));
@@ -21,11 +21,6 @@ TestHost::TestHost()
 TestHost::~TestHost()
 {
     m_library->PreTerminate();
-}
-
-QString TestHost::logFolder() const
-{
-    return m_host->config().logFolder();
 }
 
 } // namespace tesrtest

@@ -28,7 +28,6 @@ public:
     std::shared_ptr<tesr::host::ReferenceHost> hostPtr() const { return m_host; }
     tesr::host::HostConfig& config() { return m_host->config(); }
     tesr::host::Logger& logger() { return m_host->logger(); }
-    QString logFolder() const;
     tesr::Library& library() { return *m_library; }
 
 private:
