@@ -151,13 +151,13 @@ private slots:
                               "12'4", "O'Neil & <desc>", "7", "2031", "1234.5", "0", QString::number(b.customer)}));
     }
 
-    // Each field's rule on leaving it, in turn, with nothing saved.
+    // Each field's rule on leaving it, in turn, with nothing saved. (A date nobody can read is
+    // refused at its box by the rule both payment screens share: New Payment's refusedAtItsBox.)
     void fieldRulesOnLeave()
     {
         SCREEN_FIXTURE(makeBook);
         const QStringList before = paymentRow(h.db(), b.card);
         QStringList left;
-        QString refusal;
         onScreen(d, kScreen, [&](QWidget* w) {
             const std::pair<const char*, QString> typed[] = {
                 {"txtExpireMonth", u"13"_s}, {"txtExpireYear", u"1899"_s}, {"txtPaymentDate", u"3/1/24"_s}};
@@ -165,20 +165,11 @@ private slots:
                 retype(w, name, text);
                 left << textOf(w, name);
             }
-            // A date nobody can read is refused at the box, not blanked.
-            typeOver(child(w, "txtPaymentDate"), u"2/30/2024"_s);
-            QTimer::singleShot(0, w, [w] { QTest::keyClick(child(w, "txtPaymentDate"), Qt::Key_Tab); });
-        });
-        answerBox(d, refusal);
-        d.expect(kScreen, [&](QWidget* w) {
-            left << textOf(w, "txtPaymentDate");
             clickButton(w, u"cmdCancel"_s);
         });
         QVERIFY(!h.library().ShowEditPayment(b.card));
         SCREEN_DONE(d, h);
-        const QStringList expected{u"1"_s, QString::number(QDate::currentDate().year()), u"3/1/2024"_s, u"2/30/2024"_s};
-        QCOMPARE(left, expected);
-        QVERIFY2(refusal.startsWith(u"The date \"2/30/2024\" cannot be read."_s), qPrintable(refusal));
+        QCOMPARE(left, (QStringList{u"1"_s, QString::number(QDate::currentDate().year()), u"3/1/2024"_s}));
         QCOMPARE(paymentRow(h.db(), b.card), before);
     }
 

@@ -19,40 +19,28 @@ private slots:
 
     // What a rule leaves in the field. Rules: "date", "amount" (-100,000,000..100,000,000,
     // fallback 0), "month" (1..12, fallback 1), "year" (1900..2075, fallback 2030), "half"
-    // (0..10, fallback 2.5).
+    // (0..10, fallback 2.5). How a number or a date is read and written in itself (grouping,
+    // signs, exponents, halves to even, two-digit years): tst_values.
     void rules_data()
     {
         QTest::addColumn<QString>("row"); // rule|locale|typed|left
-        for (const char* row : {"date|en_US|3/5/26|3/5/2026",
-                                "date|en_US|2026-03-05|3/5/2026",
+        for (const char* row : {"date|en_US|2026-03-05|3/5/2026",
                                 "date|en_US|3/5/2026 4:07 PM|3/5/2026",
                                 "date|en_US|12/31/1899|12/31/1899",
                                 "date|en_US|2/30/2026|",
-                                "date|en_US|soon|",
                                 "date|en_US|   |",
                                 "date|de_DE|5.3.26|05.03.2026",
                                 "date|de_DE|3/25/2026|",
-                                "amount|en_US|1,234.50|1234.5",
-                                "amount|en_US| 7 |7",
-                                "amount|en_US|12-|-12",
-                                "amount|en_US|1e3|1000",
-                                "amount|en_US|-0|0",
                                 "amount|en_US|-100000000|-100000000",
                                 "amount|en_US|100000000.01|0",
-                                "amount|en_US|$5|0",
                                 "amount|en_US||0",
-                                "amount|en_US|1,2,3.|0",
                                 "amount|de_DE|1.234,5|1234.5",
-                                "amount|de_DE|1.5|0",
                                 "half|en_US|999|2.5",
                                 "month|en_US|12|12",
                                 "month|en_US|13|1",
                                 "month|en_US|-3|1",
                                 "month|en_US|May|1",
-                                "month|en_US|2.5|2",
-                                "month|en_US|3.5|4",
                                 "month|en_US|12.6|1",
-                                "year|en_US|2,026|2026",
                                 "year|en_US|1899|2030",
                                 "year|en_US|2076|2030",
                                 "year|en_US|99999999999999999999|2030"})
