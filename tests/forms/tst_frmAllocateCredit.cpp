@@ -83,8 +83,6 @@ private slots:
         const QString owing = Regional::formatCurrency(cur("-20"));
         onScreen(d, kScreen, [&](QWidget* w) {
             QCOMPARE(w->windowTitle(), u"Allocate Credit"_s);
-            QCOMPARE(w->font().family(), u"Verdana"_s);
-            QCOMPARE(w->font().pointSizeF(), 9.75);
             ReportControl* p = child<ReportControl>(w, "rptPayments");
             QVERIFY(!p->AllowEdit() && orders(w)->AllowEdit());
             QCOMPARE(columnsOf(p), u"Date,Details,Amount,Allocated,Unallocated"_s);
