@@ -631,7 +631,9 @@ int ReportColumn::Width() const
 void ReportColumn::SetWidth(int width)
 {
     m_width = std::max(0, width);
-    m_control->columnChanged(this, true);
+    // Only the header's section changes: the view redraws the column at its new width by
+    // itself, and telling it that every cell of the column changed is a pass over all rows.
+    m_control->columnChanged(this, true, false);
 }
 
 void ReportColumn::SetResizable(bool resizable)
@@ -884,7 +886,7 @@ void ReportControl::columnAdded(ReportColumn* column)
     columnChanged(column, true);
 }
 
-void ReportControl::columnChanged(ReportColumn* column, bool resize)
+void ReportControl::columnChanged(ReportColumn* column, bool resize, bool cells)
 {
     const int position = column->m_position;
     QHeaderView* h = header();
@@ -895,7 +897,8 @@ void ReportControl::columnChanged(ReportColumn* column, bool resize)
     // width given in code never hides part of the column's caption (the user may still narrow it).
     if (column->m_visible && (resize || wasHidden))
         h->resizeSection(position, std::max(toPixels(column->m_width), h->sectionSizeHint(position)));
-    m_model->columnChanged(position);
+    if (cells)
+        m_model->columnChanged(position);
 }
 
 QModelIndex ReportControl::indexOf(int row, int column) const

@@ -435,7 +435,9 @@ private:
 
     // Columns.
     void columnAdded(ReportColumn* column);
-    void columnChanged(ReportColumn* column, bool resize = false);
+    // A column's settings changed: its header section (sized again when `resize`) and, unless
+    // only the width changed, its cells.
+    void columnChanged(ReportColumn* column, bool resize = false, bool cells = true);
     int toPixels(int width96) const;
     int fromPixels(int pixels) const;
 
