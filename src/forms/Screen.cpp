@@ -7,6 +7,7 @@
 #include "platform/controls/ComboBox.h"
 #include "platform/controls/DatePicker.h"
 #include "platform/controls/FlatEdit.h"
+#include "platform/controls/MessageBox.h"
 #include "platform/controls/Resizer.h"
 #include "shared/ReadRows.h"
 #include "shared/modSharedWork.h"
@@ -56,6 +57,12 @@ std::unique_ptr<Connection> Screen::ConnectionForSave(const QString& headline, c
     if (!conn)
         ShowFailure(headline, why, explanation);
     return conn;
+}
+
+bool Screen::Refuse(const QString& text)
+{
+    MessageBox::Show(text, MessageBox::OkOnly | MessageBox::Exclamation);
+    return false;
 }
 
 bool Screen::RollBack(Connection& conn, QString* error, const QString& why)

@@ -80,6 +80,10 @@ protected:
     bool ShowFailure(const QString& headline, const QString& detail,
                      const QString& explanation = QStringLiteral("{standard explanation}")) const;
 
+    // Refuses what the user entered with `text` in a message box (an exclamation, OK only).
+    // False, so that a failing check can return it.
+    static bool Refuse(const QString& text);
+
     // A named button whose Click runs `handler`.
     template <class S> PushButton* MakeButton(const char* objectName, const QString& caption, void (S::*handler)())
     {

@@ -446,6 +446,15 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
     return statements;
 }
 
+QStringList DialectBase::translate(const QString& command) const
+{
+    if (m_rules)
+        return rewrite(command, *m_rules);
+    if (command.trimmed().isEmpty())
+        return {};
+    return {command};
+}
+
 } // namespace detail
 
 Dialect::Command Dialect::prepareCommand(const QString& command) const

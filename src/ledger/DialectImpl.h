@@ -10,6 +10,7 @@
 #include <QStringView>
 
 #include <memory>
+#include <optional>
 
 namespace tesr::ledger::detail {
 
@@ -30,11 +31,32 @@ struct RewriteRules {
     bool lockHintsForUpdate = false;
     // When not empty, "dbo.PaymentDetails(" becomes this text and the call's closing ')' gets
     // paymentDetailsClose after it.
-    QStringView paymentDetailsOpen;
-    QStringView paymentDetailsClose;
+    QStringView paymentDetailsOpen = {};
+    QStringView paymentDetailsClose = {};
 };
 
 QStringList rewrite(const QString& command, const RewriteRules& rules);
+
+// What every dialect states as data: the engine, the Qt driver that reaches it, the name shown,
+// and the rules its commands are rewritten by (none: a command goes over verbatim and whole).
+class DialectBase : public Dialect {
+public:
+    DialectBase(Engine engine, const QString& qtDriver, const QString& displayName,
+                std::optional<RewriteRules> rules = std::nullopt)
+        : m_engine(engine), m_qtDriver(qtDriver), m_displayName(displayName), m_rules(rules)
+    {}
+
+    Engine engine() const final { return m_engine; }
+    QString qtDriver() const final { return m_qtDriver; }
+    QString displayName() const final { return m_displayName; }
+    QStringList translate(const QString& command) const final;
+
+private:
+    Engine m_engine;
+    QString m_qtDriver;
+    QString m_displayName;
+    std::optional<RewriteRules> m_rules;
+};
 
 std::unique_ptr<Dialect> makeSqliteDialect();
 std::unique_ptr<Dialect> makeSqlServerDialect();

@@ -12,24 +12,18 @@
 namespace tesr::ledger::detail {
 namespace {
 
-class PostgresDialect final : public Dialect {
+class PostgresDialect final : public DialectBase {
 public:
-    Engine engine() const override { return Engine::PostgreSQL; }
-    QString qtDriver() const override { return QStringLiteral("QPSQL"); }
-    QString displayName() const override { return QStringLiteral("PostgreSQL"); }
-
-    QStringList translate(const QString& command) const override
-    {
-        RewriteRules rules;
-        rules.split = true;
-        rules.topToLimit = true;
-        rules.unbracketNames = true;
-        rules.likeToRegex = true;
-        rules.nullsLowest = true;
-        rules.dropLockHints = true;
-        rules.lockHintsForUpdate = true;
-        return rewrite(command, rules);
-    }
+    PostgresDialect()
+        : DialectBase(Engine::PostgreSQL, QStringLiteral("QPSQL"), QStringLiteral("PostgreSQL"),
+                      RewriteRules{.split = true,
+                                   .topToLimit = true,
+                                   .unbracketNames = true,
+                                   .likeToRegex = true,
+                                   .nullsLowest = true,
+                                   .dropLockHints = true,
+                                   .lockHintsForUpdate = true})
+    {}
 
     QStringList sessionSetup() const override
     {

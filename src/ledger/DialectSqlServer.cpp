@@ -8,18 +8,10 @@
 namespace tesr::ledger::detail {
 namespace {
 
-class SqlServerDialect final : public Dialect {
+class SqlServerDialect final : public DialectBase {
 public:
-    Engine engine() const override { return Engine::SqlServer; }
-    QString qtDriver() const override { return QStringLiteral("QODBC"); }
-    QString displayName() const override { return QStringLiteral("SQL Server"); }
+    SqlServerDialect() : DialectBase(Engine::SqlServer, QStringLiteral("QODBC"), QStringLiteral("SQL Server")) {}
 
-    QStringList translate(const QString& command) const override
-    {
-        if (command.trimmed().isEmpty())
-            return {};
-        return {command};
-    }
     Command prepareCommand(const QString& command) const override
     {
         Command prepared;

@@ -10,23 +10,17 @@
 namespace tesr::ledger::detail {
 namespace {
 
-class SqliteDialect final : public Dialect {
+class SqliteDialect final : public DialectBase {
 public:
-    Engine engine() const override { return Engine::SQLite; }
-    QString qtDriver() const override { return QStringLiteral("QSQLITE"); }
-    QString displayName() const override { return QStringLiteral("SQLite"); }
-
-    QStringList translate(const QString& command) const override
-    {
-        RewriteRules rules;
-        rules.split = true;
-        rules.topToLimit = true;
-        rules.unbracketNames = true;
-        rules.dropLockHints = true;
-        rules.paymentDetailsOpen = u"(SELECT Details FROM vwPaymentDetails WHERE PaymentID = (";
-        rules.paymentDetailsClose = u")";
-        return rewrite(command, rules);
-    }
+    SqliteDialect()
+        : DialectBase(Engine::SQLite, QStringLiteral("QSQLITE"), QStringLiteral("SQLite"),
+                      RewriteRules{.split = true,
+                                   .topToLimit = true,
+                                   .unbracketNames = true,
+                                   .dropLockHints = true,
+                                   .paymentDetailsOpen = u"(SELECT Details FROM vwPaymentDetails WHERE PaymentID = (",
+                                   .paymentDetailsClose = u")"})
+    {}
 
     // IMMEDIATE takes the write lock at once: a second writer waits (busy timeout) here rather
     // than failing later when its first write would need to upgrade a read lock.

@@ -35,11 +35,6 @@ const QString TooLarge =
     QStringLiteral("The amounts to allocate are too large: their total is beyond any amount the ledger can hold. "
                    "Correct the amounts and try again.");
 
-void refuse(const QString& text)
-{
-    MessageBox::Show(text, MessageBox::OkOnly | MessageBox::Exclamation);
-}
-
 } // namespace
 
 void frmAllocateCredit::cmdOK_Click()
@@ -56,26 +51,26 @@ bool frmAllocateCredit::ValidateAllocations()
     const std::optional<Currency> checkedTotal = AllocateTotal(Amounts::All);
     const std::optional<Currency> toApply = AllocateTotal(Amounts::AboveZero);
     if (!checkedTotal || !toApply) {
-        refuse(TooLarge);
+        Refuse(TooLarge);
         return false;
     }
     const Currency total = *checkedTotal;
     if (m_customerCredit < total) {
-        refuse(MoreThanCredit);
+        Refuse(MoreThanCredit);
         return false;
     }
     ReportRecord* payment = SelectedPayment();
     if (total > Currency()) {
         const ReportRecordItem* unallocated = payment ? payment->Item(PayUnallocated) : nullptr;
         if (!unallocated || total > Currency::fromVariantOrZero(unallocated->Value())) {
-            refuse(MoreThanUnallocated);
+            Refuse(MoreThanUnallocated);
             return false;
         }
     }
     // Amounts above 0 are written against the selected payment: without one there is nothing
     // to write them against, whatever the total.
     if (!payment && *toApply > Currency()) {
-        refuse(MoreThanUnallocated);
+        Refuse(MoreThanUnallocated);
         return false;
     }
     if (!total.isZero())
@@ -125,7 +120,7 @@ bool frmAllocateCredit::SaveAllocations()
     conn.reset();
     // Told only once the connection is gone, so no lock is held while the user reads.
     if (refusal)
-        refuse(*refusal);
+        Refuse(*refusal);
     else if (!saved)
         ShowFailure(SaveFailed, error);
     return saved;

@@ -187,8 +187,7 @@ bool frmEditPayment::CheckCardDetails()
     const QString* message = MissingCardDetail();
     if (!message)
         return true;
-    MessageBox::Show(*message, MessageBox::OkOnly | MessageBox::Exclamation);
-    return false;
+    return Refuse(*message);
 }
 
 bool frmEditPayment::SavePayment()
@@ -200,7 +199,7 @@ bool frmEditPayment::SavePayment()
     // The date is read, never guessed: a field that holds no date stops the save.
     const std::optional<OleDate> local = Regional::parseDate(txtPaymentDate->Text());
     if (!local) {
-        MessageBox::Show(NeedPaymentDate, MessageBox::OkOnly | MessageBox::Exclamation);
+        Refuse(NeedPaymentDate);
         txtPaymentDate->SetFocus();
         return false;
     }
@@ -219,7 +218,7 @@ bool frmEditPayment::SavePayment()
     const std::optional<QString> month = expiry(txtExpireMonth, MonthLow, MonthHigh, m_loadedMonth);
     const std::optional<QString> year = expiry(txtExpireYear, YearLow, YearHigh, m_loadedYear);
     if (!month || !year) {
-        MessageBox::Show(NeedExpireDate, MessageBox::OkOnly | MessageBox::Exclamation);
+        Refuse(NeedExpireDate);
         (month ? txtExpireYear : txtExpireMonth)->SetFocus();
         return false;
     }

@@ -35,13 +35,6 @@ const QString InsertPaymentTemplate =
                    "NameOnCard, ExpireMonth, ExpireYear, Amount) ") +
     QStringLiteral(" VALUES(<pmid>, <cid>, '<pday>', '<desc>', '<card>', '<noc>', <exm>, <exy>, <amt>)");
 
-const QString MsgAmount = QStringLiteral("You must enter a valid payment amount. Payments cannot be negative.");
-const QString MsgOverAllocated = QStringLiteral("You cannot allocate more than the payment amount.");
-const QString MsgTooLarge =
-    QStringLiteral("The amounts to allocate are too large: their total, or an order's new balance, is beyond any "
-                   "amount the ledger can hold. Correct the amounts and try again.");
-const QString MsgPaymentMethod = QStringLiteral("You must choose a payment method.");
-
 const QString PartialHeadline =
     QStringLiteral("You have not fully allocated the payment amount. Are you sure you want to continue?");
 const QString PartialDetail =
@@ -107,23 +100,19 @@ bool frmNewPayment::EnsureCheckedNumbers()
 bool frmNewPayment::ValidateInput()
 {
     const Currency amount = Currency::leadingNumber(cboAmount->Text());
-    if (amount <= Currency()) {
-        MessageBox::Show(MsgAmount, MessageBox::OkOnly | MessageBox::Exclamation);
-        return false;
-    }
+    if (amount <= Currency())
+        return Refuse(QStringLiteral("You must enter a valid payment amount. Payments cannot be negative."));
     // A payment is recorded with one of the shop's methods, never with none (ID 0).
     if (cboPaymentMethod->ListIndex() < 0) {
-        MessageBox::Show(MsgPaymentMethod, MessageBox::OkOnly | MessageBox::Exclamation);
+        Refuse(QStringLiteral("You must choose a payment method."));
         cboPaymentMethod->SetFocus();
         return false;
     }
 
     if (txtCardNumber->Enabled() &&
         UserOptionAsShort(QStringLiteral("Payments"), QStringLiteral("RequireCCDetails")) > 0) {
-        if (const QString* missing = MissingCardDetail()) {
-            MessageBox::Show(*missing, MessageBox::OkOnly | MessageBox::Exclamation);
-            return false;
-        }
+        if (const QString* missing = MissingCardDetail())
+            return Refuse(*missing);
     }
 
     // The expiry boxes go into the statement unquoted: whatever way the focus left them, each
@@ -132,7 +121,7 @@ bool frmNewPayment::ValidateInput()
     for (auto [box, low, high] :
          {std::tuple{txtExpireMonth, MonthLow, MonthHigh}, {txtExpireYear, YearLow, YearHigh}}) {
         if (!modSharedSQL::SQLWholeNumber(box->Text(), low, high)) {
-            MessageBox::Show(NeedExpireDate, MessageBox::OkOnly | MessageBox::Exclamation);
+            Refuse(NeedExpireDate);
             box->SetFocus();
             return false;
         }
@@ -148,23 +137,18 @@ bool frmNewPayment::ValidateInput()
     bool balancesHeld = true;
     for (int i = 0; i < count && balancesHeld; ++i)
         balancesHeld = NewBalanceOf(records.Record(i)).has_value();
-    if (!unallocatedTotal || !balancesHeld) {
-        MessageBox::Show(MsgTooLarge, MessageBox::OkOnly | MessageBox::Exclamation);
-        return false;
-    }
+    if (!unallocatedTotal || !balancesHeld)
+        return Refuse(QStringLiteral("The amounts to allocate are too large: their total, or an order's new balance, "
+                                     "is beyond any amount the ledger can hold. Correct the amounts and try again."));
     const Currency allocated = *allocatedTotal;
     const Currency unallocated = *unallocatedTotal;
 
-    if (allocated > amount) {
-        MessageBox::Show(MsgOverAllocated, MessageBox::OkOnly | MessageBox::Exclamation);
-        return false;
-    }
+    if (allocated > amount)
+        return Refuse(QStringLiteral("You cannot allocate more than the payment amount."));
 
     // A payment date nobody can read is never replaced by one made up here.
-    if (!Regional::parseDate(txtPaymentDate->Text())) {
-        MessageBox::Show(NeedPaymentDate, MessageBox::OkOnly | MessageBox::Exclamation);
-        return false;
-    }
+    if (!Regional::parseDate(txtPaymentDate->Text()))
+        return Refuse(NeedPaymentDate);
 
     // The host's yes/no question; 4 is the user declining. Without a host nothing is asked.
     auto declined = [this](const QString& headline, const QString& detail) {
@@ -244,10 +228,8 @@ bool frmNewPayment::SavePayment()
     conn->Close();
     conn.reset();
     // Told once the connection is gone, so no lock is held while the user reads.
-    if (ordersChanged) {
-        MessageBox::Show(OrdersChanged, MessageBox::OkOnly | MessageBox::Exclamation);
-        return false;
-    }
+    if (ordersChanged)
+        return Refuse(OrdersChanged);
     if (paymentID < 1)
         return ShowFailure(SaveFailedHeadline, error, SaveFailedExplanation);
     NewPaymentID = int(paymentID);

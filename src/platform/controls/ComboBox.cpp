@@ -30,7 +30,7 @@ QIcon arrowIcon(const QPalette& palette)
 
 } // namespace
 
-ComboBox::ComboBox(QWidget* parent, Style style) : QLineEdit(parent), m_style(style)
+ComboBox::ComboBox(QWidget* parent, Style style) : EditField(parent), m_style(style)
 {
     QAction* arrow = addAction(arrowIcon(palette()), QLineEdit::TrailingPosition);
     arrow->setObjectName(QStringLiteral("dropDownArrow"));
@@ -276,22 +276,12 @@ void ComboBox::placePopup()
     m_popup->setGeometry(QRect(below, QSize(popupWidth, popupHeight)));
 }
 
-void ComboBox::focusInEvent(QFocusEvent* event)
+void ComboBox::focusLeaving(QFocusEvent* event)
 {
-    QLineEdit::focusInEvent(event);
-    if (handleFocusIn(event))
-        emit GotFocus();
-}
-
-void ComboBox::focusOutEvent(QFocusEvent* event)
-{
-    QLineEdit::focusOutEvent(event);
     if (event->reason() != Qt::PopupFocusReason && m_dropped) {
         m_dropped = false;
         syncPopup();
     }
-    if (handleFocusOut(event))
-        emit LostFocus();
 }
 
 void ComboBox::keyPressEvent(QKeyEvent* event)

@@ -11,11 +11,8 @@
 // an entry) puts its text in the field and raises Click; the list is already closed when Click
 // arrives. Change is raised only for the user's own edits, which also clear ListIndex.
 
-#include "platform/HelperTools.h"
 #include "platform/HostServices.h"
-#include "platform/controls/ValidatingField.h"
-
-#include <QLineEdit>
+#include "platform/controls/EditField.h"
 
 #include <vector>
 
@@ -23,7 +20,7 @@ class QListWidget;
 
 namespace tesr {
 
-class ComboBox : public QLineEdit, public ComboList, public TextField, public ValidatingField {
+class ComboBox : public EditField, public ComboList {
     Q_OBJECT
 public:
     enum Style { DropDownCombo, DropDownList };
@@ -35,7 +32,6 @@ public:
     void SetComboStyle(Style style);
 
     // TextField
-    QString Text() const override { return text(); }
     void SetText(const QString& text) override;
 
     // ComboList
@@ -58,35 +54,24 @@ public:
     int SelLength() const { return selectedText().size(); }
     void SetSelLength(int length);
 
-    bool Enabled() const { return isEnabled(); }
     void SetEnabled(bool enabled);
     QString Tag() const { return m_tag; }
     void SetTag(const QString& tag) { m_tag = tag; }
-    void SetFocus() { setFocus(Qt::OtherFocusReason); }
 
     // The pop-up list window (hidden while the list is closed or empty).
     QListWidget* DropDown() const { return m_popup; }
 
 signals:
-    void GotFocus();
-    void LostFocus();
-    // The user leaves the box; setting cancel keeps the focus in it.
-    void Validate(bool& cancel);
     // An entry was chosen (by the user, or by code setting ListIndex).
     void Click();
-    // The user edited the text.
-    void Change();
 
 protected:
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
+    void focusLeaving(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void raiseValidate(bool& cancel) override { emit Validate(cancel); }
-    QWidget* fieldWidget() override { return this; }
 
 private:
     struct Entry {

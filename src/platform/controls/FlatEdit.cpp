@@ -4,23 +4,9 @@
 
 namespace tesr {
 
-FlatEdit::FlatEdit(QWidget* parent) : QLineEdit(parent)
+FlatEdit::FlatEdit(QWidget* parent) : EditField(parent)
 {
     connect(this, &QLineEdit::textEdited, this, [this] { emit Change(); });
-}
-
-void FlatEdit::focusInEvent(QFocusEvent* event)
-{
-    QLineEdit::focusInEvent(event);
-    if (handleFocusIn(event))
-        emit GotFocus();
-}
-
-void FlatEdit::focusOutEvent(QFocusEvent* event)
-{
-    QLineEdit::focusOutEvent(event);
-    if (handleFocusOut(event))
-        emit LostFocus();
 }
 
 void FlatEdit::keyPressEvent(QKeyEvent* event)
