@@ -34,6 +34,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <initializer_list>
+
 namespace tesr::host {
 
 namespace {
@@ -105,6 +107,20 @@ QPushButton* makeButton(const QString& objectName, const QString& caption, const
     button->setAccessibleDescription(description);
     access::PressOnEnter(button); // a window, not a dialog: Enter would do nothing otherwise
     return button;
+}
+
+// A titled box holding a list and, below it at the right, the buttons that act on its rows.
+QGroupBox* listBox(const QString& title, QTreeWidget* list, std::initializer_list<QPushButton*> buttons)
+{
+    auto* box = new QGroupBox(title);
+    auto* layout = new QVBoxLayout(box);
+    layout->addWidget(list);
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    for (QPushButton* button : buttons)
+        row->addWidget(button);
+    layout->addLayout(row);
+    return box;
 }
 
 void setMoney(QTreeWidgetItem* item, int column, const QVariant& value)
@@ -278,25 +294,12 @@ void MainWindow::buildUi()
         makeList(QStringLiteral("orderList"), tr("Quotes, sales and orders"),
                  {tr("Number"), tr("Sidemark"), tr("State"), tr("Status"), tr("Total"), tr("Payments"), tr("Balance")},
                  {80, 200, 60, 60, 95, 95, 95}, 1);
-    auto* ordersBox = new QGroupBox(tr("&Quotes, sales and orders"));
-    auto* ordersLayout = new QVBoxLayout(ordersBox);
-    ordersLayout->addWidget(m_orders);
-    auto* orderButtons = new QHBoxLayout;
-    orderButtons->addStretch(1);
-    orderButtons->addWidget(m_cmdOrderPayments);
-    ordersLayout->addLayout(orderButtons);
+    QGroupBox* ordersBox = listBox(tr("&Quotes, sales and orders"), m_orders, {m_cmdOrderPayments});
 
     m_payments = makeList(QStringLiteral("paymentList"), tr("Payments"),
                           {tr("Date"), tr("Details"), tr("Amount"), tr("Allocated")}, {95, 320, 95, 95}, 1);
-    auto* paymentsBox = new QGroupBox(tr("Pa&yments"));
-    auto* paymentsLayout = new QVBoxLayout(paymentsBox);
-    paymentsLayout->addWidget(m_payments);
-    auto* paymentButtons = new QHBoxLayout;
-    paymentButtons->addStretch(1);
-    paymentButtons->addWidget(m_cmdEditPayment);
-    paymentButtons->addWidget(m_cmdPaymentAllocations);
-    paymentButtons->addWidget(m_cmdReceipt);
-    paymentsLayout->addLayout(paymentButtons);
+    QGroupBox* paymentsBox =
+        listBox(tr("Pa&yments"), m_payments, {m_cmdEditPayment, m_cmdPaymentAllocations, m_cmdReceipt});
 
     auto* lists = new QSplitter(Qt::Vertical);
     lists->addWidget(ordersBox);

@@ -31,11 +31,22 @@ struct RewriteRules {
     bool lockHintsForUpdate = false;
     // When not empty, "dbo.PaymentDetails(" becomes this text and the call's closing ')' gets
     // paymentDetailsClose after it.
-    QStringView paymentDetailsOpen = {};
-    QStringView paymentDetailsClose = {};
+    QStringView paymentDetailsOpen;
+    QStringView paymentDetailsClose;
 };
 
 QStringList rewrite(const QString& command, const RewriteRules& rules);
+
+// What every engine but SQL Server needs: one statement per call, LIMIT instead of TOP, no
+// bracketed names, no table hints.
+inline RewriteRules portableRules()
+{
+    RewriteRules rules;
+    rules.topToLimit = true;
+    rules.unbracketNames = true;
+    rules.dropLockHints = true;
+    return rules;
+}
 
 // What every dialect states as data: the engine, the Qt driver that reaches it, the name shown,
 // and the rules its commands are rewritten by (none: a command goes over verbatim and whole).

@@ -12,17 +12,19 @@
 namespace tesr::ledger::detail {
 namespace {
 
+RewriteRules postgresRules()
+{
+    RewriteRules rules = portableRules();
+    rules.likeToRegex = true;
+    rules.nullsLowest = true;
+    rules.lockHintsForUpdate = true;
+    return rules;
+}
+
 class PostgresDialect final : public DialectBase {
 public:
     PostgresDialect()
-        : DialectBase(Engine::PostgreSQL, QStringLiteral("QPSQL"), QStringLiteral("PostgreSQL"),
-                      RewriteRules{.split = true,
-                                   .topToLimit = true,
-                                   .unbracketNames = true,
-                                   .likeToRegex = true,
-                                   .nullsLowest = true,
-                                   .dropLockHints = true,
-                                   .lockHintsForUpdate = true})
+        : DialectBase(Engine::PostgreSQL, QStringLiteral("QPSQL"), QStringLiteral("PostgreSQL"), postgresRules())
     {}
 
     QStringList sessionSetup() const override

@@ -10,17 +10,17 @@
 namespace tesr::ledger::detail {
 namespace {
 
+RewriteRules sqliteRules()
+{
+    RewriteRules rules = portableRules();
+    rules.paymentDetailsOpen = u"(SELECT Details FROM vwPaymentDetails WHERE PaymentID = (";
+    rules.paymentDetailsClose = u")";
+    return rules;
+}
+
 class SqliteDialect final : public DialectBase {
 public:
-    SqliteDialect()
-        : DialectBase(Engine::SQLite, QStringLiteral("QSQLITE"), QStringLiteral("SQLite"),
-                      RewriteRules{.split = true,
-                                   .topToLimit = true,
-                                   .unbracketNames = true,
-                                   .dropLockHints = true,
-                                   .paymentDetailsOpen = u"(SELECT Details FROM vwPaymentDetails WHERE PaymentID = (",
-                                   .paymentDetailsClose = u")"})
-    {}
+    SqliteDialect() : DialectBase(Engine::SQLite, QStringLiteral("QSQLITE"), QStringLiteral("SQLite"), sqliteRules()) {}
 
     // IMMEDIATE takes the write lock at once: a second writer waits (busy timeout) here rather
     // than failing later when its first write would need to upgrade a read lock.

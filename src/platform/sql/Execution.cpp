@@ -425,6 +425,26 @@ bool carriesValues(const QString& statement)
     return false;
 }
 
+// One request for each statement of a command, each with its share of the command's values
+// (statement i takes markers[i] of them, in order).
+std::vector<PostgresStatements::Request> statementRequests(const QStringList& statements,
+                                                           const std::vector<int>& markers, QStringView command,
+                                                           const ledger::LiteralSpan* values)
+{
+    std::vector<PostgresStatements::Request> requests;
+    int offset = 0;
+    for (qsizetype i = 0; i < statements.size(); ++i) {
+        PostgresStatements::Request request;
+        request.text = statements[i];
+        request.command = command;
+        request.values = values + offset;
+        request.count = markers[size_t(i)];
+        offset += request.count;
+        requests.push_back(request);
+    }
+    return requests;
+}
+
 // A statement as the engine receives it, its values put back in (for the test hook and failures).
 QString withValues(const PostgresStatements::Request& request)
 {
@@ -542,18 +562,10 @@ bool SqlConnection::Core::recoverGroup(const QString& why)
     QString refused;
     if (!hookAllows(requests.front().text, &refused))
         return endTransactionAfter(why);
-    for (const PostgresGroup::Command& done : group.commands) {
-        int offset = 0;
-        for (qsizetype i = 0; i < done.statements.size(); ++i) {
-            PostgresStatements::Request request;
-            request.text = done.statements[i];
-            request.command = done.text;
-            request.values = done.values.data() + offset;
-            request.count = done.markers[size_t(i)];
-            offset += request.count;
+    for (const PostgresGroup::Command& done : group.commands)
+        for (const PostgresStatements::Request& request :
+             statementRequests(done.statements, done.markers, done.text, done.values.data()))
             requests.push_back(request);
-        }
-    }
     std::vector<PostgresStatements::Reply> replies;
     if (!session->postgres().roundTrip(requests, &replies, &refused))
         return endTransactionAfter(why);
@@ -820,17 +832,12 @@ bool SqlConnection::Core::sendHeldOnPostgres()
         PostgresStatements::Shape& shape = pg.shape(held.key, [&] {
             return dialect->translate(held.asWritten ? held.text : ledger::liftLiterals(held.text).shape);
         });
-        int offset = 0;
-        for (qsizetype i = 0; i < shape.statements.size(); ++i) {
-            PostgresStatements::Request request;
-            request.text = shape.statements[i];
-            request.command = held.text;
-            request.values = held.values.data() + offset;
-            request.count = shape.markers[size_t(i)];
-            offset += request.count;
-            request.prepared = carriesValues(request.text) ? &shape.prepared[size_t(i)] : nullptr;
-            requests.push_back(request);
-            of.push_back({c, shape.statements.size() > 1});
+        std::vector<PostgresStatements::Request> parts =
+            statementRequests(shape.statements, shape.markers, held.text, held.values.data());
+        for (size_t i = 0; i < parts.size(); ++i) {
+            parts[i].prepared = carriesValues(parts[i].text) ? &shape.prepared[i] : nullptr;
+            requests.push_back(parts[i]);
+            of.push_back({c, parts.size() > 1});
         }
     }
     std::vector<PostgresStatements::Reply> replies;
