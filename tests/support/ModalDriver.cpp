@@ -46,7 +46,8 @@ void ModalDriver::poll()
         // A user works in the window that has the focus. A window manager may leave a new
         // window unfocused for a moment (or for good, when it judges the window to steal the
         // focus): ask for it once, and act when it has come.
-        if (QApplication::activeWindow() != modal) {
+        // A popup (the calendar) takes the input without becoming the active window.
+        if (QApplication::activeWindow() != modal && QApplication::activePopupWidget() != modal) {
             if (!m_activationAsked) {
                 m_activationAsked = true;
                 modal->activateWindow();
