@@ -822,6 +822,12 @@ bool SqlConnection::Core::sendHeldOnPostgres()
     if (group.open)
         control(dialect->releaseSavepoint(groupSavepoint));
     const size_t controls = requests.size();
+    // The held statements were offered to the test hook as they were held; these not yet.
+    for (const auto& request : requests) {
+        QString refused;
+        if (!hookAllows(request.text, &refused))
+            return endTransactionAfter(failureText(refused, request.text));
+    }
     struct Of {
         size_t command; // its command's place in the queue
         bool compound;  // one of several statements
