@@ -170,6 +170,9 @@ private slots:
         QCOMPARE(names, QStringList({"PaymentID", "Description", "Amount", "ID", "theCount", "Payment No"}));
         // Found by any spelling; NULL is a value, an unknown column none.
         QCOMPARE(rs->Field("paymentid").toInt(), 1);
+        // Numbers come as numbers (grids sort them so), texts as texts.
+        QCOMPARE(rs->Field("PaymentID").metaType().id(), onPostgres() ? QMetaType::Int : QMetaType::LongLong);
+        QCOMPARE(rs->Field("Description").metaType().id(), QMetaType::QString);
         QCOMPARE(Currency::fromVariant(rs->Field("AMOUNT")), Currency::fromUnits(10));
         QVERIFY(!rs->Field("NoSuchColumn").isValid());
         rs->MoveNext();
@@ -466,7 +469,8 @@ private slots:
                                           "(CustomerName) VALUES (%1)")
                                .arg(q)),
                  qPrintable(c.LastError()));
-        QCOMPARE(db->scalar("SELECT Description FROM Payments WHERE ID = 2").toString(), value);
+        auto read = c.OpenRecordset(u"SELECT Description FROM Payments WHERE ID = 2"_s); // the module's reader
+        QCOMPARE(read->Field(u"Description"_s).toString(), value);
         QCOMPARE(db->scalar("SELECT CardNumber FROM Payments WHERE ID = 2").toString(), value);
         // Found again by the same quoted text, and by a LIKE on it (its wildcards made plain).
         QCOMPARE(db->count("SELECT COUNT(*) FROM Customers WHERE CustomerName = " + q), 1);

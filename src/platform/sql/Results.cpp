@@ -8,7 +8,7 @@
 
 #include <QDate>
 #include <QHash>
-#include <QSqlDriver>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTime>
@@ -17,6 +17,8 @@
 #include <limits>
 #include <mutex>
 #include <vector>
+
+#include <sqlite3.h>
 
 namespace tesr::sql {
 
@@ -123,10 +125,121 @@ protected:
 
 // ---- SQLite: rows read as the reader moves ----------------------------------------------------
 
-class StreamingRecordset final : public ColumnRecordset {
+// Stepped through the engine's own interface on the session's connection: a value is read
+// only when a reader asks for it (a screen reads some of a view's columns, and most of them
+// once), texts come as the UTF-8 the file holds. The values and names are what the QtSql
+// driver hands out: integers as qlonglong, reals as double, blobs as QByteArray, texts as
+// QString and a NULL as a null QString; names without their double quotes.
+class SqliteRecordset final : public ColumnRecordset {
 public:
-    explicit StreamingRecordset(std::shared_ptr<Session> session)
-        : m_session(std::move(session)), m_query(m_session->db)
+    explicit SqliteRecordset(std::shared_ptr<Session> session) : m_session(std::move(session)) {}
+    ~SqliteRecordset() override { release(); }
+
+    bool open(const QString& statement, QString* why)
+    {
+        if (!hookAllows(statement, why))
+            return false;
+        sqlite3* db = m_session->sqlite().handle();
+        const void* tail = nullptr;
+        const int rc =
+            sqlite3_prepare16_v2(db, statement.utf16(), int(statement.size() * sizeof(QChar)), &m_statement, &tail);
+        if (rc != SQLITE_OK)
+            return failed(QStringLiteral("Unable to execute statement"), why);
+        if (tail && !QStringView(static_cast<const QChar*>(tail)).trimmed().isEmpty()) {
+            release();
+            *why = engineText(QSqlError(QStringLiteral("Unable to execute multiple statements at a time"),
+                                        QStringLiteral("not an error"), QSqlError::StatementError));
+            return false;
+        }
+        const int columns = sqlite3_column_count(m_statement);
+        for (int i = 0; i < columns; ++i) {
+            const auto* name = static_cast<const QChar*>(sqlite3_column_name16(m_statement, i));
+            m_columns.add(QString(name).remove(u'"'));
+        }
+        if (!step())
+            return failed(QStringLiteral("Unable to fetch row"), why);
+        m_state = adStateOpen;
+        m_bof = m_eof;
+        return true;
+    }
+
+    void MoveNext() override
+    {
+        if (m_state == adStateOpen && !m_eof)
+            step(); // a row the engine cannot read ends the rows, as with the QtSql driver
+    }
+    void Close() override
+    {
+        release();
+        m_state = adStateClosed;
+        m_eof = true; // nothing is read from a closed recordset
+        // Let go of the session, so that closing the connection can keep it for the next job.
+        m_session.reset();
+    }
+
+private:
+    QVariant valueAt(int index) const override
+    {
+        switch (sqlite3_column_type(m_statement, index)) {
+        case SQLITE_INTEGER:
+            return qlonglong(sqlite3_column_int64(m_statement, index));
+        case SQLITE_FLOAT:
+            return sqlite3_column_double(m_statement, index);
+        case SQLITE_BLOB: {
+            const auto* bytes = static_cast<const char*>(sqlite3_column_blob(m_statement, index));
+            return QByteArray(bytes, sqlite3_column_bytes(m_statement, index));
+        }
+        case SQLITE_NULL:
+            return QVariant(QMetaType::fromType<QString>());
+        default: {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, index));
+            return QString::fromUtf8(text, sqlite3_column_bytes(m_statement, index));
+        }
+        }
+    }
+
+    // Moves to the next row; false when the engine failed. The statement (and its read lock)
+    // goes as soon as the rows end.
+    bool step()
+    {
+        const int rc = sqlite3_step(m_statement);
+        m_eof = rc != SQLITE_ROW;
+        if (rc == SQLITE_ROW)
+            return true;
+        // After a failed step, resetting the statement is what gives the engine's own words.
+        const int failure = rc == SQLITE_DONE ? SQLITE_OK : sqlite3_reset(m_statement);
+        if (failure != SQLITE_OK)
+            m_words = QString::fromUtf8(sqlite3_errmsg(m_session->sqlite().handle()));
+        release();
+        return failure == SQLITE_OK;
+    }
+
+    bool failed(const QString& driverWords, QString* why)
+    {
+        const QString words =
+            m_words.isEmpty() ? QString::fromUtf8(sqlite3_errmsg(m_session->sqlite().handle())) : m_words;
+        *why = engineText(QSqlError(driverWords, words, QSqlError::StatementError));
+        release();
+        return false;
+    }
+
+    void release()
+    {
+        if (m_statement)
+            sqlite3_finalize(m_statement);
+        m_statement = nullptr;
+    }
+
+    std::shared_ptr<Session> m_session; // outlives the statement
+    sqlite3_stmt* m_statement = nullptr;
+    QString m_words; // the engine's words for a step that failed
+};
+
+// ---- other QtSql drivers (SQL Server through ODBC): rows read through QtSql ---------------------
+
+class QtSqlRecordset final : public ColumnRecordset {
+public:
+    explicit QtSqlRecordset(std::shared_ptr<Session> session) : m_session(std::move(session)), m_query(m_session->db)
     {
         m_query.setForwardOnly(true);
     }
@@ -153,23 +266,18 @@ public:
     {
         m_query.finish();
         m_state = adStateClosed;
-        m_eof = true; // nothing is read from a closed recordset
-        // Let go of the session, so that closing the connection can keep it for the next job.
+        m_eof = true;
         m_query = QSqlQuery();
         m_session.reset();
     }
 
 private:
-    QVariant valueAt(int index) const override
-    {
-        return m_query.value(index); // a NULL is a null QVariant of the column's type
-    }
+    QVariant valueAt(int index) const override { return m_query.value(index); }
     void advance()
     {
         m_eof = !m_query.next();
-        if (!m_eof)
-            return;
-        m_query.finish(); // releases the engine's statement (and its read lock) at once
+        if (m_eof)
+            m_query.finish();
     }
 
     std::shared_ptr<Session> m_session; // declared first: outlives the query
@@ -355,10 +463,14 @@ private:
 std::unique_ptr<Recordset> openStreamingRecordset(std::shared_ptr<Session> session, const QString& statement,
                                                   QString* why)
 {
-    auto recordset = std::make_unique<StreamingRecordset>(std::move(session));
-    if (!recordset->open(statement, why))
-        return nullptr;
-    return recordset;
+    auto open = [&](auto recordset) -> std::unique_ptr<Recordset> {
+        if (!recordset->open(statement, why))
+            return nullptr;
+        return recordset;
+    };
+    if (session->db.driverName() == QLatin1String("QSQLITE"))
+        return open(std::make_unique<SqliteRecordset>(std::move(session)));
+    return open(std::make_unique<QtSqlRecordset>(std::move(session)));
 }
 
 std::unique_ptr<Recordset> postgresRecordset(const PGresult* result, const QString& written)

@@ -1,7 +1,8 @@
 #pragma once
 
 // Recordsets over an engine session, and how each engine's values are read: SQLite through the
-// QtSql session as the reader moves; PostgreSQL through libpq, whole, with its numbers exact,
+// engine's own interface on the session's connection, as the reader moves (other QtSql drivers
+// through QtSql); PostgreSQL through libpq, whole, with its numbers exact,
 // its timestamps as the wall-clock text they hold and its names spelled as the statement (or
 // the schema) writes them rather than folded to lower case.
 

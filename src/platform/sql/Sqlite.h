@@ -50,6 +50,9 @@ public:
     // Runs a statement without values (transaction control), compiled once.
     bool control(const QString& statement, QString* why);
 
+    // The engine connection itself, for readers that step through a query's rows.
+    sqlite3* handle() const { return m_db; }
+
     qint64 lastInsertId() const;
     bool inTransaction() const;
     QString engineWords() const;
