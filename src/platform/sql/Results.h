@@ -2,9 +2,9 @@
 
 // Recordsets over an engine session, and how each engine's values are read: SQLite through the
 // engine's own interface on the session's connection, as the reader moves (other QtSql drivers
-// through QtSql); PostgreSQL through libpq, whole, with its numbers exact,
-// its timestamps as the wall-clock text they hold and its names spelled as the statement (or
-// the schema) writes them rather than folded to lower case.
+// through QtSql); PostgreSQL through libpq, whole, with its numbers exact, its timestamps as the
+// wall-clock text they hold and its names spelled as the statement (or the schema) writes them
+// rather than folded to lower case.
 
 #include "platform/Ado.h"
 #include "platform/sql/Session.h"

@@ -61,7 +61,7 @@ bool checkSqliteFile(const QString& path, SqlConnection::OpenMode mode, QString*
     if (info.isDir())
         return fail(QStringLiteral("\"%1\" is a folder, not a company database file.").arg(path));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) // 16 bytes: no read-ahead buffer
         return fail(
             QStringLiteral("The company database file \"%1\" cannot be read: %2.").arg(path, file.errorString()));
     const QByteArray header = file.read(16);
