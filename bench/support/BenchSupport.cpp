@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -15,6 +16,8 @@
 #include <QUuid>
 
 #include <vector>
+
+#include <sqlite3.h>
 
 #include <time.h>
 
@@ -130,6 +133,36 @@ int readForward(const QSqlDatabase& db, const QString& statement, int columns)
         }
         ++rows;
     }
+    return rows;
+}
+
+int readForwardOnEngine(const QSqlDatabase& db, const QString& statement, int columns)
+{
+    sqlite3* handle = *static_cast<sqlite3* const*>(db.driver()->handle().constData());
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare16_v2(handle, statement.utf16(), int(statement.size() * sizeof(QChar)), &stmt, nullptr) !=
+        SQLITE_OK)
+        return -1;
+    int rows = 0;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        for (int i = 0; i < columns; ++i) {
+            switch (sqlite3_column_type(stmt, i)) {
+            case SQLITE_INTEGER:
+                benchmark::DoNotOptimize(sqlite3_column_int64(stmt, i));
+                break;
+            case SQLITE_FLOAT:
+                benchmark::DoNotOptimize(sqlite3_column_double(stmt, i));
+                break;
+            case SQLITE_NULL:
+                break;
+            default:
+                benchmark::DoNotOptimize(sqlite3_column_text(stmt, i));
+                benchmark::DoNotOptimize(sqlite3_column_bytes(stmt, i));
+            }
+        }
+        ++rows;
+    }
+    sqlite3_finalize(stmt);
     return rows;
 }
 

@@ -94,6 +94,10 @@ QString cachedFile(const QString& name, const std::function<bool(const QString& 
 // when negative); returns the rows read.
 int readForward(const QSqlDatabase& db, const QString& statement, int columns = -1);
 
+// The same read stepped through SQLite's own interface on the session's connection, each of the
+// `columns` values fetched as the engine holds it (no conversion): the engine's own limit.
+int readForwardOnEngine(const QSqlDatabase& db, const QString& statement, int columns);
+
 // Gives a fresh session the two settings the host's connections make.
 void openedAsTheHostDoes(QSqlDatabase& db);
 
