@@ -147,8 +147,7 @@ public:
             return failed(QStringLiteral("Unable to execute statement"), why);
         if (tail && !QStringView(static_cast<const QChar*>(tail)).trimmed().isEmpty()) {
             release();
-            *why = engineText(QSqlError(QStringLiteral("Unable to execute multiple statements at a time"),
-                                        QStringLiteral("not an error"), QSqlError::StatementError));
+            *why = QStringLiteral("Unable to execute multiple statements at a time");
             return false;
         }
         const int columns = sqlite3_column_count(m_statement);
@@ -266,7 +265,8 @@ public:
     {
         m_query.finish();
         m_state = adStateClosed;
-        m_eof = true;
+        m_eof = true; // nothing is read from a closed recordset
+        // Let go of the session, so that closing the connection can keep it for the next job.
         m_query = QSqlQuery();
         m_session.reset();
     }
@@ -277,7 +277,7 @@ private:
     {
         m_eof = !m_query.next();
         if (m_eof)
-            m_query.finish();
+            m_query.finish(); // releases the engine's statement (and its read lock) at once
     }
 
     std::shared_ptr<Session> m_session; // declared first: outlives the query
