@@ -33,6 +33,15 @@ public:
     }
     static std::optional<OleDate> fromYmdHms(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
     {
+        // The years a ledger holds are counted by hand (every date cell of a long list comes
+        // through here); QDate's rules, and QDate itself for any other year.
+        if (y >= 1 && y <= 9999) {
+            if (mo < 1 || mo > 12 || d < 1 || d > daysInMonth(y, mo) || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 ||
+                s > 59)
+                return std::nullopt;
+            return OleDate((daysFromCivil(y, mo, d) - daysFromCivil(1899, 12, 30)) * SecondsPerDay + h * 3600 +
+                           mi * 60 + s);
+        }
         const QDate date(y, mo, d);
         const QTime time(h, mi, s);
         if (!date.isValid() || !time.isValid())
@@ -78,6 +87,23 @@ public:
 
 private:
     constexpr explicit OleDate(std::int64_t s) : m_secs(s) {}
+    // Proleptic Gregorian, for years 1 to 9999.
+    static constexpr int daysInMonth(int y, int m)
+    {
+        constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+        return m == 2 && leap ? 29 : days[m - 1];
+    }
+    // Days since 1970-01-01 (the civil-from-days count of the proleptic Gregorian calendar).
+    static constexpr std::int64_t daysFromCivil(int y, int m, int d)
+    {
+        y -= m <= 2 ? 1 : 0;
+        const int era = y / 400; // y >= 0 here
+        const int yoe = y - era * 400;
+        const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+        const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+        return std::int64_t(era) * 146097 + doe - 719468;
+    }
     static constexpr std::int64_t floorDiv(std::int64_t a, std::int64_t b)
     {
         return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);

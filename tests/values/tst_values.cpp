@@ -184,6 +184,27 @@ private slots:
         }
     }
 
+    // Dates are counted by hand for the years a ledger holds: the count and the days that exist
+    // agree with QDate's calendar, leap days and year ends of every year included.
+    void calendarCountedByHand()
+    {
+        QString firstWrong;
+        auto check = [&firstWrong](int y, int m, int d) {
+            const QDate date(y, m, d);
+            const auto counted = OleDate::fromYmdHms(y, m, d, 23, 59, 59);
+            if (firstWrong.isEmpty() && (counted.has_value() != date.isValid() ||
+                                         (counted && *counted != OleDate::fromParts(date, QTime(23, 59, 59)))))
+                firstWrong = QStringLiteral("%1-%2-%3").arg(y).arg(m).arg(d);
+        };
+        for (QDate day(1895, 1, 1); day.year() < 2106; day = day.addDays(1))
+            check(day.year(), day.month(), day.day());
+        for (int y = 1; y <= 9999; ++y)
+            for (const auto& [m, d] : {std::pair{2, 28}, {2, 29}, {2, 30}, {3, 1}, {4, 31}, {12, 31}, {13, 1}, {1, 0}})
+                check(y, m, d);
+        QVERIFY2(firstWrong.isEmpty(), qPrintable(firstWrong));
+        QVERIFY(!OleDate::fromYmdHms(2026, 3, 5, 24, 0, 0) && !OleDate::fromYmdHms(2026, 3, 5, 0, 0, 60));
+    }
+
     void parseDate_data()
     {
         textColumns(); // expected as ISO text; empty: not a date
