@@ -116,6 +116,10 @@ private slots:
                                   list->visualItemRect(list->item(arg.toInt())).center());
             else if (step == "click" || step == "away")
                 QTest::mouseClick(step == "click" ? static_cast<QWidget*>(m_combo) : m_next, Qt::LeftButton);
+            // The open list leaves the keyboard with the box and the window active.
+            if (m_combo->DroppedState())
+                QVERIFY(m_combo->hasFocus() && !QApplication::activePopupWidget() &&
+                        QApplication::activeWindow() == m_window.get());
         }
         const QStringList now{QString::number(m_combo->ListIndex()), m_combo->Text(), QString::number(clicks.count()),
                               QString::number(changes.count()), QString::number(m_combo->DroppedState())};
