@@ -57,8 +57,8 @@ private:
     int m_design;
 };
 
-// An ID's text; the engines hand IDs out as integers, whose text needs no general conversion
-// (a tenth of a long list's loading went there).
+// An ID's text. The engines hand IDs out as integers, whose text needs no general conversion
+// (on a long list it cost more than the row's date).
 QString idText(const QVariant& id)
 {
     if (id.metaType() == QMetaType::fromType<qlonglong>())

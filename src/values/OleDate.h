@@ -94,7 +94,7 @@ private:
         const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
         return m == 2 && leap ? 29 : days[m - 1];
     }
-    // Days since 1970-01-01 (the civil-from-days count of the proleptic Gregorian calendar).
+    // Days since 1970-01-01 in the proleptic Gregorian calendar (the days-from-civil count).
     static constexpr std::int64_t daysFromCivil(int y, int m, int d)
     {
         y -= m <= 2 ? 1 : 0;
