@@ -58,7 +58,7 @@ private:
 };
 
 // An ID's text. The engines hand IDs out as integers, whose text needs no general conversion
-// (on a long list it cost more than the row's date).
+// (on a long list, a noticeable share of the loading).
 QString idText(const QVariant& id)
 {
     if (id.metaType() == QMetaType::fromType<qlonglong>())
