@@ -12,6 +12,7 @@
 #include "platform/controls/PushButton.h"
 #include "platform/controls/ReportControl.h"
 #include "platform/controls/Resizer.h"
+#include "shared/ReadRows.h"
 #include "shared/modSharedCustomers.h"
 #include "shared/modSharedReportControl.h"
 #include "shared/modSharedSpread.h"
@@ -331,37 +332,26 @@ void frmNewPayment::LoadOrders()
 {
     rptOrders->Records().RemoveAll();
     m_spread->Reset();
-    if (SharedCodeLibrary* scl = host()) {
-        if (std::unique_ptr<Connection> conn = scl->CurrentCompanyConn()) {
-            const QString statement =
-                modSharedStrings::FillTemplate(OrdersTemplate, {QString::number(m_customerID), StateSale, StateOrder,
-                                                                StatusExcludedA, StatusExcludedB});
-            std::unique_ptr<DataTools> tools = helperFactory().CreateDataTools();
-            std::unique_ptr<Recordset> rs = tools ? tools->OpenRecordset(statement, conn.get(), 0, -1) : nullptr;
-            if (rs && rs->State() == Recordset::adStateOpen) {
-                enum { fID, fNumber, fSidemark, fBalance, fDeposit, fUniqueID };
-                const FieldIndex fields(*rs, {QStringLiteral("ID"), QStringLiteral("OrderNumber"),
-                                              QStringLiteral("Sidemark"), QStringLiteral("Balance"),
-                                              QStringLiteral("DepositAmount"), QStringLiteral("uniqueID")});
-                ReportRecords& records = rptOrders->Records();
-                while (!rs->Eof()) {
-                    ReportRecord* record = records.Add();
-                    record->SetTag(QString::number(fields.Value(*rs, fID).toLongLong()));
-                    record->AddItem(fields.Value(*rs, fNumber).toString().trimmed());
-                    record->AddItem(fields.Value(*rs, fSidemark).toString().trimmed());
-                    const Currency balance = Currency::fromVariantOrZero(fields.Value(*rs, fBalance));
-                    SetMoneyItem(record->AddItem(QVariant()), balance);
-                    SetMoneyItem(record->AddItem(QVariant()), Currency::fromVariantOrZero(fields.Value(*rs, fDeposit)));
-                    SetMoneyItem(record->AddItem(QVariant()), Currency());
-                    SetMoneyItem(record->AddItem(QVariant()), balance);
-                    record->AddItem(fields.Value(*rs, fUniqueID).toString());
-                    rs->MoveNext();
-                }
-                rs->Close();
-            }
-            conn->Close();
-        }
-    }
+    const QString statement = modSharedStrings::FillTemplate(
+        OrdersTemplate, {QString::number(m_customerID), StateSale, StateOrder, StatusExcludedA, StatusExcludedB});
+    enum { fID, fNumber, fSidemark, fBalance, fDeposit, fUniqueID };
+    ReportRecords& records = rptOrders->Records();
+    rows::ForEach(host(), statement,
+                  {QStringLiteral("ID"), QStringLiteral("OrderNumber"), QStringLiteral("Sidemark"),
+                   QStringLiteral("Balance"), QStringLiteral("DepositAmount"), QStringLiteral("uniqueID")},
+                  [&](const Recordset& rs, const FieldIndex& fields) {
+                      ReportRecord* record = records.Add();
+                      record->SetTag(QString::number(fields.Value(rs, fID).toLongLong()));
+                      record->AddItem(fields.Value(rs, fNumber).toString().trimmed());
+                      record->AddItem(fields.Value(rs, fSidemark).toString().trimmed());
+                      const Currency balance = Currency::fromVariantOrZero(fields.Value(rs, fBalance));
+                      SetMoneyItem(record->AddItem(QVariant()), balance);
+                      SetMoneyItem(record->AddItem(QVariant()),
+                                   Currency::fromVariantOrZero(fields.Value(rs, fDeposit)));
+                      SetMoneyItem(record->AddItem(QVariant()), Currency());
+                      SetMoneyItem(record->AddItem(QVariant()), balance);
+                      record->AddItem(fields.Value(rs, fUniqueID).toString());
+                  });
     // As loaded, nothing is allocated and every new balance is its order's balance.
     m_newBalancesAt = m_allocatedAt = rptOrders->ValuesSerial();
     m_allocated = Currency();

@@ -784,14 +784,8 @@ SqlConnection::Core::Held SqlConnection::Core::holdOnPostgres(const QString& com
     const std::vector<ledger::LiteralSpan>& values = session->postgres().scratchValues;
     // Every statement is offered to the test hook now, where the caller sees it fail.
     if (hookActive()) {
-        int offset = 0;
-        for (qsizetype i = 0; i < shape.statements.size(); ++i) {
-            PostgresStatements::Request request;
-            request.text = shape.statements[i];
-            request.command = command;
-            request.values = values.data() + offset;
-            request.count = shape.markers[size_t(i)];
-            offset += request.count;
+        for (const PostgresStatements::Request& request :
+             statementRequests(shape.statements, shape.markers, command, values.data())) {
             QString why;
             if (!hookAllows(withValues(request), &why)) {
                 lastError = failureText(why, withValues(request), command);
