@@ -353,6 +353,8 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
                         current += u' ';
                     if (updateLock && rules.lockHintsForUpdate)
                         level.forUpdate = true;
+                    if (level.inOrderBy) // the dropped hint is no place for NULLS FIRST/LAST
+                        level.itemEnd = copied;
                     i = copied;
                     afterLineComment = false;
                     continue;
@@ -382,6 +384,10 @@ QStringList rewrite(const QString& command, const RewriteRules& rules)
             }
             if (rules.likeToRegex && is(s, t, "like")) {
                 if (likeAsRegex(t, notBefore)) {
+                    // The pattern, rewritten, ends the ORDER BY item so far: NULLS FIRST/LAST
+                    // goes after it, never into it.
+                    if (level.inOrderBy)
+                        level.itemEnd = copied;
                     level.expectTop = false;
                     level.afterOrder = false;
                     afterLineComment = false;

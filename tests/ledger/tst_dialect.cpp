@@ -132,9 +132,11 @@ private slots:
             {"SELECT a FROM t ORDER BY x, (SELECT b FROM u ORDER BY c DESC LIMIT 1"},
             {"SELECT a FROM t ORDER BY x NULLS FIRST, (SELECT b FROM u ORDER BY c DESC NULLS LAST LIMIT 1 NULLS "
              "FIRST"});
-        row("NULLs lowest, per ORDER BY item", "SELECT ID FROM t ORDER BY a, b DESC, c ASC",
-            {"SELECT ID FROM t ORDER BY a, b DESC, c ASC"},
-            {"SELECT ID FROM t ORDER BY a NULLS FIRST, b DESC NULLS LAST, c ASC NULLS FIRST"});
+        row("NULLs lowest, per ORDER BY item, after a pattern rewritten",
+            "SELECT ID FROM t ORDER BY a, b DESC, c ASC, Name Like 'O''B_%'",
+            {"SELECT ID FROM t ORDER BY a, b DESC, c ASC, Name Like 'O''B_%'"},
+            {"SELECT ID FROM t ORDER BY a NULLS FIRST, b DESC NULLS LAST, c ASC NULLS FIRST, Name ~* '^o''b..* *$' "
+             "NULLS FIRST"});
     }
 
     void translate()

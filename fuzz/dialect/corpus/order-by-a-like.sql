@@ -1,0 +1,1 @@
+SELECT ID FROM [Customers] WHERE Active <> 0 ORDER BY CustomerName Like '%O''Br_en [x]%', ID DESC
